@@ -1,0 +1,59 @@
+#pragma once
+// Everything a run asks of a window goes through this interface. The desktop
+// program implements it with its dialogs and windows, the command line with its
+// options and stderr, and the tests with scripted answers.
+
+#include <string>
+
+#include "app/DialogRecords.h"
+
+namespace korvel {
+
+struct CurveArrays;
+
+// Fields of the "Fitting Infor" window.
+enum class FittingField { LocGlob, NIteration, Tolerance, XiBest, XiWorst, SessionBest, TermMess };
+// Fields of the "   Simplex Initialization " window.
+enum class SimplexInitField { ELoopsRest, EClcTime };
+// How the main window's TmpMessage label is shown.
+enum class TmpMessageStyle {
+    Hidden,       // caption of six blanks, font size 8, black, hidden
+    FittingHint,  // "Press Ctrl+Q to terminate fitting": left 120, size 10, red
+    NewtonStep,   // "Newton Step in progress: ...": left 10, size 8, red
+};
+
+class RunInterface {
+public:
+    virtual ~RunInterface() = default;
+
+    // Modal dialogs. The implementation shows the record, lets the user edit it and
+    // returns when the dialog closes, by whatever means.
+    virtual void ShowCommandFileDialog(CommandFileDialogRecord& record) = 0;
+    virtual void ShowWeightingDialog(WeightingDialogRecord& record) = 0;
+    // "Execute Newton Step ?": true for "Yes".
+    virtual bool AskNewtonStep() = 0;
+    // "Calculate Parameters Uncertainty ?": true for "   Yes".
+    virtual bool AskUncertainty() = 0;
+    // Message box with OK and Cancel at (660, 458); the answer is not examined.
+    virtual void ShowMessage(const std::string& text) = 0;
+
+    // Run windows. Field setters repaint at once, also while no events are processed.
+    virtual void ShowSimplexInitialization(bool shown) = 0;
+    virtual void SetSimplexInitField(SimplexInitField field, const std::string& text) = 0;
+    virtual void ShowFittingInformation(bool shown) = 0;
+    virtual void SetFittingField(FittingField field, const std::string& text) = 0;
+    virtual void SetTmpMessage(const std::string& caption, TmpMessageStyle style) = 0;
+
+    // The "&Draw" menu item follows the runs; the plot window shows the curves.
+    virtual void SetDrawEnabled(bool enabled) = 0;
+    virtual void ShowPlotWindow() = 0;
+    virtual void DrawPlot(const CurveArrays& curves) = 0;
+
+    // Once per simplex iteration: let the window process pending messages, then the
+    // run reads LastKey (17 Ctrl+Q, 24 Ctrl+X) and clears it when it acts on it.
+    virtual void ProcessPendingEvents() = 0;
+    virtual int LastKey() const = 0;
+    virtual void ClearLastKey() = 0;
+};
+
+}  // namespace korvel

@@ -1,0 +1,51 @@
+#pragma once
+// The one owner of a program's process-wide records. Runs take it by reference,
+// so every run can be driven in-process, and tests make as many as they like.
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "app/DialogRecords.h"
+#include "app/RunSettings.h"
+#include "fit/FitState.h"
+#include "fit/FreeParameters.h"
+#include "input/CurveArrays.h"
+#include "input/LayerModel.h"
+#include "input/Weighting.h"
+
+namespace korvel {
+
+// Choices the desktop program makes by itself and the command line takes as options.
+struct RunOptions {
+    std::optional<std::uint64_t> Seed;  // replaces the clock seed of the limits read
+    int MaxRespreads = -1;              // bound on re-spreads in one global step; -1: none
+    unsigned Threads = 0;               // engine threads; 0: as many as the machine has
+};
+
+// Full paths of a fit's result files, formed from the model file name.
+struct ResultFiles {
+    std::string FittedCurveFile;  // .pct
+    std::string ResultModelFile;  // .bst
+    std::string LocalRunFile;     // .loc
+};
+
+struct Workspace {
+    RunSettings Settings;
+    CommandFileDialogRecord CommandFileDialog;
+    WeightingDialogRecord WeightingDialog;
+    SimulationSettingsRecord SimulationDialog;
+
+    LayerModel Model;
+    CurveArrays Curves;
+    WeightingState Weighting;
+    FreeParameters Free;
+    FitState Fit;
+    ResultFiles Files;
+
+    RunOptions Options;
+    std::mt19937_64 Random;
+};
+
+}  // namespace korvel

@@ -1,0 +1,30 @@
+#pragma once
+// Counters, scale factors and switches of the current run that the engine, the
+// simplex, the global search and the report share.
+
+#include <cstdint>
+
+namespace korvel {
+
+struct FitState {
+    std::uint16_t EvaluationCount = 0;  // "#Calls", wraps at 65536
+    std::uint16_t IterationCount = 0;   // "#ITER" of the current simplex run
+    std::uint16_t BestVertex = 1;       // 1-based index of the lowest vertex
+    double ScaleUnsmeared = 1.0;
+    double ScaleSmeared = 1.0;
+    std::uint16_t FitWindowFirst = 1;   // 1-based, both ends included
+    std::uint16_t FitWindowLast = 0;
+    bool SkipFigureOfMerit = false;     // compute the curves only
+    double ZeroCurveMerit = 0.0;
+    double BestMerit = 0.0;
+    double FinalScaleSmeared = 1.0;
+    double MachineEpsilon = 1.1102230246251565e-16;
+    bool StopRequested = false;         // ends the whole search
+    // Tunnelling state.
+    double PreviousDistance = 0.0;
+    bool TooBigStep = false;
+    bool TooFar = false;
+    bool FitLogEnabled = false;
+};
+
+}  // namespace korvel

@@ -1,0 +1,17 @@
+#pragma once
+// Turns the code of a failed file operation into the program's message.
+
+#include <string>
+
+namespace korvel {
+
+// "File not found." for 2, ... ; any other code gives
+// "Unidentified error message = <code>. See manual."
+std::string IoErrorMessage(int code);
+// Maps an errno value of a failed open or create onto the codes above (ENOENT 2,
+// EACCES/EROFS 5, ...).
+int IoCodeFromErrno(int err);
+// Throws RunError(IoErrorMessage(code of err), path).
+[[noreturn]] void ThrowFileError(int err, const std::string& path);
+
+}  // namespace korvel

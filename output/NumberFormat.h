@@ -1,0 +1,20 @@
+#pragma once
+// The program's number formats for every text it writes.
+
+#include <string>
+
+namespace korvel {
+
+// E(w), w >= 10: sign character (blank or "-"), one digit, ".", w - 9 digits, "E",
+// exponent sign and four exponent digits; w - 8 significant digits, rounded
+// (clamped to 2 .. 18). Infinite values give "+Inf"/"-Inf", NaN "Nan", right-aligned.
+std::string FormatE(double value, int width = 23);
+// F(w.d): fixed point with d decimals, "-" for negative values, right-aligned in w.
+std::string FormatF(double value, int width, int decimals);
+// I(n): decimal integer right-aligned in at least n characters (0: no padding).
+std::string FormatI(long long value, int width = 0);
+
+// Line end of every file the program writes.
+inline constexpr const char* kLineEnd = "\r\n";
+
+}  // namespace korvel
