@@ -22,6 +22,7 @@ struct RunOptions {
     std::optional<std::uint64_t> Seed;  // replaces the clock seed of the limits read
     int MaxRespreads = -1;              // bound on re-spreads in one global step; -1: none
     unsigned Threads = 0;               // engine threads; 0: as many as the machine has
+    bool CreateFitLog = false;          // "  Create Log file of fitting": write fitlog.txt
 };
 
 // Full paths of a fit's result files, formed from the model file name.
