@@ -20,8 +20,8 @@ double ReflectivityOf(const Matrix2& g) {
     return q.Re * q.Re + q.Im * q.Im;
 }
 
-// Raises the unimodular-normalised period matrix m to the power `power` >= 1, up to
-// a common factor.
+}  // namespace
+
 void RaiseToPower(Matrix2& m, int power) {
     const Complex s = CSqrt(CSub(CMul(m.G11, m.G22), CMul(m.G12, m.G21)));
     m.G11 = CDiv(m.G11, s);
@@ -57,8 +57,6 @@ void RaiseToPower(Matrix2& m, int power) {
     m.G21 = CMul(m.G21, a1);
     m.G22 = CSub(CMul(m.G22, a1), a2);
 }
-
-}  // namespace
 
 Matrix2 InterfaceMatrix(const EvaluationContext& context, int upper, int lower, double c2) {
     const Complex r = InterfaceCoefficient(context, upper, lower, c2);
