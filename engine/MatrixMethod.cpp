@@ -93,7 +93,8 @@ double MatrixReflectivity(const EvaluationContext& context, double c2) {
     }
 
     // Bottom block and the lowest period's last layer over the entry below the unit.
-    for (int j = layers; j >= n1 + n2; --j) MultiplyRight(g, InterfaceMatrix(context, j, j + 1, c2));
+    for (int j = layers; j >= n1 + n2; --j)
+        MultiplyRight(g, InterfaceMatrix(context, j, j + 1, c2));
 
     // V: one period without its last layer. M = V * H_J, the period joined to the next.
     Matrix2 v;

@@ -33,7 +33,8 @@ void BuildStack(const LayerModel& model, EvaluationContext& context) {
     const bool unitPresent = n2 > 0 && repeats > 0;
     if (model.ParameterCount != 4 * (n1 + n2 + n3 + 1) ||
         model.ParameterSlots.size() != model.ParameterCount)
-        throw RunError("The layer model is incomplete: its parameter count does not match its layer counts.");
+        throw RunError(
+            "The layer model is incomplete: its parameter count does not match its layer counts.");
 
     context.TopLayerCount = n1;
     context.RepeatUnitLayerCount = unitPresent ? n2 : 0;

@@ -28,9 +28,9 @@ struct StackLayer {
 // the repeat unit stored once (entries n1 + 1 .. n1 + n2), L + 1 the substrate.
 struct EvaluationContext {
     std::vector<StackLayer> LayerStack;
-    Complex PhaseConstant;      // (0, -4 pi / lambda)
-    double Wavelength = 0.0;    // lambda, angstrom
-    double WaveNumber = 0.0;    // k = 2 pi / lambda
+    Complex PhaseConstant;         // (0, -4 pi / lambda)
+    double Wavelength = 0.0;       // lambda, angstrom
+    double WaveNumber = 0.0;       // k = 2 pi / lambda
     int TopLayerCount = 0;         // n1
     int RepeatUnitLayerCount = 0;  // n2 (0 when the unit is absent from the stack)
     int BottomLayerCount = 0;      // n3
@@ -46,9 +46,7 @@ struct EvaluationContext {
     double MaxDelta = 0.0;
     double FourierThreshold = 0.0;  // cos^2 of four critical angles
 
-    int FilmLayerCount() const {
-        return TopLayerCount + RepeatUnitLayerCount + BottomLayerCount;
-    }
+    int FilmLayerCount() const { return TopLayerCount + RepeatUnitLayerCount + BottomLayerCount; }
     Complex Index(int entry) const {
         return {LayerStack[entry].IndexRe, LayerStack[entry].IndexIm};
     }

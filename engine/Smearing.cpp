@@ -18,8 +18,8 @@ namespace {
 
 // Triangular average at point i of src: neighbours up to w away (inclusive) with
 // weight 1 - dz / h. The walks stop at the curve's ends.
-double SmoothingStep(std::span<const double> theta, std::span<const double> src, int i,
-                     double w, double h) {
+double SmoothingStep(std::span<const double> theta, std::span<const double> src, int i, double w,
+                     double h) {
     double acc = src[i];
     double weightSum = 1.0;
     if (w == 0.0) return src[i];
@@ -46,8 +46,8 @@ double SmoothingStep(std::span<const double> theta, std::span<const double> src,
 // the curve's `end` point exceeds the window there; none if the walk leaves the curve.
 template <typename Width>
 std::optional<int> EdgeSearch(std::span<const double> theta, int start, int step, int end,
-                              Width width, std::span<const double> src,
-                              std::span<double> first, std::span<double> second) {
+                              Width width, std::span<const double> src, std::span<double> first,
+                              std::span<double> second) {
     const int n = static_cast<int>(theta.size());
     for (int i = start; i >= 0 && i < n; i += step) {
         first[i] = src[i];

@@ -56,7 +56,8 @@ void SplitFixedRepeatUnit(Workspace& ws, std::span<double> values) {
     const int n2 = ws.Model.Counts.RepeatUnitLayerCount;
     if (unit.DependentThickness < 1 || unit.DependentThickness > ws.Model.ParameterCount ||
         static_cast<int>(unit.RepeatUnitDivisor.size()) < n2)
-        throw RunError("The fixed repeat-unit length has no dependent thickness to absorb the rest.");
+        throw RunError(
+            "The fixed repeat-unit length has no dependent thickness to absorb the rest.");
     double remaining = unit.RepeatUnitLength - unit.FixedRepeatUnitPart;
     int k = 0;
     for (int j = 1; j <= ws.Model.ParameterCount; ++j) {
@@ -135,8 +136,7 @@ double ScaleAndScore(Workspace& ws) {
         sum += residual * residual;
     }
     const double merit = sum / freedom;
-    if (!std::isfinite(merit))
-        throw RunError("The figure of merit is not a finite number.");
+    if (!std::isfinite(merit)) throw RunError("The figure of merit is not a finite number.");
     return merit;
 }
 

@@ -116,7 +116,8 @@ TEST(CurveEvaluation, OnlyASubstrateGivesTheRoughnessDampedFresnelCurve) {
             const std::complex<double> n(1.0 - delta, -beta);
             const std::complex<double> f0 = std::sqrt(s2);
             const std::complex<double> f1 = std::sqrt(n * n - (1.0 - s2));
-            const std::complex<double> kz1 = k * std::sqrt(std::complex<double>(s2 - 2.0 * delta, -2.0 * beta));
+            const std::complex<double> kz1 =
+                k * std::sqrt(std::complex<double>(s2 - 2.0 * delta, -2.0 * beta));
             const std::complex<double> r =
                 (f0 - f1) / (f0 + f1) * std::exp(-2.0 * k * std::sqrt(s2) * kz1 * sigma * sigma);
             EXPECT_NEAR(curve[i], std::norm(r), std::norm(r) * 1e-9) << mode << " " << i;
@@ -162,7 +163,8 @@ TEST(CurveEvaluation, ANonFiniteReflectivityFailsTheRunNamingMethodAndAngle) {
     ws.Settings.CalculationMode = 'M';
     EXPECT_EQ(ErrorOf(ws), "Reflectivity is not a finite number (Matrix method at theta = 0 deg).");
     ws.Settings.CalculationMode = 'P';
-    EXPECT_EQ(ErrorOf(ws), "Reflectivity is not a finite number (Parratt method at theta = 0 deg).");
+    EXPECT_EQ(ErrorOf(ws),
+              "Reflectivity is not a finite number (Parratt method at theta = 0 deg).");
 }
 
 TEST(FresnelReflectivity, IsTotalAtGrazingIncidenceAndMatchesTheBareSubstrate) {

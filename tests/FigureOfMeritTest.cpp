@@ -48,7 +48,8 @@ TestSample PeriodicSample() {
 
 double PeriodThickness(const Workspace& ws) {
     double sum = 0.0;
-    for (int layer = 2; layer <= 5; ++layer) sum += ws.Model.Value(ParameterIndex(layer, Column::Thickness));
+    for (int layer = 2; layer <= 5; ++layer)
+        sum += ws.Model.Value(ParameterIndex(layer, Column::Thickness));
     return sum;
 }
 

@@ -44,7 +44,8 @@ TestLayer RandomLayer(std::mt19937_64& random) {
 
 TestSample RandomSample(std::mt19937_64& random) {
     TestSample sample;
-    for (int i = static_cast<int>(random() % 4); i > 0; --i) sample.Top.push_back(RandomLayer(random));
+    for (int i = static_cast<int>(random() % 4); i > 0; --i)
+        sample.Top.push_back(RandomLayer(random));
     for (int i = 1 + static_cast<int>(random() % 4); i > 0; --i)
         sample.Unit.push_back(RandomLayer(random));
     for (int i = static_cast<int>(random() % 4); i > 0; --i)
@@ -164,8 +165,8 @@ Matrix2 ExplicitPower(const Matrix2& m, int power) {
 // a and b are equal up to one complex factor common to all four elements.
 void ExpectProportional(const Matrix2& a, const Matrix2& b) {
     const Complex factor = CDiv(a.G11, b.G11);
-    for (auto [x, y] : {std::pair{a.G11, b.G11}, std::pair{a.G12, b.G12},
-                        std::pair{a.G21, b.G21}, std::pair{a.G22, b.G22}}) {
+    for (auto [x, y] : {std::pair{a.G11, b.G11}, std::pair{a.G12, b.G12}, std::pair{a.G21, b.G21},
+                        std::pair{a.G22, b.G22}}) {
         const Complex expected = CMul(y, factor);
         EXPECT_NEAR(x.Re, expected.Re, 1e-10 * CAbs(x) + 1e-14);
         EXPECT_NEAR(x.Im, expected.Im, 1e-10 * CAbs(x) + 1e-14);
