@@ -129,7 +129,9 @@ void SetUpRepeatUnit(Workspace& ws, const std::string& limitsPath) {
         const double share = ru.RepeatUnitDivisor[J - 1] * m.Value(i);
         if (++freeNumber > 1) rest -= previousShare;
         previousShare = share;
-        const double ratio = share / rest;
+        double ratio = share / rest;
+        // The running subtraction may leave the last share a rounding error above the rest.
+        if (ratio > 1.0 && ratio < 1.0 + 1e-12) ratio = 1.0;
         // Only positive thicknesses split a period; anything else has no angle.
         if (!(ratio >= 0.0 && ratio <= 1.0))
             throw RunError(
