@@ -307,3 +307,16 @@ TEST(RepeatUnitConstraint, RefusesALinkToALayerOutsideTheUnit) {
     const std::string failure = FailureOf(ws);
     EXPECT_NE(failure.find("[Thickness:4] <== [Thickness:1]"), std::string::npos) << failure;
 }
+
+TEST(RepeatUnitConstraint, RefusesThicknessesThatCannotSplitAPeriod) {
+    TempFolder dir;
+    Limits limits(4);  // repeat unit 1..3, the middle thickness negative
+    limits.Set(1, "-100 100 10").Set(5, "-100 100 10").Set(9, "-100 100 10");
+    const std::string model =
+        "1.54 0 0 0 0 0\n0 3 0 5\n20 1e-5 0 3\n-30 1e-5 0 3\n40 1e-5 0 3\n0 1e-5 0 3\n";
+    Workspace ws = Prepare(dir, model, limits.Text());
+    ws.Settings.RepeatUnitFixed = true;
+    EXPECT_EQ(FailureOf(ws),
+              "Repeat unit thicknesses must be positive when the repeat unit length is fixed. | " +
+                  dir.Path("m.mdl") + ": [Thickness:2]");
+}
