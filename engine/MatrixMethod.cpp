@@ -7,7 +7,10 @@
 
 #include "engine/MatrixMethod.h"
 
+#include <cmath>
+
 #include "engine/OpticalStack.h"
+#include "engine/Parratt.h"
 
 namespace korvel {
 
@@ -108,7 +111,12 @@ double MatrixReflectivity(const EvaluationContext& context, double c2) {
     MultiplyRight(g, m);
     MultiplyRight(g, v);
     for (int j = n1; j >= 0; --j) MultiplyRight(g, InterfaceMatrix(context, j, j + 1, c2));
-    return ReflectivityOf(g);
+    const double r = ReflectivityOf(g);
+    // A period whose matrix has determinant 0 (a layer so thick and absorbing that its
+    // phase factor underflows to 0) cannot be normalised for the closed-form power.
+    // The recursion walks the periods one by one and gives the same value.
+    if (!std::isfinite(r)) return ParrattReflectivity(context, c2);
+    return r;
 }
 
 }  // namespace korvel

@@ -26,7 +26,8 @@ void MultiplyRight(Matrix2& g, const Matrix2& h);
 // normalised to determinant 1 and raised by the Chebyshev identity, with the limits
 // U_k(+1) = k + 1 and U_k(-1) = (-1)^k (k + 1) where sin(phi) = 0.
 void RaiseToPower(Matrix2& m, int power);
-// R at one point, c2 = cos^2(theta). No allocation.
+// R at one point, c2 = cos^2(theta). No allocation. Where the period matrix cannot be
+// raised in closed form (determinant 0), the point is computed by the Parratt recursion.
 double MatrixReflectivity(const EvaluationContext& context, double c2);
 
 }  // namespace korvel

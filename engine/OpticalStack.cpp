@@ -71,6 +71,9 @@ Complex WaveVectorComponent(const Complex& n, double c2) {
 Complex FresnelCoefficient(const Complex& nUpper, const Complex& nLower, double c2) {
     const Complex fUpper = WaveVectorComponent(nUpper, c2);
     const Complex fLower = WaveVectorComponent(nLower, c2);
+    // Media without contrast do not reflect. This also gives the limit theta -> 0 where
+    // both media are vacuum-like and f_u = f_l = 0 would make the quotient 0/0.
+    if (fUpper.Re == fLower.Re && fUpper.Im == fLower.Im) return {0.0, 0.0};
     return CDiv(CSub(fUpper, fLower), CAdd(fUpper, fLower));
 }
 

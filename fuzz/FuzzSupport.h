@@ -6,6 +6,8 @@
 // A target either finishes or throws RunError; anything else (another exception, a
 // sanitizer report, a non-finite value left in the records) is a finding.
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -14,8 +16,6 @@
 #include <span>
 #include <string>
 
-#include <unistd.h>
-
 #include "app/RunInterface.h"
 
 namespace korvel::fuzzing {
@@ -23,8 +23,8 @@ namespace korvel::fuzzing {
 inline const std::filesystem::path& ScratchFolder() {
     static const std::filesystem::path folder = [] {
         namespace fs = std::filesystem;
-        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm")
-                                                           : fs::temp_directory_path();
+        const fs::path base =
+            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
         fs::path made = base / ("korvel-fuzz-" + std::to_string(::getpid()));
         fs::create_directories(made);
         std::atexit([] {

@@ -155,9 +155,9 @@ TEST(CurveEvaluation, CountsEveryEvaluationAndWrapsAtSixteenBits) {
 }
 
 TEST(CurveEvaluation, ANonFiniteReflectivityFailsTheRunNamingMethodAndAngle) {
-    // Vacuum over a vacuum-like substrate at theta = 0: the Fresnel coefficient is 0/0.
+    // A roughness whose square overflows: the Nevot-Croce exponent is 0 * infinity.
     TestSample sample;
-    sample.Substrate = {0.0, 0.0, 0.0, 0.0};
+    sample.Substrate = {0.0, 7.6e-6, 0.0, 1e200};
     Workspace ws = MakeWorkspace(sample, {0.0, 0.5});
     ws.Fit.SkipFigureOfMerit = true;
     ws.Settings.CalculationMode = 'M';
