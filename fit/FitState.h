@@ -3,6 +3,7 @@
 // simplex, the global search and the report share.
 
 #include <cstdint>
+#include <vector>
 
 namespace korvel {
 
@@ -20,7 +21,9 @@ struct FitState {
     double FinalScaleSmeared = 1.0;
     double MachineEpsilon = 1.1102230246251565e-16;
     bool StopRequested = false;         // ends the whole search
-    // Tunnelling state.
+    // Tunnelling state. ReferencePoint: the angles of the last local minimum, then
+    // its figure of merit (FreeCount + 1 entries), alive while the search runs.
+    std::vector<double> ReferencePoint;
     double PreviousDistance = 0.0;
     bool TooBigStep = false;
     bool TooFar = false;
