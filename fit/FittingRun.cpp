@@ -14,6 +14,7 @@
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
 #include "engine/CurveEvaluation.h"
+#include "fit/FigureOfMerit.h"
 #include "fit/GlobalSearch.h"
 #include "fit/MachineEpsilon.h"
 #include "fit/NewtonStep.h"
@@ -34,32 +35,8 @@ constexpr const char* kFitLogFile = "fitlog.txt";
 constexpr const char* kHiddenCaption = "      ";
 constexpr int kMaxFreeParameters = 99;
 
-// Under a fixed repeat-unit length the free repeat-unit thicknesses are angles phi:
-// each takes the share sin^2(phi) of what the ones before it left of the period,
-// and the dependent thickness takes the rest.
-void SplitRepeatUnit(Workspace& ws, std::vector<double>& values) {
-    const RepeatUnitConstraint& unit = ws.Free.RepeatUnit;
-    LayerModel& model = ws.Model;
-    const int top = model.Counts.TopLayerCount;
-    const int unitLayers = model.Counts.RepeatUnitLayerCount;
-    double remaining = unit.RepeatUnitLength - unit.FixedRepeatUnitPart;
-    int k = 0;
-    for (int j = 1; j <= model.ParameterCount; ++j) {
-        if (!ws.Free.FreeFlags[j - 1]) continue;
-        ++k;
-        if (j < 4 * top + 1 || j > 4 * (top + unitLayers - 1) + 1 || !IsThicknessParameter(j))
-            continue;
-        const double share = std::sin(values[k - 1]);
-        const double t = share * share * remaining;
-        remaining -= t;
-        values[k - 1] = t / unit.RepeatUnitDivisor[LayerOf(j) - top - 1];
-    }
-    const int dependent = unit.DependentThickness;
-    model.SetValue(dependent, remaining / unit.RepeatUnitDivisor[LayerOf(dependent) - top - 1]);
-}
-
-// Checks that every residual has a usable weight and that the fit has more points
-// than free parameters, before any time is spent on the search.
+// Checks that every residual has a usable weight before any time is spent on the
+// search: all points enter the normalising sum and the uncertainty estimate.
 void CheckWeights(const Workspace& ws) {
     const CurveArrays& curves = ws.Curves;
     for (int i = 0; i < curves.PointCount; ++i) {
@@ -68,14 +45,6 @@ void CheckWeights(const Workspace& ws) {
             throw RunError("The uncertainty of a data point is zero or not a number.",
                            ws.Settings.DataFileName + ", point " + std::to_string(i + 1));
         }
-    }
-}
-
-void CheckPointCount(int points, const Workspace& ws, const std::string& what) {
-    if (points <= ws.Free.FreeCount) {
-        throw RunError("Too few data points for the free parameters.",
-                       std::to_string(points) + " " + what + ", " +
-                           std::to_string(ws.Free.FreeCount) + " free parameters");
     }
 }
 
@@ -88,10 +57,6 @@ void EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
         free.VertexMerit[i - 1] = EvaluateFigureOfMerit(ws, free.Vertices[i - 1]);
         const double end = SecondsSinceMidnight();
         ui.SetSimplexInitField(SimplexInitField::EClcTime, FormatF(end - start, 9, 3));
-        if (i == 1) {
-            const int window = ws.Fit.FitWindowLast - ws.Fit.FitWindowFirst + 1;
-            CheckPointCount(window, ws, "points in the fitting window");
-        }
     }
     ui.ShowSimplexInitialization(false);
 }
@@ -127,11 +92,8 @@ void Search(Workspace& ws, RunInterface& ui) {
 // The best vertex from angles to parameter values.
 void ConvertBestVertex(Workspace& ws) {
     FreeParameters& free = ws.Free;
-    std::vector<double>& best = free.Vertices[ws.Fit.BestVertex - 1];
+    ConvertVertexToValues(ws, free.Vertices[ws.Fit.BestVertex - 1]);
     free.VertexHoldsValues = true;
-    for (int k = 0; k < free.FreeCount; ++k)
-        best[k] = free.FreeMid[k] + free.FreeHalfRange[k] * std::cos(best[k]);
-    if (ws.Settings.RepeatUnitFixed) SplitRepeatUnit(ws, best);
 }
 
 void AppendModelSection(Workspace& ws, const char* heading, std::string& text) {
@@ -231,7 +193,6 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
         NormaliseWeights(ws);
     }
     CheckWeights(ws);
-    CheckPointCount(ws.Curves.PointCount, ws, "data points");
     double zeroCurve = 0.0;
     for (int i = 0; i < ws.Curves.PointCount; ++i) {
         const double ratio = ws.Curves.MeasuredIntensity[i] / ws.Curves.Uncertainty[i];

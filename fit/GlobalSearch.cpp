@@ -16,9 +16,7 @@ namespace korvel {
 namespace {
 
 // Uniform in [0, 1) from the run's generator: 53 random bits, the same on every platform.
-double Uniform(std::mt19937_64& random) {
-    return static_cast<double>(random() >> 11) * 0x1.0p-53;
-}
+double Uniform(std::mt19937_64& random) { return static_cast<double>(random() >> 11) * 0x1.0p-53; }
 
 double SquaredDistance(const std::vector<double>& v, const std::vector<double>& reference) {
     double d = 0.0;
@@ -59,8 +57,7 @@ double StepScale(const std::vector<double>& w, const std::vector<double>& refere
 // Walks vertex b from the reference point along w until the figure of merit first
 // falls. Returns false when no fall comes within one full period of the fastest
 // angle, or the step no longer moves the point: the figure of merit is flat there.
-bool Climb(Workspace& ws, int b, const std::vector<double>& w, double s,
-           const Objective& merit) {
+bool Climb(Workspace& ws, int b, const std::vector<double>& w, double s, const Objective& merit) {
     FreeParameters& free = ws.Free;
     const std::vector<double>& r = ws.Fit.ReferencePoint;
     double fastest = 0.0;

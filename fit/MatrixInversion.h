@@ -12,12 +12,12 @@ namespace korvel {
 
 // "Singular matrix.": row `Row` (1-based) of the matrix holds only zeros.
 class SingularMatrixError : public RunError {
-public:
+  public:
     explicit SingularMatrixError(int row)
         : RunError("Singular matrix.", "row " + std::to_string(row)), row_(row) {}
     int Row() const { return row_; }
 
-private:
+  private:
     int row_;
 };
 

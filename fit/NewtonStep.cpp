@@ -1,6 +1,13 @@
 // Central-difference gradient g_i = (f+ - f-) / 2d, diagonal curvature
-// (f+ + f- - 2 f0) / d^2, mixed curvature along the diagonal (d_i, d_j) divided by
-// d_i^2 + d_j^2, and the update x - H^-1 g. 2N + N(N-1) evaluations.
+// (f+ + f- - 2 f0) / d^2, mixed curvature from the two diagonal points (+d_i, +d_j)
+// and (-d_i, -d_j), and the update x - H^-1 g. 2N + N(N-1) evaluations.
+//
+// Mixed curvature: f++ + f-- = 2 f0 + H_ii d_i^2 + 2 H_ij d_i d_j + H_jj d_j^2 up to
+// fourth order, and f+i + f-i = 2 f0 + H_ii d_i^2 (likewise for j), so
+// H_ij = (f++ + f-- - f+i - f-i - f+j - f-j + 2 f0) / (2 d_i d_j). Dividing the
+// diagonal curvature by d_i^2 + d_j^2 instead would give a weighted mean of H_ii and
+// H_jj, nonzero even where the parameters do not interact, and the step would miss
+// the minimum of every quadratic.
 
 #include "fit/NewtonStep.h"
 
@@ -40,6 +47,8 @@ void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
     for (int i = 0; i < n; ++i) step[i] = DifferenceStep(free, i + 1, x[i]);
 
     std::vector<double> gradient(n);
+    std::vector<double> plusValues(n);
+    std::vector<double> minusValues(n);
     Matrix curvature(n, std::vector<double>(n, 0.0));
 
     std::string caption = "Newton Step in progress:  1st derivative.  To be done ";
@@ -53,6 +62,8 @@ void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
         trial[i] = x[i] - d;
         const double minus = merit(trial);
         trial[i] = x[i];
+        plusValues[i] = plus;
+        minusValues[i] = minus;
         gradient[i] = (plus - minus) / (2.0 * d);
         curvature[i][i] = (plus + minus - 2.0 * y0) / (d * d);
     }
@@ -73,7 +84,9 @@ void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
             trial[j] = x[j] - dj;
             const double minusMinus = merit(trial);
             trial[j] = x[j];
-            curvature[i][j] = curvature[j][i] = (plusPlus + minusMinus - 2.0 * y0) / (di * di + dj * dj);
+            const double axes = plusValues[i] + minusValues[i] + plusValues[j] + minusValues[j];
+            curvature[i][j] = curvature[j][i] =
+                (plusPlus + minusMinus - axes + 2.0 * y0) / (2.0 * di * dj);
         }
         trial[i] = x[i];
     }

@@ -1,8 +1,9 @@
 #pragma once
 // One Newton step from the best vertex of a finished search: gradient and matrix of
 // second derivatives of the figure of merit by central differences (relative step
-// 1e-6), then x <- x - H^-1 g. The vertex holds plain parameter values by then.
-// Progress goes to the main window's TmpMessage, which counts the steps down.
+// 1e-6), then x <- x - H^-1 g, which lands on the minimum of a quadratic. The vertex holds plain
+// parameter values by then. Progress goes to the main window's TmpMessage, which counts the steps
+// down.
 
 #include <string>
 

@@ -22,34 +22,6 @@ constexpr double kPi = std::numbers::pi;
 // The fitting log of the local run, in the working directory.
 constexpr const char* kFitLogFile = "fitlog.txt";
 
-// The lowest, highest and next-highest vertex (0-based). Ties keep the earlier index.
-struct Ranking {
-    int Lowest = 0;
-    int Highest = 0;
-    int NextHighest = 0;
-};
-
-Ranking Rank(const std::vector<double>& y) {
-    Ranking r;
-    if (y[0] > y[1]) {
-        r.Highest = 0;
-        r.NextHighest = 1;
-    } else {
-        r.Highest = 1;
-        r.NextHighest = 0;
-    }
-    for (int i = 0; i < static_cast<int>(y.size()); ++i) {
-        if (y[i] < y[r.Lowest]) r.Lowest = i;
-        if (y[i] > y[r.Highest]) {
-            r.NextHighest = r.Highest;
-            r.Highest = i;
-        } else if (y[i] > y[r.NextHighest] && i != r.Highest) {
-            r.NextHighest = i;
-        }
-    }
-    return r;
-}
-
 void Replace(std::vector<double>& vertex, double& value, const std::vector<double>& by,
              double byValue) {
     vertex = by;
@@ -57,6 +29,28 @@ void Replace(std::vector<double>& vertex, double& value, const std::vector<doubl
 }
 
 }  // namespace
+
+SimplexRanking RankVertices(std::span<const double> y) {
+    SimplexRanking r;
+    if (y[0] > y[1]) {
+        r.Highest = 1;
+        r.NextHighest = 2;
+    } else {
+        r.Highest = 2;
+        r.NextHighest = 1;
+    }
+    for (int i = 1; i <= static_cast<int>(y.size()); ++i) {
+        const double value = y[i - 1];
+        if (value < y[r.Lowest - 1]) r.Lowest = i;
+        if (value > y[r.Highest - 1]) {
+            r.NextHighest = r.Highest;
+            r.Highest = i;
+        } else if (value > y[r.NextHighest - 1] && i != r.Highest) {
+            r.NextHighest = i;
+        }
+    }
+    return r;
+}
 
 const std::string& TerminationMessage(SimplexVariant variant, int code) {
     static const std::string local[] = {
@@ -104,10 +98,10 @@ int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant,
 
     double best = 0.0;
     for (;;) {
-        const Ranking rank = Rank(y);
-        const int lo = rank.Lowest;
-        const int hi = rank.Highest;
-        const int nextHi = rank.NextHighest;
+        const SimplexRanking rank = RankVertices(y);
+        const int lo = rank.Lowest - 1;
+        const int hi = rank.Highest - 1;
+        const int nextHi = rank.NextHighest - 1;
 
         if (fit.IterationCount == 0) {
             ui.SetFittingField(FittingField::LocGlob, local ? "Local" : "Descend");
@@ -116,8 +110,7 @@ int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant,
         const double ylo = y[lo];
         const double yhi = y[hi];
         int code = kNoTermination;
-        const double spread =
-            local ? std::fabs(yhi - ylo) / yhi : std::fabs((yhi - ylo) / yhi);
+        const double spread = local ? std::fabs(yhi - ylo) / yhi : std::fabs((yhi - ylo) / yhi);
         if (spread < fit.MachineEpsilon) code = kSpreadBelowEpsilon;
         const double rtol = 2.0 * std::fabs(yhi - ylo) / (std::fabs(yhi) + std::fabs(ylo));
 
@@ -213,8 +206,7 @@ int RunLocalSimplex(Workspace& ws, RunInterface& ui) {
     return RunSimplex(ws, ui, SimplexVariant::Local, FigureOfMeritObjective(ws));
 }
 
-int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x,
-                         const Objective& merit) {
+int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x, const Objective& merit) {
     const Objective tunnelling = [&](std::span<const double> v) {
         return EvaluateTunnelling(ws, merit, a, v, x);
     };

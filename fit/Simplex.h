@@ -37,19 +37,26 @@ enum TerminationCode : int {
 inline constexpr int kCtrlQ = 17;
 inline constexpr int kCtrlX = 24;
 
+// Lowest, highest and next-highest vertex of the values y (1-based indices; at least
+// two values). Ties keep the earlier index; the highest and next-highest always differ.
+struct SimplexRanking {
+    int Lowest = 1;
+    int Highest = 2;
+    int NextHighest = 1;
+};
+SimplexRanking RankVertices(std::span<const double> y);
+
 // The 34-character text of a code as the TermMess field shows it.
 const std::string& TerminationMessage(SimplexVariant variant, int code);
 
 // One simplex run on the current vertices and VertexMerit, minimising `objective`.
 // Returns the termination code and leaves BestVertex at the lowest vertex.
-int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant,
-               const Objective& objective);
+int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant, const Objective& objective);
 // The local run on the figure of merit.
 int RunLocalSimplex(Workspace& ws, RunInterface& ui);
 // The tunnelling run with exponent a and target x around ws.Fit.ReferencePoint;
 // `merit` is the figure of merit (the checked curve evaluation by default).
-int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x,
-                         const Objective& merit);
+int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x, const Objective& merit);
 int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x);
 
 // T(v) = (merit(v) - x) / exp(a ln D), D the squared angular distance of v from the

@@ -19,10 +19,14 @@ namespace {
 
 const char* CalculationName(char mode) {
     switch (mode) {
-        case 'F': return "Fourier";
-        case 'P': return "Parratt";
-        case 'M': return "Matrix";
-        default: return "";
+        case 'F':
+            return "Fourier";
+        case 'P':
+            return "Parratt";
+        case 'M':
+            return "Matrix";
+        default:
+            return "";
     }
 }
 
@@ -90,9 +94,9 @@ std::string ResultModelText(Workspace& ws) {
     const LayerCounts& counts = ws.Model.Counts;
     const RunSettings& settings = ws.Settings;
     std::string text = FormatF(header.Wavelength, 8, 4);
-    for (double value : {header.WavelengthSpread, header.ResolutionOffset1,
-                         header.ResolutionOffset2, header.ResolutionSlope1,
-                         header.ResolutionSlope2})
+    for (double value :
+         {header.WavelengthSpread, header.ResolutionOffset1, header.ResolutionOffset2,
+          header.ResolutionSlope1, header.ResolutionSlope2})
         text += " " + FormatF(value, 7, 4);
     text += kLineEnd;
     text += FormatI(counts.TopLayerCount) + " " + FormatI(counts.RepeatUnitLayerCount) + " " +
@@ -100,8 +104,8 @@ std::string ResultModelText(Workspace& ws) {
 
     WriteModelBlock(ws, text);
 
-    text += std::string("Calculation by  : ") + CalculationName(settings.CalculationMode) +
-            kLineEnd;
+    text +=
+        std::string("Calculation by  : ") + CalculationName(settings.CalculationMode) + kLineEnd;
     if (ws.Weighting.FresnelWeights) text += std::string("Residue weight  : Fresnel") + kLineEnd;
     if (settings.ErrorsFromFile)
         text += std::string("Residue weight  : Error Bar from file") + kLineEnd;
@@ -111,10 +115,10 @@ std::string ResultModelText(Workspace& ws) {
     text += "Data file name   : " + settings.DataFileName + kLineEnd;
     text += "Model file name  : " + settings.ModelFileName + kLineEnd;
     text += "Limits file name : " + settings.LimitsFileName + kLineEnd;
-    text += "Scaling Factor for none smeared curve : " + FormatE(ws.Fit.ScaleUnsmeared, 15) +
-            kLineEnd;
-    text += "Scaling Factor for smeared curve      : " + FormatE(ws.Fit.ScaleSmeared, 15) +
-            kLineEnd;
+    text +=
+        "Scaling Factor for none smeared curve : " + FormatE(ws.Fit.ScaleUnsmeared, 15) + kLineEnd;
+    text +=
+        "Scaling Factor for smeared curve      : " + FormatE(ws.Fit.ScaleSmeared, 15) + kLineEnd;
     text += kLineEnd;
     text += std::string(" Variables :") + kLineEnd;
     const FreeParameters& free = ws.Free;
@@ -159,8 +163,9 @@ std::string LocalRunLine(const Workspace& ws) {
     const int b = ws.Fit.BestVertex - 1;
     std::string line;
     for (int k = 0; k < free.FreeCount; ++k)
-        line += " " + FormatE(free.FreeMid[k] + free.FreeHalfRange[k] * std::cos(free.Vertices[b][k]),
-                              15);
+        line +=
+            " " +
+            FormatE(free.FreeMid[k] + free.FreeHalfRange[k] * std::cos(free.Vertices[b][k]), 15);
     line += "    Xi= " + FormatE(free.VertexMerit[b], 17);
     line += " #ITER= " + FormatI(ws.Fit.IterationCount, 6);
     line += "  #Calls= " + FormatI(ws.Fit.EvaluationCount, 6);

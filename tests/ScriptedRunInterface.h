@@ -15,7 +15,7 @@
 namespace korvel::testing {
 
 class ScriptedRunInterface : public RunInterface {
-public:
+  public:
     // Answers.
     bool NewtonAnswer = false;
     bool UncertaintyAnswer = false;
@@ -96,7 +96,7 @@ public:
 
     TmpMessageStyle TmpStyle = TmpMessageStyle::Hidden;
 
-private:
+  private:
     int lastKey_ = 0;
 };
 
