@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <vector>
 
 #include "app/Workspace.h"
@@ -54,25 +53,31 @@ double StepScale(const std::vector<double>& w, const std::vector<double>& refere
     return s;
 }
 
+// Steps of exactly the same figure of merit after which the climb counts the
+// direction as flat.
+constexpr int kFlatClimbSteps = 1000;
+
 // Walks vertex b from the reference point along w until the figure of merit first
-// falls. Returns false when no fall comes within one full period of the fastest
-// angle, or the step no longer moves the point: the figure of merit is flat there.
+// falls. Returns false when the figure of merit stays exactly level for
+// kFlatClimbSteps steps or the step no longer moves the point: along a flat
+// direction the climb would never end.
 bool Climb(Workspace& ws, int b, const std::vector<double>& w, double s, const Objective& merit) {
     FreeParameters& free = ws.Free;
     const std::vector<double>& r = ws.Fit.ReferencePoint;
-    double fastest = 0.0;
-    for (double wj : w) fastest = std::max(fastest, std::fabs(wj));
     double t = 1.0;
     double current = r[free.FreeCount];
     double previous = current;
+    int level = 0;
     do {
         previous = current;
         const double next = t + 0.01 / s;
-        if (next == t || (next - 1.0) * fastest > 2.0 * std::numbers::pi) return false;
+        if (next == t) return false;
         t = next;
         for (int j = 0; j < free.FreeCount; ++j) free.Vertices[b][j] = r[j] + t * w[j];
         current = merit(free.Vertices[b]);
         free.VertexMerit[b] = current;
+        level = current == previous ? level + 1 : 0;
+        if (level >= kFlatClimbSteps) return false;
     } while (!(current - previous < 0.0));
     return true;
 }

@@ -131,6 +131,23 @@ TEST(GlobalSearch, GivesUpWhenNoVertexRisesAboveTheReference) {
     EXPECT_EQ(ui.Iterations, 0);
 }
 
+TEST(GlobalSearch, GivesUpWhenTheClimbReachesALevelPlateau) {
+    int calls = 0;
+    auto plateau = [&calls](std::span<const double> v) {
+        ++calls;
+        return std::min(v[0] + 1.2, 0.5);
+    };
+    Workspace ws = SimplexWorkspace({{-1.2}, {-1.1}});
+    ws.Free.VertexMerit = {0.0, 0.1};
+    ws.Fit.BestVertex = 1;
+    ScriptedRunInterface ui;
+    GlobalSearchStep(ws, ui, plateau);
+    EXPECT_TRUE(ws.Fit.StopRequested);
+    EXPECT_EQ(ws.Free.Vertices[0], std::vector<double>{-1.2});
+    EXPECT_LT(calls, 2000);
+    EXPECT_EQ(ui.Iterations, 0);
+}
+
 TEST(GlobalSearch, CtrlQDuringTunnellingPutsTheBestVertexBackOnTheReference) {
     SingleWell f;
     Workspace ws = WorkspaceAt({{-1.2}, {-1.1}}, f);
