@@ -5,6 +5,7 @@
 #include "app/SimulationRun.h"
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 #include <string>
 
@@ -103,6 +104,11 @@ void FillGrid(Workspace& ws, const SimulationRequest& request, const Grid& grid)
     }
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
 // No limits file: nothing is free or linked, and the one vertex is empty.
 void ClearFreeParameters(Workspace& ws) {
     FreeParameters& free = ws.Free;
@@ -155,6 +161,9 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
 
     // Checked before any computation; the file is replaced only once the curve is good.
     const std::string smlPath = WithExtension(request.ModelFileName, ".sml");
+    // A model file named *.sml would be replaced by its own curve.
+    if (SameFile(smlPath, request.ModelFileName))
+        throw RunError("The model file would be overwritten by the simulated curve.", smlPath);
     CheckCreatable(smlPath);
 
     ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model);

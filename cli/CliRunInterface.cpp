@@ -153,14 +153,13 @@ void CliRunInterface::PrintLine(const std::string& line) {
 }
 
 void CliRunInterface::ShowProgress(bool force) {
-    if (quiet_ || out_ == nullptr || phase_.empty()) return;
+    if (quiet_ || out_ == nullptr || phase_.empty() || bestMerit_.empty()) return;
     const auto now = std::chrono::steady_clock::now();
     const auto interval =
         isTerminal_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(1000);
     if (!force && now - lastProgress_ < interval) return;
     lastProgress_ = now;
-    const std::string line =
-        phase_ + "  #Calls " + calls_ + "  best Xi^2 " + (bestMerit_.empty() ? "-" : bestMerit_);
+    const std::string line = phase_ + "  #Calls " + calls_ + "  best Xi^2 " + bestMerit_;
     if (isTerminal_) {
         std::fprintf(out_, "\r%-72s", line.c_str());
         progressLineOpen_ = true;

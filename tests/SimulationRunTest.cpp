@@ -214,6 +214,12 @@ TEST_F(SimulationRunTest, TextInTheModelIsInvalidNumericInputNamingTheFile) {
     EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
 }
 
+TEST_F(SimulationRunTest, AModelNamedLikeItsOutputIsNeverOverwritten) {
+    const std::string model = Model(FilmModel(), "result.sml");
+    EXPECT_THROW(RunSimulation(ws, ui, Request(model)), RunError);
+    EXPECT_EQ(ReadText(model), FilmModel());
+}
+
 TEST_F(SimulationRunTest, LayerCountAboveTwoHundredFiftyFiveIsRefused) {
     EXPECT_THROW(RunSimulation(ws, ui, Request(Model("1.54 0 0 0 0 0\n257 0 0 0\n"))), RunError);
     EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
