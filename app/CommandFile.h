@@ -2,6 +2,8 @@
 // The .inp command file and the transfers between the run settings and the
 // "Command File Parameters" dialog record.
 
+#include <string>
+
 #include "app/DialogRecords.h"
 #include "app/RunSettings.h"
 
@@ -14,5 +16,9 @@ struct Workspace;
 void ReadCommandFile(Workspace& ws);
 void SettingsToDialog(const RunSettings& settings, CommandFileDialogRecord& dialog);
 void DialogToSettings(const CommandFileDialogRecord& dialog, RunSettings& settings);
+
+// The path to open for a file named in the run settings: a relative name is taken
+// relative to the command file's folder, where the user keeps the run's files.
+std::string RunFilePath(const RunSettings& settings, const std::string& name);
 
 }  // namespace korvel

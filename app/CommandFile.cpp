@@ -1,0 +1,193 @@
+// The .inp command file: ten entries, one per line, each optionally preceded by
+// comment lines starting with "#"; and the transfers between the run settings and
+// the "Command File Parameters" dialog record.
+
+#include "app/CommandFile.h"
+
+#include <cctype>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "app/RunError.h"
+#include "app/Workspace.h"
+#include "input/ModelReader.h"
+#include "input/NumberStream.h"
+#include "output/NumberFormat.h"
+#include "output/TextFile.h"
+
+namespace korvel {
+namespace {
+
+constexpr double kFileToleranceFallback = 1e-5;
+constexpr long long kFileMaxIterationsFallback = 30000;
+constexpr double kDialogToleranceFallback = 1e-5;
+constexpr long long kDialogMaxIterationsFallback = 65000;
+
+const char* const kEntryNames[10] = {
+    "data file name",  "mode letter",
+    "scaling letter",  "uncertainty letter",
+    "model file name", "limits file name",
+    "tolerance",       "maximum number of iterations",
+    "cut-off level",   "calculation mode letter",
+};
+
+// The command file split into lines; LF and CR LF both end a line.
+class CommandFileLines {
+  public:
+    CommandFileLines(const std::string& text, std::string path) : path_(std::move(path)) {
+        // A byte-order mark written by some editors is invisible to the user; skip it.
+        std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            std::string line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines_.push_back(std::move(line));
+            start = end + 1;
+        }
+    }
+
+    // The next entry line, after any comment lines. `entry` is 1-based.
+    const std::string& Entry(int entry) {
+        while (next_ < lines_.size() && !lines_[next_].empty() && lines_[next_][0] == '#') ++next_;
+        const std::string name = kEntryNames[entry - 1];
+        if (next_ >= lines_.size())
+            throw RunError(
+                "Command file ends before entry " + std::to_string(entry) + " (" + name + ").",
+                path_);
+        // An empty line would shift every later entry by one; refuse it.
+        if (lines_[next_].empty())
+            throw RunError("Empty line in command file where entry " + std::to_string(entry) +
+                               " (" + name + ") was expected.",
+                           path_ + ", line " + std::to_string(next_ + 1));
+        return lines_[next_++];
+    }
+
+  private:
+    std::vector<std::string> lines_;
+    std::size_t next_ = 0;
+    std::string path_;
+};
+
+char UpperFirst(const std::string& line) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+}
+
+std::string_view WithoutLeadingBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+// A count kept in 16 bits: values above 65535 wrap; negative ones are unconvertible.
+std::optional<std::uint16_t> SixteenBits(std::optional<long long> value) {
+    if (!value || *value < 0) return std::nullopt;
+    return static_cast<std::uint16_t>(*value % 65536);
+}
+
+// A number entry: leading blanks skipped, anything after the number (trailing blanks
+// included) makes the conversion fail.
+double RealEntry(const std::string& line, double fallback) {
+    return ParseReal(WithoutLeadingBlanks(line)).value_or(fallback);
+}
+
+std::uint16_t IterationEntry(const std::string& line, long long fallback) {
+    const auto value = SixteenBits(ParseInteger(WithoutLeadingBlanks(line)));
+    return value ? *value : static_cast<std::uint16_t>(fallback);
+}
+
+}  // namespace
+
+std::string RunFilePath(const RunSettings& settings, const std::string& name) {
+    namespace fs = std::filesystem;
+    const fs::path file(name);
+    if (file.empty() || file.is_absolute()) return name;
+    const fs::path folder = fs::path(settings.CommandFileName).parent_path();
+    return folder.empty() ? name : (folder / file).string();
+}
+
+void ReadCommandFile(Workspace& ws) {
+    const std::string& path = ws.Settings.CommandFileName;
+    CommandFileLines lines(ReadWholeFile(path), path);
+
+    // Everything is read into copies first, so a failure leaves the records as they were.
+    RunSettings s = ws.Settings;
+    s.DataFileName = lines.Entry(1);
+    s.FitMode = UpperFirst(lines.Entry(2)) == 'F';
+    // The letter N says the computed curves are not to be scaled: the data are scaled.
+    s.DataScaled = UpperFirst(lines.Entry(3)) == 'N';
+    s.ErrorsFromFile = UpperFirst(lines.Entry(4)) == 'Y';
+    s.ModelFileName = lines.Entry(5);
+
+    LayerModel peeked = ws.Model;
+    PeekModel(RunFilePath(s, s.ModelFileName), peeked);
+    s.RepeatUnitFixed = false;
+
+    s.LimitsFileName = lines.Entry(6);
+    s.FitTolerance = RealEntry(lines.Entry(7), kFileToleranceFallback);
+    s.MaxIterations = IterationEntry(lines.Entry(8), kFileMaxIterationsFallback);
+    s.CutOffLevel = RealEntry(lines.Entry(9), 0.0);
+    // Kept as read, whatever the letter; the dialog turns it into F, P or M.
+    s.CalculationMode = UpperFirst(lines.Entry(10));
+
+    ws.Settings = std::move(s);
+    ws.Model.Header = peeked.Header;
+    ws.Model.WaveNumber = peeked.WaveNumber;
+    ws.Model.Counts = peeked.Counts;
+    ws.CommandFileDialog.RULengthEnabled = peeked.Counts.RepeatUnitLayerCount != 0;
+}
+
+void SettingsToDialog(const RunSettings& settings, CommandFileDialogRecord& dialog) {
+    dialog.EComFN = settings.CommandFileName;
+    dialog.EExpDataFN = settings.DataFileName;
+    dialog.EModelFN = settings.ModelFileName;
+    dialog.ELimitsFN = settings.LimitsFileName;
+    dialog.SimFit = settings.FitMode ? 1 : 0;
+    dialog.ScaleNY = settings.DataScaled ? 1 : 0;
+    dialog.UncertaintySG = settings.ErrorsFromFile ? 1 : 0;
+    dialog.RULength = settings.RepeatUnitFixed ? 1 : 0;
+    dialog.QzFormat = settings.QzInverseAngstrom ? 1 : 0;
+    dialog.DensityUnits = settings.DensityUnits;
+    dialog.ETolerance = FormatE(settings.FitTolerance, 15);
+    dialog.ECutOffLevel = FormatE(settings.CutOffLevel, 15);
+    dialog.EMaxIter = FormatI(settings.MaxIterations);
+    switch (settings.CalculationMode) {
+        case 'F':
+            dialog.CalculationFPM = 0;
+            break;
+        case 'P':
+            dialog.CalculationFPM = 1;
+            break;
+        case 'M':
+            dialog.CalculationFPM = 2;
+            break;
+        default:
+            break;  // any other letter leaves the choice as it was
+    }
+}
+
+void DialogToSettings(const CommandFileDialogRecord& dialog, RunSettings& settings) {
+    settings.CommandFileName = dialog.EComFN;
+    settings.DataFileName = dialog.EExpDataFN;
+    settings.ModelFileName = dialog.EModelFN;
+    settings.LimitsFileName = dialog.ELimitsFN;
+    settings.FitMode = dialog.SimFit == 1;
+    settings.DataScaled = dialog.ScaleNY == 1;
+    settings.ErrorsFromFile = dialog.UncertaintySG == 1;
+    // A disabled "Repeat Unit Length" (no repeat unit in the model) always means "Free".
+    settings.RepeatUnitFixed = dialog.RULengthEnabled && dialog.RULength == 1;
+    settings.QzInverseAngstrom = dialog.QzFormat == 1;
+    settings.DensityUnits = dialog.DensityUnits;
+    settings.FitTolerance = ParseRealTrimmed(dialog.ETolerance).value_or(kDialogToleranceFallback);
+    const auto iterations = SixteenBits(ParseIntegerTrimmed(dialog.EMaxIter));
+    settings.MaxIterations =
+        iterations ? *iterations : static_cast<std::uint16_t>(kDialogMaxIterationsFallback);
+    settings.CutOffLevel = ParseRealTrimmed(dialog.ECutOffLevel).value_or(0.0);
+    static const char kModes[3] = {'F', 'P', 'M'};
+    settings.CalculationMode = kModes[dialog.CalculationFPM == 0   ? 0
+                                      : dialog.CalculationFPM == 1 ? 1
+                                                                   : 2];
+}
+
+}  // namespace korvel

@@ -1,0 +1,124 @@
+// The curve evaluation: vertex -> model -> optical stack -> reflectivity at every
+// point by the run's method -> cut-off floor -> resolution smearing -> scaling and
+// reduced chi-square. Also the bare-substrate Fresnel reflectivity used for
+// "Fresnel" residual weights and the rescaling of those weights.
+
+#include "engine/CurveEvaluation.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app/RunError.h"
+#include "app/Workspace.h"
+#include "engine/FourierMethod.h"
+#include "engine/MatrixMethod.h"
+#include "engine/OpticalStack.h"
+#include "engine/Parratt.h"
+#include "engine/Smearing.h"
+#include "fit/FigureOfMerit.h"
+#include "input/ParameterIndex.h"
+
+namespace korvel {
+
+namespace {
+
+enum class Method { Parratt, Matrix, Fourier };
+
+const char* MethodName(Method method) {
+    switch (method) {
+        case Method::Parratt:
+            return "Parratt";
+        case Method::Matrix:
+            return "Matrix";
+        case Method::Fourier:
+            return "Fourier";
+    }
+    return "";
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return text;
+}
+
+[[noreturn]] void ThrowNotFinite(Method method, double angle) {
+    throw RunError(std::string("Reflectivity is not a finite number (") + MethodName(method) +
+                   " method at theta = " + Number(angle) + " deg).");
+}
+
+}  // namespace
+
+double EvaluateCurve(Workspace& ws, std::span<const double> vertex) {
+    ++ws.Fit.EvaluationCount;  // 16 bits, wraps at 65536
+    MapVertexToModel(ws, vertex);
+
+    EvaluationContext context;
+    BuildStack(ws.Model, context);
+    const char mode = ws.Settings.CalculationMode;
+    if (mode == 'F') FourierSetup(context);
+
+    CurveArrays& curves = ws.Curves;
+    const double cutOff = ws.Settings.CutOffLevel;
+    for (int k = 0; k < curves.PointCount; ++k) {
+        const double c2 = curves.CosSquared[k];
+        Method method = Method::Parratt;
+        if (mode == 'M')
+            method = Method::Matrix;
+        else if (mode == 'F' && FourierApplies(context, c2))
+            method = Method::Fourier;
+
+        double r = 0.0;
+        switch (method) {
+            case Method::Parratt:
+                r = ParrattReflectivity(context, c2);
+                break;
+            case Method::Matrix:
+                r = MatrixReflectivity(context, c2);
+                break;
+            case Method::Fourier:
+                r = FourierReflectivity(context, c2);
+                break;
+        }
+        if (!std::isfinite(r)) ThrowNotFinite(method, curves.Angle[k]);
+        if (r < cutOff) r = cutOff;
+        curves.CalculatedCurve[k] = r;
+    }
+
+    SmearCurve(ws);
+    for (int k = 0; k < curves.PointCount; ++k)
+        if (!std::isfinite(curves.SmearedCurve[k]))
+            throw RunError("The smeared reflectivity is not a finite number (theta = " +
+                           Number(curves.Angle[k]) + " deg); check the resolution numbers.");
+
+    if (ws.Fit.SkipFigureOfMerit) return 0.0;
+    return ScaleAndScore(ws);
+}
+
+double FresnelReflectivity(const Workspace& ws, double c2) {
+    const int substrate = ws.Model.LayerCount;
+    const double delta = ws.Model.Value(ParameterIndex(substrate, Column::ReDensity));
+    const double beta = ws.Model.Value(ParameterIndex(substrate, Column::ImDensity));
+    const Complex r = FresnelCoefficient(CMake(1.0), {1.0 - delta, -beta}, c2);
+    return r.Re * r.Re + r.Im * r.Im;
+}
+
+void NormaliseWeights(Workspace& ws) {
+    if (ws.Settings.DataScaled) return;  // a = b = 1
+    CurveArrays& curves = ws.Curves;
+    double a = 0.0;
+    double b = 0.0;
+    for (int i = 0; i < curves.PointCount; ++i) {
+        a += curves.MeasuredIntensity[i] * curves.Uncertainty[i];
+        b += curves.Uncertainty[i] * curves.Uncertainty[i];
+    }
+    if (b == 0.0)
+        throw RunError("The residual weights cannot be normalised: every weight is zero.");
+    if (!std::isfinite(a / b))
+        throw RunError("The residual weights cannot be normalised: their scale is not finite.");
+    for (int i = 0; i < curves.PointCount; ++i)
+        curves.Uncertainty[i] = curves.Uncertainty[i] * a / b;
+}
+
+}  // namespace korvel

@@ -1,0 +1,103 @@
+// The optical stack and the interface and phase factors shared by the Parratt
+// recursion (Parratt 1954) and the matrix method. Lengths in angstrom.
+
+#include "engine/OpticalStack.h"
+
+#include "app/RunError.h"
+#include "input/LayerModel.h"
+#include "input/ParameterIndex.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr double kFourPi = 12.566370614359172;
+
+StackLayer MediumOfLayer(const LayerModel& model, int layer) {
+    StackLayer medium;
+    medium.Thickness = model.Value(ParameterIndex(layer, Column::Thickness));
+    medium.Delta = model.Value(ParameterIndex(layer, Column::ReDensity));
+    medium.IndexRe = 1.0 - medium.Delta;
+    medium.IndexIm = -model.Value(ParameterIndex(layer, Column::ImDensity));
+    medium.Roughness = model.Value(ParameterIndex(layer, Column::Roughness));
+    return medium;
+}
+
+}  // namespace
+
+void BuildStack(const LayerModel& model, EvaluationContext& context) {
+    const int n1 = model.Counts.TopLayerCount;
+    const int n2 = model.Counts.RepeatUnitLayerCount;
+    const int n3 = model.Counts.BottomLayerCount;
+    const int repeats = model.Counts.RepeatCount;
+    const bool unitPresent = n2 > 0 && repeats > 0;
+    if (model.ParameterCount != 4 * (n1 + n2 + n3 + 1) ||
+        model.ParameterSlots.size() != model.ParameterCount)
+        throw RunError(
+            "The layer model is incomplete: its parameter count does not match its layer counts.");
+
+    context.TopLayerCount = n1;
+    context.RepeatUnitLayerCount = unitPresent ? n2 : 0;
+    context.BottomLayerCount = n3;
+    context.RepeatCount = unitPresent ? repeats : 0;
+
+    context.LayerStack.clear();
+    context.LayerStack.reserve(n1 + n2 + n3 + 2);
+    context.LayerStack.push_back(StackLayer{});  // the vacuum above the sample
+    for (int layer = 1; layer <= n1 + n2 + n3; ++layer) {
+        const bool inUnit = layer > n1 && layer <= n1 + n2;
+        if (inUnit && !unitPresent) continue;
+        context.LayerStack.push_back(MediumOfLayer(model, layer));
+    }
+    StackLayer substrate = MediumOfLayer(model, n1 + n2 + n3 + 1);
+    substrate.Thickness = 0.0;  // the substrate is semi-infinite
+    context.LayerStack.push_back(substrate);
+
+    context.Wavelength = model.Header.Wavelength;
+    context.WaveNumber = model.WaveNumber;
+    context.PhaseConstant = {0.0, -kFourPi / model.Header.Wavelength};
+}
+
+Complex WaveVectorComponent(const Complex& n, double c2) {
+    Complex w = CSqr(n);
+    w.Re = w.Re - c2;
+    Complex f = CSqrt(w);
+    // A real negative w carries a signed zero that the library ignores (+i branch);
+    // the decaying root is its conjugate, the value approached as beta -> 0+.
+    if (w.Im == 0.0 && f.Im > 0.0) f.Im = -f.Im;
+    return f;
+}
+
+Complex FresnelCoefficient(const Complex& nUpper, const Complex& nLower, double c2) {
+    const Complex fUpper = WaveVectorComponent(nUpper, c2);
+    const Complex fLower = WaveVectorComponent(nLower, c2);
+    return CDiv(CSub(fUpper, fLower), CAdd(fUpper, fLower));
+}
+
+Complex InterfaceCoefficient(const EvaluationContext& context, int upper, int lower, double c2) {
+    const StackLayer& u = context.LayerStack[upper];
+    const StackLayer& l = context.LayerStack[lower];
+    Complex r = FresnelCoefficient(context.Index(upper), context.Index(lower), c2);
+    const double sigma = l.Roughness;
+    if (sigma != 0.0) {
+        // Nevot-Croce: both vertical components in their first-order form
+        // kz^2 / k^2 = sin^2(theta) - 2 delta - 2i beta; the root is taken of the product.
+        const double s2 = 1.0 - c2;
+        const Complex a{s2 - 2.0 * (1.0 - u.IndexRe), 2.0 * u.IndexIm};
+        const Complex b{s2 - 2.0 * (1.0 - l.IndexRe), 2.0 * l.IndexIm};
+        const double q = kFourPi / context.Wavelength;
+        const double g = -(q * q) / 2.0;
+        Complex exponent = CSqrt(CMul(a, b));
+        const double t = sigma * sigma * g;
+        exponent = {exponent.Re * t, exponent.Im * t};
+        r = CMul(r, CExp(exponent));
+    }
+    return r;
+}
+
+Complex PhaseFactor(const EvaluationContext& context, int entry, const Complex& f) {
+    const Complex thickness = CMake(context.LayerStack[entry].Thickness);
+    return CExp(CMul(CMul(thickness, f), context.PhaseConstant));
+}
+
+}  // namespace korvel

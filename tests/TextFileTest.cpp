@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "InputTestSupport.h"
+#include "app/RunError.h"
+#include "output/TextFile.h"
+
+using namespace korvel;
+using korvel::testing::TempFolder;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Message of the RunError that `action` throws, or "" when it throws none.
+template <typename Action>
+std::string MessageOf(Action action) {
+    try {
+        action();
+    } catch (const RunError& e) {
+        return e.Message();
+    }
+    return "";
+}
+
+int FileCount(const fs::path& folder) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
+    return n;
+}
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+}  // namespace
+
+TEST(ReadWholeFile, ReturnsEveryByteUnchanged) {
+    TempFolder dir;
+    const std::string content("a b\r\n\t1.5\x1a\0end", 15);
+    EXPECT_EQ(ReadWholeFile(dir.Write("f.dat", content)), content);
+    EXPECT_EQ(ReadWholeFile(dir.Write("empty.dat", "")), "");
+}
+
+TEST(ReadWholeFile, ReportsTheCauseAndThePath) {
+    TempFolder dir;
+    try {
+        ReadWholeFile(dir.Path("missing.mdl"));
+        FAIL();
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.Message(), "File not found.");
+        EXPECT_EQ(e.Where(), dir.Path("missing.mdl"));
+    }
+    EXPECT_EQ(MessageOf([&] { ReadWholeFile(dir.Path("nofolder/a.mdl")); }), "Path not found.");
+    EXPECT_EQ(MessageOf([&] { ReadWholeFile(dir.Root().string()); }), "File access denied.");
+}
+
+TEST(CheckReadable, AcceptsAFileAndRefusesWhatCannotBeRead) {
+    TempFolder dir;
+    EXPECT_EQ(MessageOf([&] { CheckReadable(dir.Write("a.lmt", "1 2 3")); }), "");
+    EXPECT_EQ(MessageOf([&] { CheckReadable(dir.Path("b.lmt")); }), "File not found.");
+    EXPECT_EQ(MessageOf([&] { CheckReadable(dir.Root().string()); }), "File access denied.");
+}
+
+TEST(CheckCreatable, NeverTruncatesAnExistingFile) {
+    TempFolder dir;
+    dir.Write("old.bst", "earlier result");
+    CheckCreatable(dir.Path("old.bst"));
+    EXPECT_EQ(dir.Read("old.bst"), "earlier result");
+}
+
+TEST(CheckCreatable, LeavesNoFileBehindWhereThereWasNone) {
+    TempFolder dir;
+    CheckCreatable(dir.Path("new.pct"));
+    EXPECT_FALSE(fs::exists(dir.Path("new.pct")));
+}
+
+TEST(CheckCreatable, ReportsAFolderThatCannotTakeTheFile) {
+    TempFolder dir;
+    dir.Write("plain", "x");
+    EXPECT_EQ(MessageOf([&] { CheckCreatable(dir.Path("missing/r.bst")); }), "Path not found.");
+    EXPECT_EQ(MessageOf([&] { CheckCreatable(dir.Path("plain/r.bst")); }), "Path not found.");
+    EXPECT_EQ(MessageOf([&] { CheckCreatable(dir.Root().string()); }), "File access denied.");
+}
+
+TEST(CheckCreatable, ReportsAReadOnlyFolderAsAccessDenied) {
+    if (RunningAsRoot()) GTEST_SKIP() << "permissions do not apply to root";
+    TempFolder dir;
+    fs::create_directory(dir.Path("ro"));
+    fs::permissions(dir.Path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(MessageOf([&] { CheckCreatable(dir.Path("ro/r.bst")); }), "File access denied.");
+    fs::permissions(dir.Path("ro"), fs::perms::owner_all);
+}
+
+TEST(ReplaceFile, WritesNewAndReplacesOldContentLeavingNoTemporaryFile) {
+    TempFolder dir;
+    ReplaceFile(dir.Path("r.sml"), "first\r\n");
+    EXPECT_EQ(dir.Read("r.sml"), "first\r\n");
+    ReplaceFile(dir.Path("r.sml"), "second");
+    EXPECT_EQ(dir.Read("r.sml"), "second");
+    EXPECT_EQ(FileCount(dir.Root()), 1);
+}
+
+TEST(ReplaceFile, KeepsThePreviousFileWhenTheWriteFails) {
+    TempFolder dir;
+    dir.Write("r.bst", "earlier result");
+    // A file size limit makes the write itself fail (EFBIG) after the temporary exists.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = 1000;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const std::string message =
+        MessageOf([&] { ReplaceFile(dir.Path("r.bst"), std::string(5000, 'x')); });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_EQ(message, "Disk write error.");
+    EXPECT_EQ(dir.Read("r.bst"), "earlier result");
+    EXPECT_EQ(FileCount(dir.Root()), 1);
+}
+
+TEST(ReplaceFile, RefusesAMissingFolderAndAReadOnlyFile) {
+    TempFolder dir;
+    EXPECT_EQ(MessageOf([&] { ReplaceFile(dir.Path("missing/r.sml"), "x"); }), "Path not found.");
+    if (RunningAsRoot()) return;
+    dir.Write("ro.sml", "keep");
+    fs::permissions(dir.Path("ro.sml"), fs::perms::owner_read);
+    EXPECT_EQ(MessageOf([&] { ReplaceFile(dir.Path("ro.sml"), "x"); }), "File access denied.");
+    EXPECT_EQ(dir.Read("ro.sml"), "keep");
+}
+
+TEST(ReplaceFile, KeepsPermissionsAndSymbolicLinks) {
+    TempFolder dir;
+    dir.Write("target.bst", "old");
+    fs::permissions(dir.Path("target.bst"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(dir.Path("target.bst"), dir.Path("link.bst"));
+    ReplaceFile(dir.Path("link.bst"), "new");
+    EXPECT_TRUE(fs::is_symlink(dir.Path("link.bst")));
+    EXPECT_EQ(dir.Read("target.bst"), "new");
+    EXPECT_EQ(fs::status(dir.Path("target.bst")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(AppendToFile, CreatesThenAppends) {
+    TempFolder dir;
+    AppendToFile(dir.Path("r.loc"), "one\r\n");
+    AppendToFile(dir.Path("r.loc"), "two\r\n");
+    EXPECT_EQ(dir.Read("r.loc"), "one\r\ntwo\r\n");
+}
+
+TEST(AppendToFile, ReportsAFullDisk) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    EXPECT_EQ(MessageOf([] { AppendToFile("/dev/full", "x"); }), "Disk write error.");
+}
+
+TEST(WithExtension, GivesTheFullPathWithTheExtensionReplaced) {
+    const fs::path cwd = fs::current_path();
+    EXPECT_EQ(WithExtension("sample.mdl", ".sml"), (cwd / "sample.sml").string());
+    EXPECT_EQ(WithExtension("/data/run.v2/sample", ".pct"), "/data/run.v2/sample.pct");
+    EXPECT_EQ(WithExtension("/data/x/../sample.mdl", ".bst"), "/data/sample.bst");
+    EXPECT_EQ(WithExtension("/data/sample.old.mdl", ".loc"), "/data/sample.old.loc");
+}
