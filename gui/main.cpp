@@ -1,0 +1,28 @@
+// korvel: the desktop program. Creates the main window with its eleven further
+// windows and runs the event loop until the main window closes.
+// `korvel --screenshots DIR` instead takes the documentation's screenshots.
+
+#include <QApplication>
+#include <QStringList>
+
+#include "gui/MainWindow.h"
+#include "gui/Screenshots.h"
+#include "gui/UserPrompts.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvel"));
+    const QStringList args = QApplication::arguments();
+    const int shots = static_cast<int>(args.indexOf(QStringLiteral("--screenshots")));
+    if (shots > 0) {
+        if (shots + 1 >= args.size()) {
+            fprintf(stderr, "korvel: --screenshots needs a folder\n");
+            return 2;
+        }
+        return korvel::gui::TakeScreenshots(args[shots + 1]);
+    }
+    korvel::gui::UserPrompts prompts;
+    korvel::gui::MainWindow window(prompts);
+    window.show();
+    return app.exec();
+}
