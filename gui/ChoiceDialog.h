@@ -11,13 +11,13 @@ class RadioGroup;
 
 class ChoiceDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     ChoiceDialog(const QString& objectName, const QString& caption, const QString& groupName,
                  const QString& question, const QStringList& items);
     RadioGroup* Group() const { return group_; }
     bool Yes() const;
 
-private:
+  private:
     RadioGroup* group_;
 };
 

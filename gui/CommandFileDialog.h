@@ -24,7 +24,7 @@ QStringList DensityUnitItems();
 
 class CommandFileDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     CommandFileDialog(Workspace& ws, UserPrompts& prompts);
 
     void FromRecord(const CommandFileDialogRecord& record);
@@ -35,7 +35,7 @@ public:
     void MFNBitBtnClick();
     void LFNBitBtnClick();
 
-private:
+  private:
     QLineEdit* AddFileRow(const QString& name, const QString& label, const QString& buttonName,
                           QGridLayout* grid, int row, QToolButton** button);
 

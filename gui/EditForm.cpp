@@ -88,8 +88,8 @@ void EditForm::BuildMenus() {
             editor_, &QTextEdit::cut);
     connect(add(edit, "Copy1", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C)), &QAction::triggered,
             editor_, &QTextEdit::copy);
-    connect(add(edit, "Paste1", "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V)),
-            &QAction::triggered, editor_, &QTextEdit::paste);
+    connect(add(edit, "Paste1", "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V)), &QAction::triggered,
+            editor_, &QTextEdit::paste);
     connect(add(edit, "Delete1", "De&lete", QKeySequence(Qt::CTRL | Qt::Key_D)),
             &QAction::triggered, this, &EditForm::Delete1Click);
     edit->addSeparator();
@@ -114,16 +114,14 @@ void EditForm::BuildMenus() {
     wrap->setChecked(true);
     connect(wrap, &QAction::triggered, this, &EditForm::Wordwrap1Click);
     character->addSeparator();
-    connect(add(character, "Font1", "&Font..."), &QAction::triggered, this,
-            &EditForm::Font1Click);
+    connect(add(character, "Font1", "&Font..."), &QAction::triggered, this, &EditForm::Font1Click);
 
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName(QStringLiteral("PopupMenu1"));
     connect(popupMenu_, &QMenu::aboutToShow, this, &EditForm::Edit1Click);
     connect(add(popupMenu_, "Cut2", "Cu&t"), &QAction::triggered, editor_, &QTextEdit::cut);
     connect(add(popupMenu_, "Copy2", "&Copy"), &QAction::triggered, editor_, &QTextEdit::copy);
-    connect(add(popupMenu_, "Paste2", "&Paste"), &QAction::triggered, editor_,
-            &QTextEdit::paste);
+    connect(add(popupMenu_, "Paste2", "&Paste"), &QAction::triggered, editor_, &QTextEdit::paste);
 }
 
 QAction* EditForm::Action(const char* name) const {
@@ -188,7 +186,8 @@ bool EditForm::Saveas1Click() {
     if (path.isEmpty()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
     if (full != documentPath_ && QFileInfo::exists(full) &&
-        prompts_.Ask(this, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(full),
+        prompts_.Ask(this,
+                     QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(full),
                      QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return false;
     const QString previous = documentPath_;
@@ -197,7 +196,7 @@ bool EditForm::Saveas1Click() {
     if (Save1Click()) return true;
     documentPath_ = previous;
     setWindowTitle(previous == QLatin1String("Untitled") ? previous
-                                                          : QFileInfo(previous).fileName());
+                                                         : QFileInfo(previous).fileName());
     return false;
 }
 
@@ -253,9 +252,8 @@ void EditForm::Font1Click() {
 
 bool EditForm::CloseQuery() {
     if (!Modified()) return true;
-    const auto answer = prompts_.Ask(
-        this, QStringLiteral("Save changes to %1?").arg(documentPath_),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const auto answer = prompts_.Ask(this, QStringLiteral("Save changes to %1?").arg(documentPath_),
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::No) return true;
     if (answer == QMessageBox::Yes) return Save1Click();
     return false;

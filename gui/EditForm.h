@@ -21,7 +21,7 @@ class UserPrompts;
 
 // What the editor's "&New" and "&Open..." ask of the main window, which owns editors.
 class EditorHost {
-public:
+  public:
     virtual ~EditorHost() = default;
     virtual void New1Click() = 0;
     virtual void Open1Click() = 0;
@@ -29,7 +29,7 @@ public:
 
 class EditForm : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     EditForm(EditorHost& host, UserPrompts& prompts);
     ~EditForm() override;
 
@@ -56,10 +56,10 @@ public:
     QAction* Action(const char* name) const;
     QMenu* ContextMenu() const { return popupMenu_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void BuildMenus();
     void ShowPopup(const QPoint& position);
 

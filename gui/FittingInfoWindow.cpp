@@ -36,7 +36,8 @@ FittingInfoWindow::FittingInfoWindow() {
         edit->setFont(fixed);
         edit->setMinimumWidth(QFontMetrics(fixed).horizontalAdvance(QString(36, 'M')));
         auto* label = new QLabel(QString::fromUtf8(row.label), this);
-        if (row.field == FittingField::LocGlob) label->setObjectName(QStringLiteral("Fitting_Mode"));
+        if (row.field == FittingField::LocGlob)
+            label->setObjectName(QStringLiteral("Fitting_Mode"));
         form->addRow(label, edit);
         fields_[row.field] = edit;
     }
@@ -48,8 +49,7 @@ void FittingInfoWindow::SetField(FittingField field, const QString& text) {
     if (field == FittingField::LocGlob && (text == "Local" || text == "Descend")) {
         QPalette palette = edit->palette();
         palette.setColor(QPalette::Base, QColor(192, 192, 192));
-        palette.setColor(QPalette::Text,
-                         text == "Local" ? QColor(0, 0, 255) : QColor(128, 0, 0));
+        palette.setColor(QPalette::Text, text == "Local" ? QColor(0, 0, 255) : QColor(128, 0, 0));
         edit->setPalette(palette);
     }
     edit->repaint();

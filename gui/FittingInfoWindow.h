@@ -12,7 +12,7 @@ namespace korvel::gui {
 
 class FittingInfoWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     FittingInfoWindow();
 
     // Sets the text and repaints the field at once. LocGlob shows "Local" in blue and
@@ -20,7 +20,7 @@ public:
     void SetField(FittingField field, const QString& text);
     QLineEdit* Field(FittingField field) const { return fields_.at(field); }
 
-private:
+  private:
     std::map<FittingField, QLineEdit*> fields_;
 };
 

@@ -16,15 +16,15 @@ int TypedControlCode(const QKeyEvent& event);
 
 class KeyWatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit KeyWatcher(QObject* parent = nullptr) : QObject(parent) {}
     int LastKey() const { return lastKey_; }
     void SetLastKey(int key) { lastKey_ = key; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     int lastKey_ = 0;
 };
 

@@ -82,8 +82,7 @@ void MainWindow::BuildMenus() {
 
     QMenu* run = menuBar()->addMenu(QStringLiteral("&Run"));
     run->setObjectName(QStringLiteral("Run1"));
-    connect(add(run, "Fitting1", "Fitting"), &QAction::triggered, this,
-            &MainWindow::Fitting1Click);
+    connect(add(run, "Fitting1", "Fitting"), &QAction::triggered, this, &MainWindow::Fitting1Click);
     connect(add(run, "Simulation1", "Simulation"), &QAction::triggered, this,
             &MainWindow::Simulation1Click);
 
@@ -101,8 +100,7 @@ void MainWindow::BuildMenus() {
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
-    connect(add(tools, "Options", "Options"), &QAction::triggered, this,
-            &MainWindow::OptionsClick);
+    connect(add(tools, "Options", "Options"), &QAction::triggered, this, &MainWindow::OptionsClick);
     UpdateRunMenu();
 }
 
@@ -130,10 +128,18 @@ std::vector<EditForm*> MainWindow::Editors() const {
 }
 
 std::vector<QWidget*> MainWindow::Windows() const {
-    return {const_cast<MainWindow*>(this), formInfo_.get(),  comFile_.get(),
-            formAbout_.get(),              simplexIni_.get(), formNewton_.get(),
-            formUncertainty_.get(),        grphRefl_.get(),   formFraction_.get(),
-            simulForm_.get(),              formHistory_.get(), formOptions_.get()};
+    return {const_cast<MainWindow*>(this),
+            formInfo_.get(),
+            comFile_.get(),
+            formAbout_.get(),
+            simplexIni_.get(),
+            formNewton_.get(),
+            formUncertainty_.get(),
+            grphRefl_.get(),
+            formFraction_.get(),
+            simulForm_.get(),
+            formHistory_.get(),
+            formOptions_.get()};
 }
 
 void MainWindow::Open1Click() {

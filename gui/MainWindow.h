@@ -34,7 +34,7 @@ class WindowRunInterface;
 
 class MainWindow : public QMainWindow, public EditorHost {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(UserPrompts& prompts);
     ~MainWindow() override;
 
@@ -79,10 +79,10 @@ public:
     OptionsDialog& FormOptions() { return *formOptions_; }
     WindowRunInterface& RunUi() { return *runUi_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void BuildMenus();
     void UpdateRunMenu();
     // Runs one fit or simulation: Fitting and Simulation are disabled meanwhile; a

@@ -63,7 +63,8 @@ void PlotWindow::SaveImageClick() {
         this, QStringLiteral("plot.png"), QStringLiteral("PNG image (*.png);;SVG image (*.svg)"));
     if (path.isEmpty()) return;
     if (QFileInfo::exists(path) &&
-        prompts_.Ask(this, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path),
+        prompts_.Ask(this,
+                     QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path),
                      QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     QString error;

@@ -16,7 +16,7 @@ class UserPrompts;
 
 class PlotWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit PlotWindow(UserPrompts& prompts);
 
     // DrawPlot: draws the curves into the image and repaints the window at once.
@@ -28,12 +28,12 @@ public:
     bool SaveImage(const QString& path, QString* error = nullptr) const;
     void SaveImageClick();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void Render();
 
     UserPrompts& prompts_;

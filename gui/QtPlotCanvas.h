@@ -11,7 +11,7 @@
 namespace korvel::gui {
 
 class QtPlotCanvas : public PlotCanvas {
-public:
+  public:
     explicit QtPlotCanvas(QImage& image);
 
     int Width() const override { return image_.width(); }
@@ -23,7 +23,7 @@ public:
     void SetFont(const std::string& name, int size, PlotColor color) override;
     void TextOut(int x, int y, const std::string& text) override;
 
-private:
+  private:
     QImage& image_;
     QPainter painter_;
     QPen pen_;

@@ -10,7 +10,7 @@ namespace korvel::gui {
 
 class RadioGroup : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     RadioGroup(const QString& name, const QString& caption, const QStringList& items,
                int initialItem, QWidget* parent = nullptr);
 
@@ -20,11 +20,11 @@ public:
     QAbstractButton* Item(int index) const { return buttons_.button(index); }
     int Count() const { return static_cast<int>(buttons_.buttons().size()); }
 
-signals:
+  signals:
     // The user (or SetItemIndex) chose an item.
     void Clicked(int index);
 
-private:
+  private:
     QButtonGroup buttons_;
 };
 

@@ -11,7 +11,7 @@ namespace korvel::gui {
 
 class SimplexInitWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     SimplexInitWindow();
     void SetField(SimplexInitField field, const QString& text);
     QLineEdit* ELoopsRest;

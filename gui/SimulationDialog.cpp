@@ -39,9 +39,8 @@ SimulationRequest ParseSimulationSettings(const SimulationSettingsRecord& r,
     SimulationRequest request;
     request.ModelFileName = r.EModelFN;
     static constexpr char kModes[] = {'F', 'P', 'M'};
-    request.CalculationMode = (r.CalculationFPM >= 0 && r.CalculationFPM <= 2)
-                                  ? kModes[r.CalculationFPM]
-                                  : 'M';
+    request.CalculationMode =
+        (r.CalculationFPM >= 0 && r.CalculationFPM <= 2) ? kModes[r.CalculationFPM] : 'M';
     request.QzInverseAngstrom = r.QzFormat == 1;
     request.Lower = ToReal(r.EditQzMin, locale);
     request.Upper = ToReal(r.EditQzMAX, locale);

@@ -23,7 +23,7 @@ SimulationRequest ParseSimulationSettings(const SimulationSettingsRecord& record
 
 class SimulationDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit SimulationDialog(UserPrompts& prompts);
 
     void FromRecord(const SimulationSettingsRecord& record);
@@ -31,7 +31,7 @@ public:
 
     void MFNBitBtnClick();
 
-private:
+  private:
     UserPrompts& prompts_;
     QLineEdit* EModelFN;
     RadioGroup* CalculationFPM;

@@ -12,7 +12,7 @@ namespace korvel::gui {
 
 class AboutDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     AboutDialog();
 };
 
@@ -21,14 +21,14 @@ QPixmap AboutPicture(int width, int height);
 
 class HistoryDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     HistoryDialog();
     QListWidget* ListBox1;
 };
 
 class OptionsDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     OptionsDialog();
     QCheckBox* CB_FitLog;
 };

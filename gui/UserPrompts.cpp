@@ -31,8 +31,7 @@ QString UserPrompts::OpenFileName(QWidget* parent) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), ProgramFileFilter());
 }
 
-QString UserPrompts::SaveFileName(QWidget* parent, const QString& proposed,
-                                  const QString& filter) {
+QString UserPrompts::SaveFileName(QWidget* parent, const QString& proposed, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, QString(), proposed, filter, nullptr,
                                         QFileDialog::DontConfirmOverwrite);
 }

@@ -20,7 +20,7 @@ QString ProgramFileFilter();
 QString QtFileFilter(const QString& programFilter);
 
 class UserPrompts {
-public:
+  public:
     virtual ~UserPrompts() = default;
 
     // Shows the dialog modally and returns its result, whatever closed it.

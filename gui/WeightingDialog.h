@@ -15,7 +15,7 @@ class RadioGroup;
 
 class WeightingDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     WeightingDialog();
 
     void FromRecord(const WeightingDialogRecord& record);
@@ -25,7 +25,7 @@ public:
     // paints it silver.
     void NormaRadioGroupClick();
 
-private:
+  private:
     RadioGroup* NormaRadioGroup;
     QLabel* FracLabel;
     QLineEdit* FracEdit;

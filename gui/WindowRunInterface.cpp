@@ -60,8 +60,8 @@ bool WindowRunInterface::AskUncertainty() {
 }
 
 void WindowRunInterface::ShowMessage(const std::string& text) {
-    main_.Prompts().Ask(&main_, QString::fromStdString(text),
-                        QMessageBox::Ok | QMessageBox::Cancel, kQuestionPosition);
+    main_.Prompts().Ask(&main_, QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel,
+                        kQuestionPosition);
 }
 
 void WindowRunInterface::ShowSimplexInitialization(bool shown) {

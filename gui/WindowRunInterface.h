@@ -11,7 +11,7 @@ namespace korvel::gui {
 class MainWindow;
 
 class WindowRunInterface : public RunInterface {
-public:
+  public:
     explicit WindowRunInterface(MainWindow& main) : main_(main) {}
 
     void ShowCommandFileDialog(CommandFileDialogRecord& record) override;
@@ -34,7 +34,7 @@ public:
     int LastKey() const override;
     void ClearLastKey() override;
 
-private:
+  private:
     MainWindow& main_;
 };
 

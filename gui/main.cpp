@@ -1,9 +1,11 @@
 // korvel: the desktop program. Creates the main window with its eleven further
 // windows and runs the event loop until the main window closes.
-// `korvel --screenshots DIR` instead takes the documentation's screenshots.
+// `korvel --screenshots FOLDER COMMAND.inp` instead takes the documentation's
+// screenshots during the fit the command file names.
 
 #include <QApplication>
 #include <QStringList>
+#include <cstdio>
 
 #include "gui/MainWindow.h"
 #include "gui/Screenshots.h"
@@ -15,11 +17,11 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     const int shots = static_cast<int>(args.indexOf(QStringLiteral("--screenshots")));
     if (shots > 0) {
-        if (shots + 1 >= args.size()) {
-            fprintf(stderr, "korvel: --screenshots needs a folder\n");
+        if (shots + 2 >= args.size()) {
+            std::fprintf(stderr, "usage: korvel --screenshots FOLDER COMMAND.inp\n");
             return 2;
         }
-        return korvel::gui::TakeScreenshots(args[shots + 1]);
+        return korvel::gui::TakeScreenshots(args[shots + 1], args[shots + 2]);
     }
     korvel::gui::UserPrompts prompts;
     korvel::gui::MainWindow window(prompts);

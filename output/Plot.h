@@ -28,7 +28,7 @@ inline constexpr PlotColor kPlotRed{255, 0, 0};
 // The drawing operations the plot needs. Text is placed by its top-left corner and
 // drawn over the background colour; font sizes are in points.
 class PlotCanvas {
-public:
+  public:
     virtual ~PlotCanvas() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
@@ -45,9 +45,9 @@ public:
 struct PlotAxis {
     double Minimum = 0.0;
     double Maximum = 0.0;
-    int Exponent = 0;         // e: tick labels are values / 10^e
-    double StepFactor = 1.0;  // m: 0.25, 0.5 or 1
-    double Power = 1.0;       // p = 10^e
+    int Exponent = 0;             // e: tick labels are values / 10^e
+    double StepFactor = 1.0;      // m: 0.25, 0.5 or 1
+    double Power = 1.0;           // p = 10^e
     long long FirstMultiple = 0;  // k0: the first tick is m p k0
 };
 

@@ -20,11 +20,20 @@ std::string Escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -67,9 +76,9 @@ void SvgCanvas::TextOut(int x, int y, const std::string& text) {
     const double pixels = fontSize_ * 96.0 / 72.0;
     const int baseline = y + static_cast<int>(pixels * 0.9 + 0.5);
     body_ << "<text x=\"" << x << "\" y=\"" << baseline
-          << "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\""
-          << pixels << "px\" fill=\"" << Rgb(fontColor_) << "\" xml:space=\"preserve\">"
-          << Escaped(text) << "</text>\n";
+          << "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"" << pixels
+          << "px\" fill=\"" << Rgb(fontColor_) << "\" xml:space=\"preserve\">" << Escaped(text)
+          << "</text>\n";
 }
 
 std::string SvgCanvas::Document() const {

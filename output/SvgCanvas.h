@@ -10,7 +10,7 @@
 namespace korvel {
 
 class SvgCanvas : public PlotCanvas {
-public:
+  public:
     SvgCanvas(int width, int height);
 
     int Width() const override { return width_; }
@@ -25,7 +25,7 @@ public:
     // The complete document, closing tag included.
     std::string Document() const;
 
-private:
+  private:
     int width_;
     int height_;
     PlotColor pen_ = kPlotBlack;

@@ -126,8 +126,8 @@ TEST(PlotAxes, AnglesFromZeroToFiveTickEveryDegreeAndLabelEverySecond) {
 
 TEST(PlotAxes, LogIntensitiesFromMinus7Point3To0Point1LabelEveryTick) {
     RecordingCanvas canvas(537, 376);
-    DrawPlot(canvas,
-             Curves({{0, std::pow(10.0, -7.3), std::pow(10.0, -7.3)}, {1, std::pow(10.0, 0.1), 1}}));
+    DrawPlot(canvas, Curves({{0, std::pow(10.0, -7.3), std::pow(10.0, -7.3)},
+                             {1, std::pow(10.0, 0.1), 1}}));
     const auto labels = TextsAtX(canvas, 107 - 50);
     EXPECT_EQ(labels, (std::vector<std::string>{"-7.00", "-6.00", "-5.00", "-4.00", "-3.00",
                                                 "-2.00", "-1.00", " 0.00"}));

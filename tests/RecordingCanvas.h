@@ -24,7 +24,7 @@ struct RecordedText {
 };
 
 class RecordingCanvas : public PlotCanvas {
-public:
+  public:
     RecordingCanvas(int width, int height) : width_(width), height_(height) {}
 
     int Width() const override { return width_; }
@@ -70,7 +70,7 @@ public:
     std::vector<RecordedLine> Lines;
     std::vector<RecordedText> Texts;
 
-private:
+  private:
     int width_;
     int height_;
     PlotColor pen_{};

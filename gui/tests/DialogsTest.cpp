@@ -33,8 +33,8 @@ bool WriteFile(const QString& path, const QByteArray& content) {
 // A command file naming a model with `repeatLayers` layers in its repeat unit.
 QString CommandFileIn(const QTemporaryDir& dir, const char* modeLetter, int repeatLayers) {
     const QString model = dir.filePath("m.mdl");
-    WriteFile(model, QByteArray("1.54 0 0 0 0 0\r\n1 ") + QByteArray::number(repeatLayers) +
-                         " 0 " + (repeatLayers ? "10" : "0") +
+    WriteFile(model, QByteArray("1.54 0 0 0 0 0\r\n1 ") + QByteArray::number(repeatLayers) + " 0 " +
+                         (repeatLayers ? "10" : "0") +
                          "\r\n10 1e-6 1e-8 1\r\n10 1e-6 1e-8 1\r\n0 1e-6 1e-8 1\r\n");
     const QString command = dir.filePath("run.inp");
     WriteFile(command, "# test\r\n" + dir.filePath("d.dat").toUtf8() + "\r\nFit\r\nY\r\nY\r\n" +
@@ -54,7 +54,7 @@ T* Child(QWidget& parent, const char* name) {
 
 class DialogsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void CommandFileDialogStartsWithItsInitialValues() {
         Workspace ws;
         ScriptedPrompts prompts;
@@ -66,9 +66,9 @@ private slots:
         QCOMPARE(Child<QLineEdit>(dialog, "EMaxIter")->text(), QString("65000"));
         QCOMPARE(Child<QLineEdit>(dialog, "ECutOffLevel")->text(), QString("0"));
         const std::tuple<const char*, const char*, int> groups[] = {
-            {"SimFit", "  Mode of Work  ", 0},          {"ScaleNY", "  Is Data Scaled ?  ", 1},
-            {"UncertaintySG", "  Uncertainty  ", 1},     {"CalculationFPM", "  Calculation Mode  ", 2},
-            {"QzFormat", "  Qz Format  ", 0},            {"RULength", "  Repeat Unit Length  ", 0},
+            {"SimFit", "  Mode of Work  ", 0},       {"ScaleNY", "  Is Data Scaled ?  ", 1},
+            {"UncertaintySG", "  Uncertainty  ", 1}, {"CalculationFPM", "  Calculation Mode  ", 2},
+            {"QzFormat", "  Qz Format  ", 0},        {"RULength", "  Repeat Unit Length  ", 0},
             {"DensityUnits", "  Density Units  ", 0}};
         for (auto [name, title, item] : groups) {
             QCOMPARE(Child<RadioGroup>(dialog, name)->title(), QString::fromLatin1(title));
@@ -163,7 +163,9 @@ private slots:
         Workspace ws;
         ScriptedPrompts prompts;
         CommandFileDialog dialog(ws, prompts);
-        prompts.OpenAnswers << "/a.dat" << "" << "/c.lmt";
+        prompts.OpenAnswers << "/a.dat"
+                            << ""
+                            << "/c.lmt";
         dialog.EDFNBitBtnClick();
         dialog.MFNBitBtnClick();  // cancelled
         dialog.LFNBitBtnClick();

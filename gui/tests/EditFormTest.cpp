@@ -43,7 +43,7 @@ bool WriteAll(const QString& path, const QByteArray& content) {
 
 class EditFormTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { QApplication::clipboard()->clear(); }
 
     void StartsUntitledWithWrapAndOnlyAVerticalScrollBar() {

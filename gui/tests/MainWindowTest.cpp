@@ -25,18 +25,18 @@ using korvel::gui::testing::ScriptedPrompts;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void CreatesTheTwelveWindowsOnceInOrder() {
         ScriptedPrompts prompts;
         MainWindow main(prompts);
         QStringList captions;
         for (QWidget* w : main.Windows()) captions << w->windowTitle();
-        QCOMPARE(captions, (QStringList{"  Korvel", "Fitting Infor", "Command File Parameters",
-                                        "About Program", "   Simplex Initialization ",
-                                        "   Make your Choise", " Make your Choice",
-                                        "   Plot of Experimental data and the best fit ",
-                                        "   Choose weighting metod", " Simulation Settings",
-                                        "   History", "Options"}));
+        QCOMPARE(captions,
+                 (QStringList{"  Korvel", "Fitting Infor", "Command File Parameters",
+                              "About Program", "   Simplex Initialization ", "   Make your Choise",
+                              " Make your Choice", "   Plot of Experimental data and the best fit ",
+                              "   Choose weighting metod", " Simulation Settings", "   History",
+                              "Options"}));
         for (QWidget* w : main.Windows())
             if (w != &main) QVERIFY(!w->isVisible());
     }
@@ -47,12 +47,16 @@ private slots:
         QStringList tops;
         for (QAction* a : main.menuBar()->actions()) tops << a->text();
         QCOMPARE(tops, (QStringList{"&File", "&Run", "&Help", "&Draw", "Tools"}));
-        const std::pair<const char*, const char*> items[] = {
-            {"Open1", "&Open ( View/Edit )"}, {"New1", "&New  ( View/Edit )"},
-            {"ComFileN", "&Set Command File"}, {"Exit1", "&Exit"},
-            {"Fitting1", "Fitting"},          {"Simulation1", "Simulation"},
-            {"History1", "History"},          {"HelpTopic1", "Help Topic"},
-            {"About", "&About"},              {"Options", "Options"}};
+        const std::pair<const char*, const char*> items[] = {{"Open1", "&Open ( View/Edit )"},
+                                                             {"New1", "&New  ( View/Edit )"},
+                                                             {"ComFileN", "&Set Command File"},
+                                                             {"Exit1", "&Exit"},
+                                                             {"Fitting1", "Fitting"},
+                                                             {"Simulation1", "Simulation"},
+                                                             {"History1", "History"},
+                                                             {"HelpTopic1", "Help Topic"},
+                                                             {"About", "&About"},
+                                                             {"Options", "Options"}};
         for (auto [name, caption] : items) {
             QVERIFY2(main.Action(name), name);
             QCOMPARE(main.Action(name)->text(), QString::fromLatin1(caption));
@@ -139,8 +143,9 @@ private slots:
         MainWindow main(prompts);
         QTemporaryDir dir;
         const QString model = dir.filePath("film.mdl");
-        QVERIFY(WriteFile(model, "1.5406 0 0 0 0 0\r\n1 0 0 0\r\n100 7.6e-6 1.7e-7 3\r\n"
-                                 "0 7.6e-6 1.7e-7 3\r\n"));
+        QVERIFY(WriteFile(model,
+                          "1.5406 0 0 0 0 0\r\n1 0 0 0\r\n100 7.6e-6 1.7e-7 3\r\n"
+                          "0 7.6e-6 1.7e-7 3\r\n"));
         prompts.OnExec = [&](QDialog& d) {
             d.findChild<QLineEdit*>("EModelFN")->setText(model);
             d.findChild<QLineEdit*>("EditNIntervals")->setText("20");
@@ -226,7 +231,8 @@ private slots:
         second->Editor()->insertPlainText("two");
         prompts.AskAnswers = {QMessageBox::No, QMessageBox::Cancel};
         QVERIFY(!main.close());
-        QCOMPARE(prompts.Asked, (QStringList{"Save changes to Untitled?", "Save changes to Untitled?"}));
+        QCOMPARE(prompts.Asked,
+                 (QStringList{"Save changes to Untitled?", "Save changes to Untitled?"}));
         QVERIFY(main.isVisible());
         QCOMPARE(main.Editors().size(), std::size_t(3));
         QVERIFY(first->Modified());  // its "No" is not acted on while the close is cancelled
@@ -251,7 +257,7 @@ private slots:
         QVERIFY(main.GrphRefl().HasCurves());
     }
 
-private:
+  private:
     static bool WriteFile(const QString& path, const QByteArray& content) {
         QFile f(path);
         return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();

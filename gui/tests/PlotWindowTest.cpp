@@ -2,10 +2,10 @@
 // its image can be saved as PNG or SVG.
 
 #include <QFile>
-#include <cmath>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 
 #include "gui/PlotWindow.h"
 #include "gui/QtPlotCanvas.h"
@@ -41,7 +41,7 @@ int CountPixels(const QImage& image, QRgb colour) {
 
 class PlotWindowTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void StartsHiddenAndWhiteAtItsStatedSize() {
         ScriptedPrompts prompts;
         PlotWindow window(prompts);

@@ -13,7 +13,7 @@
 namespace korvel::gui::testing {
 
 class ScriptedPrompts : public UserPrompts {
-public:
+  public:
     int Exec(QDialog& dialog) override {
         Shown << dialog.objectName();
         if (OnExec) return OnExec(dialog);
@@ -55,8 +55,10 @@ public:
     QPoint AskedAt;
     QStringList Warnings;
 
-private:
-    static QString Next(QStringList& queue) { return queue.isEmpty() ? QString() : queue.takeFirst(); }
+  private:
+    static QString Next(QStringList& queue) {
+        return queue.isEmpty() ? QString() : queue.takeFirst();
+    }
 };
 
 }  // namespace korvel::gui::testing
