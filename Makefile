@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build demo test test-asan fuzz bench gui clean
+.PHONY: all deps build demo test test-asan fuzz bench gui screenshots clean
 
 all: build
 
@@ -52,7 +52,10 @@ bench: deps
 	$(BENCHBUILD)/bench/korvel_bench
 
 gui: build
-	$(BUILD)/gui/korvel
+	$(BUILD)/korvel
+
+screenshots: build
+	@scripts/screenshots $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BENCHBUILD) $(ASANBUILD) $(FUZZBUILD)
