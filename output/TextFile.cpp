@@ -18,6 +18,7 @@
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
 #define KORVEL_HAVE_FSYNC 1
+#define KORVEL_HAVE_TRUNCATE 1
 #endif
 
 namespace korvel {
@@ -149,7 +150,16 @@ void ReplaceFile(const std::string& path, const std::string& content) {
 void AppendToFile(const std::string& path, const std::string& content) {
     std::FILE* file = std::fopen(path.c_str(), "ab");
     if (file == nullptr) ThrowFileError(errno, path);
-    if (const int err = WriteAndClose(file, content, false); err != 0) ThrowWriteError(err, path);
+    // All or nothing: a section cut off by a full disk is taken back out, so the file
+    // keeps exactly what it held before (a complete result).
+    long previousSize = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) previousSize = std::ftell(file);
+    if (const int err = WriteAndClose(file, content, false); err != 0) {
+#ifdef KORVEL_HAVE_TRUNCATE
+        if (previousSize >= 0) (void)::truncate(path.c_str(), previousSize);
+#endif
+        ThrowWriteError(err, path);
+    }
 }
 
 std::string WithExtension(const std::string& path, const std::string& extension) {

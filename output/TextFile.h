@@ -16,7 +16,8 @@ void CheckCreatable(const std::string& path);
 // Replaces `path` with `content`: written to a temporary file beside it, then
 // renamed into place, so a failed write leaves the previous file intact.
 void ReplaceFile(const std::string& path, const std::string& content);
-// Appends `content` to `path`, creating it when missing.
+// Appends `content` to `path`, creating it when missing. A failed append leaves the
+// file as it was before.
 void AppendToFile(const std::string& path, const std::string& content);
 // Full path of `path` with its extension replaced by `extension` (".sml").
 std::string WithExtension(const std::string& path, const std::string& extension);
