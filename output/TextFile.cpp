@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -16,6 +17,7 @@
 #include "output/IoError.h"
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <sys/stat.h>
 #include <unistd.h>
 #define KORVEL_HAVE_FSYNC 1
 #define KORVEL_HAVE_TRUNCATE 1
@@ -63,12 +65,28 @@ std::string TemporaryNameBeside(const std::string& target) {
 std::string ReadWholeFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) ThrowFileError(errno, path);
+    // The program's input files are small; anything beyond the limit is not one of them,
+    // and a device without an end (/dev/zero) must not fill the memory.
+    const auto tooLarge = [&] {
+        std::fclose(file);
+        throw RunError("File too large: at most " +
+                           std::to_string(kLargestReadableFile / (1024 * 1024)) +
+                           " MB can be read.",
+                       path);
+    };
+#ifdef KORVEL_HAVE_FSYNC
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<std::uintmax_t>(info.st_size) > kLargestReadableFile)
+        tooLarge();
+#endif
     std::string content;
     char buffer[65536];
     errno = 0;
     for (;;) {
         const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
         content.append(buffer, got);
+        if (content.size() > kLargestReadableFile) tooLarge();
         if (got < sizeof buffer) break;
     }
     const bool failed = std::ferror(file) != 0;
