@@ -19,7 +19,7 @@ build: deps $(BUILD)/CMakeCache.txt
 
 # The demo needs only the command-line program.
 demo: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target korvel-cli
+	@env -u MAKEFLAGS -u MAKELEVEL cmake --build $(BUILD) -j $(JOBS) --target korvel-cli
 	@scripts/demo $(BUILD)
 
 test: build
