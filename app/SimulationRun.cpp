@@ -110,11 +110,6 @@ void FillGrid(Workspace& ws, const SimulationRequest& request, const Grid& grid)
     }
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
-}
-
 // No limits file: nothing is free or linked, and the one vertex is empty.
 void ClearFreeParameters(Workspace& ws) {
     FreeParameters& free = ws.Free;
