@@ -17,7 +17,9 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo needs only the command-line program.
+demo: deps $(BUILD)/CMakeCache.txt
+	@env -u MAKEFLAGS -u MAKELEVEL cmake --build $(BUILD) -j $(JOBS) --target korvel-cli
 	@scripts/demo $(BUILD)
 
 test: build
