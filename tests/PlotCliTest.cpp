@@ -28,6 +28,21 @@ TEST(PlotCli, SimulateDrawsTheCurveIntoAnSvgFile) {
     EXPECT_NE(svg.find("</svg>"), std::string::npos);
 }
 
+TEST(PlotCli, FitDrawsDataAndBestCurveIntoAnSvgFile) {
+    ScratchFolder folder;
+    const std::string demo = std::string(KORVEL_SOURCE_DIR) + "/examples/demo/";
+    for (const char* name : {"demo.inp", "demo.dat", "au-film-start.mdl", "au-film.lmt"})
+        testing::fs::copy_file(demo + name, folder / name);
+    const auto result = RunCli(
+        {"fit", "demo.inp", "--seed", "5", "--max-respreads", "1", "--quiet", "--plot", "fit.svg"},
+        folder.Path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Stderr;
+    const std::string svg = ReadText(folder / "fit.svg");
+    EXPECT_NE(svg.find("stroke=\"#0000ff\""), std::string::npos);  // the measured curve
+    EXPECT_NE(svg.find("stroke=\"#ff0000\""), std::string::npos);  // the best fit
+    EXPECT_NE(svg.find(">Experiment</text>"), std::string::npos);
+}
+
 TEST(PlotCli, AnSvgFileThatCannotBeWrittenFailsTheRun) {
     ScratchFolder folder;
     WriteText(folder / "film.mdl", FilmModel());
