@@ -4,7 +4,7 @@ BENCHBUILD ?= build-bench
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build demo test bench gui clean
+.PHONY: all deps build demo test bench gui screenshots clean
 
 all: build
 
@@ -29,7 +29,10 @@ bench: deps
 	$(BENCHBUILD)/bench/korvel_bench
 
 gui: build
-	$(BUILD)/gui/korvel
+	$(BUILD)/korvel
+
+screenshots: build
+	@scripts/screenshots $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BENCHBUILD)

@@ -178,7 +178,9 @@ void DialogToSettings(const CommandFileDialogRecord& dialog, RunSettings& settin
     // A disabled "Repeat Unit Length" (no repeat unit in the model) always means "Free".
     settings.RepeatUnitFixed = dialog.RULengthEnabled && dialog.RULength == 1;
     settings.QzInverseAngstrom = dialog.QzFormat == 1;
-    settings.DensityUnits = dialog.DensityUnits;
+    // Only the four items exist; anything else would read values unconverted and write 0 back.
+    settings.DensityUnits =
+        dialog.DensityUnits >= 0 && dialog.DensityUnits <= 3 ? dialog.DensityUnits : 0;
     settings.FitTolerance = ParseRealTrimmed(dialog.ETolerance).value_or(kDialogToleranceFallback);
     const auto iterations = SixteenBits(ParseIntegerTrimmed(dialog.EMaxIter));
     settings.MaxIterations =

@@ -7,6 +7,9 @@
 
 #include "engine/MatrixMethod.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "engine/OpticalStack.h"
 
 namespace korvel {
@@ -20,14 +23,37 @@ double ReflectivityOf(const Matrix2& g) {
     return q.Re * q.Re + q.Im * q.Im;
 }
 
-}  // namespace
+bool IsFinite(const Complex& z) { return std::isfinite(z.Re) && std::isfinite(z.Im); }
 
-void RaiseToPower(Matrix2& m, int power) {
+bool IsFinite(const Matrix2& m) {
+    return IsFinite(m.G11) && IsFinite(m.G12) && IsFinite(m.G21) && IsFinite(m.G22);
+}
+
+// An angle phi with cos(phi) = x. CArcCos takes -i ln(x + s), s = sqrt(x^2 - 1); when
+// x and s nearly cancel (a strongly attenuating period, |x| >> 1 on the negative
+// side) the other root gives -i ln(x - s) = -arccos(x) without the cancellation.
+// The sign of phi flips both Chebyshev quotients alike and so cancels.
+Complex PeriodAngle(const Complex& x) {
+    Complex w = CSqr(x);
+    w.Re = w.Re - 1.0;
+    const Complex s = CSqrt(w);
+    const Complex minus = CSub(x, s);
+    if (CAbs(minus) <= CAbs(CAdd(x, s))) return CArcCos(x);
+    const Complex logarithm = CLn(minus);
+    return {logarithm.Im, -logarithm.Re};
+}
+
+// The closed form: M / sqrt(det M) has half trace x = cos(phi), and
+// (M / sqrt(det M))^m = U_(m-1)(x) M - U_(m-2)(x) I. Returns false when the closed
+// form does not give finite numbers (a period of determinant 0, or quotients beyond
+// the range of doubles for an opaque period repeated many times).
+bool ChebyshevPower(Matrix2& m, int power) {
     const Complex s = CSqrt(CSub(CMul(m.G11, m.G22), CMul(m.G12, m.G21)));
     m.G11 = CDiv(m.G11, s);
     m.G12 = CDiv(m.G12, s);
     m.G21 = CDiv(m.G21, s);
     m.G22 = CDiv(m.G22, s);
+    if (!IsFinite(m)) return false;
 
     const Complex x{(m.G11.Re + m.G22.Re) / 2.0, (m.G11.Im + m.G22.Im) / 2.0};
     Complex w = CSqr(x);
@@ -47,15 +73,61 @@ void RaiseToPower(Matrix2& m, int power) {
         a1 = {0.0, sign1 * u1};
         a2 = {0.0, sign2 * u2};
     } else {
-        const Complex phi = CArcCos(x);
+        const Complex phi = PeriodAngle(x);
         a1 = CDiv(CSinhI(Scaled(phi, power)), sinPhi);
         a2 = CDiv(CSinhI(Scaled(phi, power - 1)), sinPhi);
     }
+    if (!IsFinite(a1) || !IsFinite(a2)) return false;
 
     m.G11 = CSub(CMul(m.G11, a1), a2);
     m.G12 = CMul(m.G12, a1);
     m.G21 = CMul(m.G21, a1);
     m.G22 = CSub(CMul(m.G22, a1), a2);
+    return IsFinite(m);
+}
+
+// Divides all four elements by their largest component (a common positive factor).
+// Components rather than moduli: a modulus near the top of the range would overflow.
+void Rescale(Matrix2& m) {
+    double largest = 0.0;
+    for (const Complex* z : {&m.G11, &m.G12, &m.G21, &m.G22})
+        largest = std::max({largest, std::fabs(z->Re), std::fabs(z->Im)});
+    if (largest == 0.0 || !std::isfinite(largest)) return;
+    for (Complex* z : {&m.G11, &m.G12, &m.G21, &m.G22}) *z = Scaled(*z, 1.0 / largest);
+}
+
+// M^power up to a positive factor by repeated squaring, rescaled at every step so
+// that an opaque period neither overflows nor underflows; about log2(power) products.
+void PowerBySquaring(Matrix2& m, int power) {
+    Matrix2 result;
+    Matrix2 base = m;
+    Rescale(base);
+    for (int remaining = power; remaining > 0; remaining /= 2) {
+        if (remaining % 2 != 0) {
+            MultiplyRight(result, base);
+            Rescale(result);
+        }
+        if (remaining > 1) {
+            const Matrix2 factor = base;
+            MultiplyRight(base, factor);
+            Rescale(base);
+        }
+    }
+    m = result;
+}
+
+}  // namespace
+
+void RaiseToPower(Matrix2& m, int power) {
+    const Matrix2 period = m;
+    if (ChebyshevPower(m, power)) {
+        // An opaque period gives elements near the end of the double range; the
+        // common factor is free, so bring them back to order 1 before further products.
+        Rescale(m);
+        return;
+    }
+    m = period;
+    PowerBySquaring(m, power);
 }
 
 Matrix2 InterfaceMatrix(const EvaluationContext& context, int upper, int lower, double c2) {

@@ -24,7 +24,9 @@ Matrix2 InterfaceMatrix(const EvaluationContext& context, int upper, int lower, 
 void MultiplyRight(Matrix2& g, const Matrix2& h);
 // M^power (power >= 1) up to a scalar factor common to all four elements: M is
 // normalised to determinant 1 and raised by the Chebyshev identity, with the limits
-// U_k(+1) = k + 1 and U_k(-1) = (-1)^k (k + 1) where sin(phi) = 0.
+// U_k(+1) = k + 1 and U_k(-1) = (-1)^k (k + 1) where sin(phi) = 0. A period the
+// closed form cannot raise in doubles (determinant 0, or so opaque that the
+// quotients overflow) is raised by rescaled repeated squaring instead.
 void RaiseToPower(Matrix2& m, int power);
 // R at one point, c2 = cos^2(theta). No allocation.
 double MatrixReflectivity(const EvaluationContext& context, double c2);

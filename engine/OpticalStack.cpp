@@ -71,7 +71,12 @@ Complex WaveVectorComponent(const Complex& n, double c2) {
 Complex FresnelCoefficient(const Complex& nUpper, const Complex& nLower, double c2) {
     const Complex fUpper = WaveVectorComponent(nUpper, c2);
     const Complex fLower = WaveVectorComponent(nLower, c2);
-    return CDiv(CSub(fUpper, fLower), CAdd(fUpper, fLower));
+    const Complex sum = CAdd(fUpper, fLower);
+    // Both components vanish only for two media of the same index exactly at their
+    // critical angle (two vacuum-like media at theta = 0): no contrast, no reflection,
+    // where the quotient would be 0/0.
+    if (sum.Re == 0.0 && sum.Im == 0.0) return CMake(0.0);
+    return CDiv(CSub(fUpper, fLower), sum);
 }
 
 Complex InterfaceCoefficient(const EvaluationContext& context, int upper, int lower, double c2) {

@@ -63,7 +63,8 @@ void BuildStack(const LayerModel& model, EvaluationContext& context);
 // it is the limit beta -> 0+ (an evanescent wave that decays with depth).
 Complex WaveVectorComponent(const Complex& n, double c2);
 
-// (f_u - f_l) / (f_u + f_l) of a sharp interface, upper index n_u over lower n_l.
+// (f_u - f_l) / (f_u + f_l) of a sharp interface, upper index n_u over lower n_l;
+// 0 where both f vanish (identical media at their critical angle).
 Complex FresnelCoefficient(const Complex& nUpper, const Complex& nLower, double c2);
 
 // Fresnel coefficient between stack entries upper and lower, times the Nevot-Croce

@@ -3,6 +3,7 @@
 // simplex, the global search and the report share.
 
 #include <cstdint>
+#include <vector>
 
 namespace korvel {
 
@@ -12,15 +13,17 @@ struct FitState {
     std::uint16_t BestVertex = 1;       // 1-based index of the lowest vertex
     double ScaleUnsmeared = 1.0;
     double ScaleSmeared = 1.0;
-    std::uint16_t FitWindowFirst = 1;   // 1-based, both ends included
+    std::uint16_t FitWindowFirst = 1;  // 1-based, both ends included
     std::uint16_t FitWindowLast = 0;
-    bool SkipFigureOfMerit = false;     // compute the curves only
+    bool SkipFigureOfMerit = false;  // compute the curves only
     double ZeroCurveMerit = 0.0;
     double BestMerit = 0.0;
     double FinalScaleSmeared = 1.0;
     double MachineEpsilon = 1.1102230246251565e-16;
-    bool StopRequested = false;         // ends the whole search
-    // Tunnelling state.
+    bool StopRequested = false;  // ends the whole search
+    // Tunnelling state. ReferencePoint: the angles of the last local minimum, then
+    // its figure of merit (FreeCount + 1 entries), alive while the search runs.
+    std::vector<double> ReferencePoint;
     double PreviousDistance = 0.0;
     bool TooBigStep = false;
     bool TooFar = false;

@@ -124,7 +124,7 @@ void ThrowFileError(int err, const std::string& path) {
         const auto parent = std::filesystem::absolute(path, ec).parent_path();
         if (!ec && !parent.empty() && !std::filesystem::exists(parent, ec)) code = 3;
     }
-    throw RunError(IoErrorMessage(code), path);
+    throw RunError(IoErrorMessage(code), path.empty() ? "(no file name given)" : path);
 }
 
 }  // namespace korvel

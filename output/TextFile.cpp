@@ -153,7 +153,10 @@ void AppendToFile(const std::string& path, const std::string& content) {
 }
 
 std::string WithExtension(const std::string& path, const std::string& extension) {
-    fs::path full = fs::absolute(fs::path(path)).lexically_normal();
+    // An empty name (a cleared edit field) names no file; opening it would fail the same way.
+    std::error_code ec;
+    fs::path full = fs::absolute(fs::path(path), ec).lexically_normal();
+    if (path.empty() || ec) throw RunError(IoErrorMessage(2), "(no file name given)");
     full.replace_extension(extension);
     return full.string();
 }

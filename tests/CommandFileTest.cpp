@@ -272,4 +272,7 @@ TEST(DialogToSettings, UnconvertibleTextsTakeTheDialogsFallbacks) {
     DialogToSettings(d, s);
     EXPECT_EQ(s.MaxIterations, 4464);
     EXPECT_TRUE(s.RepeatUnitFixed);
+    d.DensityUnits = -1;  // no item selected
+    DialogToSettings(d, s);
+    EXPECT_EQ(s.DensityUnits, 0);
 }

@@ -155,16 +155,39 @@ TEST(CurveEvaluation, CountsEveryEvaluationAndWrapsAtSixteenBits) {
 }
 
 TEST(CurveEvaluation, ANonFiniteReflectivityFailsTheRunNamingMethodAndAngle) {
-    // Vacuum over a vacuum-like substrate at theta = 0: the Fresnel coefficient is 0/0.
+    // A thick gain medium (negative beta): the wave grows beyond the range of doubles.
     TestSample sample;
-    sample.Substrate = {0.0, 0.0, 0.0, 0.0};
-    Workspace ws = MakeWorkspace(sample, {0.0, 0.5});
+    sample.Top = {{1.0e6, 5e-6, -1e-3, 0.0}};
+    sample.Substrate = SiliconLike();
+    Workspace ws = MakeWorkspace(sample, {0.5, 1.0});
     ws.Fit.SkipFigureOfMerit = true;
     ws.Settings.CalculationMode = 'M';
-    EXPECT_EQ(ErrorOf(ws), "Reflectivity is not a finite number (Matrix method at theta = 0 deg).");
+    EXPECT_EQ(ErrorOf(ws),
+              "Reflectivity is not a finite number (Matrix method at theta = 0.5 deg).");
     ws.Settings.CalculationMode = 'P';
     EXPECT_EQ(ErrorOf(ws),
-              "Reflectivity is not a finite number (Parratt method at theta = 0 deg).");
+              "Reflectivity is not a finite number (Parratt method at theta = 0.5 deg).");
+}
+
+TEST(CurveEvaluation, VacuumLikeLayersReflectNothingEvenAtGrazingIncidence) {
+    // At theta = 0 a layer with delta = beta = 0 has f = 0 like the vacuum above it.
+    TestSample sample;
+    sample.Top = {{50.0, 0.0, 0.0, 3.0}};
+    sample.Substrate = SiliconLike(2.0);
+    TestSample bare;
+    bare.Substrate = SiliconLike(2.0);
+    for (char mode : {'P', 'M', 'F'}) {
+        Workspace ws = MakeWorkspace(sample, {0.0, 0.1, 0.5});
+        Workspace reference = MakeWorkspace(bare, {0.0, 0.1, 0.5});
+        const auto curve = Simulate(ws, mode);
+        const auto expected = Simulate(reference, mode);
+        EXPECT_DOUBLE_EQ(curve[0], 1.0) << mode;
+        EXPECT_NEAR(curve[1], expected[1], 1e-12) << mode;
+    }
+    TestSample vacuum;
+    vacuum.Substrate = {0.0, 0.0, 0.0, 0.0};
+    Workspace ws = MakeWorkspace(vacuum, {0.0, 0.3});
+    EXPECT_EQ(Simulate(ws, 'M'), (std::vector<double>{0.0, 0.0}));
 }
 
 TEST(FresnelReflectivity, IsTotalAtGrazingIncidenceAndMatchesTheBareSubstrate) {

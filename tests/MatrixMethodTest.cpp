@@ -203,3 +203,67 @@ TEST(MatrixPower, MinusIdentityUsesTheAlternatingLimit) {
         EXPECT_NEAR(raised.G22.Im, raised.G11.Im, 1e-15);
     }
 }
+
+// Periods that let almost nothing through: the normalised half trace is huge, the
+// Chebyshev quotients run to the end of the double range or the determinant
+// underflows to 0. The power must still equal the periods written out.
+TEST(MatrixOpaquePeriods, ThickNonAbsorbingLayerBelowItsCriticalAngle) {
+    TestSample sample;
+    sample.Unit = {{1000.0, 2e-5, 0.0, 2.0}, {50.0, 5e-6, 0.0, 2.0}};
+    sample.RepeatCount = 5;
+    sample.Substrate = {0.0, 7.6e-6, 0.0, 0.0};
+    const EvaluationContext context = MakeContext(sample);
+    for (double theta : {0.1, 0.2, 0.3, 1.0}) {
+        const double c2 = CosSquaredOf(theta);
+        ExpectRelativelyEqual(MatrixReflectivity(context, c2), ParrattReflectivity(context, c2),
+                              1e-10);
+    }
+}
+
+TEST(MatrixOpaquePeriods, AbsorbingUnitRepeatedTheMostACountCanHold) {
+    TestSample sample;
+    sample.Top = {{12.0, 2.4e-5, 0.0, 4.0}};
+    sample.Unit = {{99.0, 2.4e-5, 2.6e-5, 4.0}};
+    sample.RepeatCount = 255;
+    sample.Substrate = {0.0, 1.1e-5, 8.3e-6, 5.0};
+    const EvaluationContext context = MakeContext(sample);
+    for (double theta : {0.22, 0.76, 2.0}) {
+        const double c2 = CosSquaredOf(theta);
+        ExpectRelativelyEqual(MatrixReflectivity(context, c2), ParrattReflectivity(context, c2),
+                              1e-10);
+    }
+}
+
+TEST(MatrixOpaquePeriods, PeriodWhosePhaseFactorUnderflowsToZero) {
+    TestSample sample;
+    sample.Top = {{40.0, 5e-6, 1e-7, 3.0}};
+    sample.Unit = {{1.0e7, 8e-6, 5e-6, 3.0}, {30.0, 3e-6, 0.0, 3.0}};
+    sample.RepeatCount = 3;
+    sample.Substrate = SiliconLike(2.0);
+    const EvaluationContext context = MakeContext(sample);
+    for (double theta : {0.15, 0.5, 1.5}) {
+        const double c2 = CosSquaredOf(theta);
+        ExpectRelativelyEqual(MatrixReflectivity(context, c2), ParrattReflectivity(context, c2),
+                              1e-10);
+    }
+}
+
+TEST(MatrixPower, AStronglyAttenuatingPeriodKeepsItsSmallElementsAccurate) {
+    // Half trace far out on the negative side: x + sqrt(x^2 - 1) nearly cancels.
+    for (double large : {-1e3, -1e5, -1e6}) {
+        Matrix2 m;
+        m.G11 = {large, 0.3};
+        m.G12 = {0.5, 0.1};
+        m.G21 = {0.2, 0.0};
+        m.G22 = {1.0 / large, 0.0};
+        for (int power : {2, 3, 10}) {
+            Matrix2 raised = m;
+            RaiseToPower(raised, power);
+            const Matrix2 explicitPower = ExplicitPower(m, power);
+            const Complex expected = CDiv(explicitPower.G22, explicitPower.G11);
+            const Complex actual = CDiv(raised.G22, raised.G11);
+            EXPECT_LT(CAbs(CSub(actual, expected)), 1e-12 * CAbs(expected))
+                << large << " " << power;
+        }
+    }
+}

@@ -165,4 +165,5 @@ TEST(WithExtension, GivesTheFullPathWithTheExtensionReplaced) {
     EXPECT_EQ(WithExtension("/data/run.v2/sample", ".pct"), "/data/run.v2/sample.pct");
     EXPECT_EQ(WithExtension("/data/x/../sample.mdl", ".bst"), "/data/sample.bst");
     EXPECT_EQ(WithExtension("/data/sample.old.mdl", ".loc"), "/data/sample.old.loc");
+    EXPECT_EQ(MessageOf([] { WithExtension("", ".sml"); }), "File not found.");
 }

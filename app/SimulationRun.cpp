@@ -1,0 +1,196 @@
+// The simulation run: reflectivity of one model on a regular grid of glancing
+// angles (degrees) or Qz values (1/A), drawn and written to the .sml file beside
+// the model. Each .sml line is the abscissa and the smeared reflectivity in E(15).
+
+#include "app/SimulationRun.h"
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <string>
+
+#include "app/RunError.h"
+#include "app/RunInterface.h"
+#include "app/Workspace.h"
+#include "engine/CurveEvaluation.h"
+#include "input/ModelReader.h"
+#include "output/NumberFormat.h"
+#include "output/TextFile.h"
+
+namespace korvel {
+
+namespace {
+
+// The point count is held in 16 bits; a grid must never wrap to a smaller one.
+constexpr long long kMaxPointCount = 65535;
+
+// Clears the "compute the curves only" switch and disables "Draw" however the run ends.
+class EvaluationScope {
+  public:
+    EvaluationScope(Workspace& ws, RunInterface& ui) : ws_(ws), ui_(ui) {}
+    ~EvaluationScope() {
+        ws_.Fit.SkipFigureOfMerit = false;
+        if (drawEnabled_) ui_.SetDrawEnabled(false);
+    }
+    EvaluationScope(const EvaluationScope&) = delete;
+    EvaluationScope& operator=(const EvaluationScope&) = delete;
+
+    void EnableDraw() {
+        ui_.SetDrawEnabled(true);
+        drawEnabled_ = true;
+    }
+    void DisableDraw() {
+        ui_.SetDrawEnabled(false);
+        drawEnabled_ = false;
+    }
+
+  private:
+    Workspace& ws_;
+    RunInterface& ui_;
+    bool drawEnabled_ = false;
+};
+
+struct Grid {
+    double Lower = 0.0;
+    double Upper = 0.0;
+    std::uint16_t PointCount = 0;
+};
+
+// The dialog's clamping rules, and a clear refusal where the grid cannot exist.
+Grid MakeGrid(const SimulationRequest& request) {
+    if (!std::isfinite(request.Lower) || !std::isfinite(request.Upper))
+        throw RunError(
+            "The grid limits must be finite numbers.",
+            "Qz MIN " + FormatE(request.Lower, 15) + ", Qz MAX " + FormatE(request.Upper, 15));
+    Grid grid;
+    grid.Lower = request.Lower < 0.0 ? 0.0 : request.Lower;
+    grid.Upper = request.Upper < grid.Lower ? grid.Lower + 0.5 : request.Upper;
+
+    // 0 intervals would divide by zero and -1 would give no point at all; any
+    // more negative count gives the dialog's two-point grid.
+    if (request.Intervals == 0 || request.Intervals == -1)
+        throw RunError("The number of intervals must be at least 1.",
+                       "# of intervals: " + std::to_string(request.Intervals));
+    if (request.Intervals >= kMaxPointCount)
+        throw RunError("Too many intervals: a curve holds at most 65535 points.",
+                       "# of intervals: " + std::to_string(request.Intervals));
+    const long long points = request.Intervals + 1;
+    grid.PointCount = static_cast<std::uint16_t>(points < 0 ? 2 : points);
+    return grid;
+}
+
+// Glancing angle of a grid value; a Qz beyond 4 pi / lambda has no angle.
+double GridAngle(double x, const SimulationRequest& request, double wavelength) {
+    if (!request.QzInverseAngstrom) return x;
+    const double s = x * wavelength / (4.0 * std::numbers::pi);
+    if (!(s < 1.0))
+        throw RunError("Qz value has no glancing angle: Qz * lambda / (4 pi) is 1 or more.",
+                       "Qz = " + FormatE(x, 15) + " 1/A at wavelength " + FormatE(wavelength, 15) +
+                           " A (" + request.ModelFileName + ")");
+    return QzToAngle(x, wavelength);
+}
+
+void FillGrid(Workspace& ws, const SimulationRequest& request, const Grid& grid) {
+    CurveArrays& curves = ws.Curves;
+    curves.Resize(grid.PointCount);
+    const double wavelength = ws.Model.Header.Wavelength;
+    for (int i = 1; i <= grid.PointCount; ++i) {
+        const double x = grid.Lower + (grid.Upper - grid.Lower) * (i - 1) / (grid.PointCount - 1);
+        const double theta = GridAngle(x, request, wavelength);
+        curves.Angle[i - 1] = theta;
+        curves.CosSquared[i - 1] = CosSquaredOfAngle(theta);
+        curves.MeasuredIntensity[i - 1] = 1.0;
+        curves.Uncertainty[i - 1] = 0.01 * curves.MeasuredIntensity[i - 1];
+    }
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
+// No limits file: nothing is free or linked, and the one vertex is empty.
+void ClearFreeParameters(Workspace& ws) {
+    FreeParameters& free = ws.Free;
+    free.StepPercent.assign(ws.Model.ParameterCount, 0.0);
+    free.FreeFlags.assign(ws.Model.ParameterCount, false);
+    free.FreeCount = 0;
+    free.RepeatUnit = RepeatUnitConstraint{};
+    free.AllocateSimplex();
+    free.VertexHoldsValues = true;
+}
+
+std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
+    const CurveArrays& curves = ws.Curves;
+    std::string text;
+    text.reserve(static_cast<std::size_t>(curves.PointCount) * 33);
+    for (int i = 1; i <= curves.PointCount; ++i) {
+        const double theta = curves.Angle[i - 1];
+        const double reflectivity = curves.SmearedCurve[i - 1];
+        // The engine refuses non-finite values; a file must never carry one either.
+        if (!std::isfinite(reflectivity))
+            throw RunError("The computed reflectivity is not a finite number.",
+                           "angle " + FormatE(theta, 15) + " deg (" + request.ModelFileName + ")");
+        const double x =
+            request.QzInverseAngstrom ? AngleToQz(theta, ws.Model.Header.Wavelength) : theta;
+        text += FormatE(x, 15);
+        text += ' ';
+        text += FormatE(reflectivity, 15);
+        text += kLineEnd;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request) {
+    ws.Free.VertexHoldsValues = true;
+    ws.Fit.EvaluationCount = 0;
+
+    // The header alone gives the wavelength for a Qz grid.
+    ReadModelHeader(request.ModelFileName, ws.Model);
+
+    RunSettings& settings = ws.Settings;
+    settings.CutOffLevel = 0.0;
+    settings.CalculationMode = request.CalculationMode;
+    settings.QzInverseAngstrom = request.QzInverseAngstrom;
+    settings.DensityUnits = request.DensityUnits;
+
+    const Grid grid = MakeGrid(request);
+    FillGrid(ws, request, grid);
+
+    // Checked before any computation; the file is replaced only once the curve is good.
+    const std::string smlPath = WithExtension(request.ModelFileName, ".sml");
+    // A model file named *.sml would be replaced by its own curve.
+    if (SameFile(smlPath, request.ModelFileName))
+        throw RunError("The model file would be overwritten by the simulated curve.", smlPath);
+    CheckCreatable(smlPath);
+
+    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model);
+    settings.RepeatUnitFixed = false;
+    ClearFreeParameters(ws);
+
+    std::string content;
+    {
+        EvaluationScope scope(ws, ui);
+        scope.EnableDraw();
+        ui.ShowPlotWindow();
+
+        ws.Fit.SkipFigureOfMerit = true;
+        EvaluateCurve(ws, ws.Free.Vertices[0]);
+        ws.Fit.SkipFigureOfMerit = false;
+
+        // The plot's data curve is the computed curve itself.
+        ws.Curves.MeasuredIntensity = ws.Curves.CalculatedCurve;
+        content = SmlContent(ws, request);
+        ui.DrawPlot(ws.Curves);
+        scope.DisableDraw();
+    }
+
+    // The curves, the vertex and the model stay in the workspace until the next run
+    // replaces them, so the plot window can still repaint them.
+    ReplaceFile(smlPath, content);
+    return smlPath;
+}
+
+}  // namespace korvel

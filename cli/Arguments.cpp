@@ -1,0 +1,331 @@
+// Parsing of the korvel-cli command line into plain option records. Numbers are
+// read with the C locale rules (point as decimal separator) and must fill the
+// whole argument; anything else is a usage error.
+
+#include "cli/Arguments.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <system_error>
+
+namespace korvel::cli {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// A leading "+" is allowed; from_chars itself only takes "-".
+std::string_view WithoutPlus(const std::string& text) {
+    std::string_view view(text);
+    if (view.size() > 1 && view.front() == '+' && view[1] != '-') view.remove_prefix(1);
+    return view;
+}
+
+// Walks the arguments of one command: options with or without a value, and
+// exactly one positional file name.
+class OptionReader {
+  public:
+    OptionReader(const std::vector<std::string>& arguments, std::size_t first)
+        : arguments_(arguments), next_(first) {}
+
+    bool Done() const { return next_ >= arguments_.size(); }
+
+    // Splits "--name=value"; an argument not starting with "--" is positional.
+    std::string Take(std::optional<std::string>& inlineValue, bool& positional) {
+        std::string argument = arguments_[next_++];
+        inlineValue.reset();
+        positional = false;
+        if (!optionsEnded_ && argument == "--") {
+            optionsEnded_ = true;
+            return {};
+        }
+        if (optionsEnded_ || argument.size() < 2 || argument[0] != '-') {
+            positional = true;
+            return argument;
+        }
+        const std::size_t equals = argument.find('=');
+        if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue = argument.substr(equals + 1);
+            argument.resize(equals);
+        }
+        return argument;
+    }
+
+    // The value of an option: after "=", or the next argument, whatever it looks like
+    // (so "--min -0.2" works).
+    std::string Value(const std::string& option, std::optional<std::string>& inlineValue) {
+        if (inlineValue) {
+            std::string value = *inlineValue;
+            inlineValue.reset();
+            return value;
+        }
+        if (Done()) throw UsageError("option " + option + " needs a value");
+        return arguments_[next_++];
+    }
+
+  private:
+    const std::vector<std::string>& arguments_;
+    std::size_t next_;
+    bool optionsEnded_ = false;
+};
+
+double RealOption(const std::string& option, const std::string& value) {
+    const auto number = ParseReal(value);
+    if (!number) throw UsageError("option " + option + ": '" + value + "' is not a number");
+    return *number;
+}
+
+long long IntegerOption(const std::string& option, const std::string& value) {
+    const auto number = ParseInteger(value);
+    if (!number) throw UsageError("option " + option + ": '" + value + "' is not an integer");
+    return *number;
+}
+
+int DensityUnitsOption(const std::string& option, const std::string& value) {
+    const long long units = IntegerOption(option, value);
+    if (units < 0 || units > 3)
+        throw UsageError("option " + option + ": density units are 0, 1, 2 or 3, not " + value);
+    return static_cast<int>(units);
+}
+
+char ModeOption(const std::string& value) {
+    static const std::map<std::string, char> modes = {
+        {"f", 'F'}, {"fourier", 'F'}, {"p", 'P'}, {"parratt", 'P'}, {"m", 'M'}, {"matrix", 'M'}};
+    const auto found = modes.find(Lower(value));
+    if (found == modes.end())
+        throw UsageError("option --mode: '" + value +
+                         "' is not one of F, P, M, fourier, parratt, matrix");
+    return found->second;
+}
+
+void ReadWeights(const std::string& value, FitOptions& fit) {
+    const std::string lowered = Lower(value);
+    if (lowered == "fresnel") {
+        fit.FresnelWeights = true;
+        fit.ErrorFractionText.clear();
+        return;
+    }
+    if (lowered == "fraction") {
+        fit.FresnelWeights = false;
+        fit.ErrorFractionText.clear();
+        return;
+    }
+    if (lowered.rfind("fraction:", 0) == 0) {
+        const std::string d = value.substr(9);
+        const auto number = ParseReal(d);
+        if (!number || *number <= 0.0)
+            throw UsageError("option --weights: the fraction D must be a number above 0, not '" +
+                             d + "'");
+        fit.FresnelWeights = false;
+        fit.ErrorFractionText = d;
+        return;
+    }
+    throw UsageError("option --weights: '" + value + "' is not fresnel, fraction or fraction:D");
+}
+
+// Reads one command's arguments: `onOption` handles each option and returns false
+// for an unknown one; the single positional argument goes to `file`.
+void ReadCommand(const std::vector<std::string>& arguments, const std::string& command,
+                 std::string& file, CommandLine& line,
+                 const std::function<bool(const std::string&, std::optional<std::string>&,
+                                          OptionReader&)>& onOption) {
+    OptionReader reader(arguments, 1);
+    while (!reader.Done()) {
+        std::optional<std::string> inlineValue;
+        bool positional = false;
+        const std::string argument = reader.Take(inlineValue, positional);
+        if (argument.empty() && !positional) continue;  // the "--" separator
+        if (positional) {
+            if (!file.empty())
+                throw UsageError(command + ": only one file may be given ('" + file + "' and '" +
+                                 argument + "')");
+            file = argument;
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            line.What = CommandLine::Action::Help;
+            line.HelpTopic = command;
+            return;
+        }
+        if (!onOption(argument, inlineValue, reader))
+            throw UsageError(command + ": unknown option " + argument);
+        if (inlineValue) throw UsageError("option " + argument + " takes no value");
+    }
+    if (file.empty())
+        throw UsageError(command + ": the " +
+                         std::string(command == "simulate" ? "model" : "command") +
+                         " file is missing");
+}
+
+void ReadSimulate(const std::vector<std::string>& arguments, CommandLine& line) {
+    line.What = CommandLine::Action::Simulate;
+    SimulateOptions& sim = line.Simulate;
+    ReadCommand(arguments, "simulate", sim.ModelFile, line,
+                [&sim](const std::string& option, std::optional<std::string>& inlineValue,
+                       OptionReader& reader) {
+                    if (option == "--mode")
+                        sim.CalculationMode = ModeOption(reader.Value(option, inlineValue));
+                    else if (option == "--qz")
+                        sim.QzInverseAngstrom = true;
+                    else if (option == "--min")
+                        sim.Lower = RealOption(option, reader.Value(option, inlineValue));
+                    else if (option == "--max")
+                        sim.Upper = RealOption(option, reader.Value(option, inlineValue));
+                    else if (option == "--intervals")
+                        sim.Intervals = IntegerOption(option, reader.Value(option, inlineValue));
+                    else if (option == "--density-units")
+                        sim.DensityUnits =
+                            DensityUnitsOption(option, reader.Value(option, inlineValue));
+                    else if (option == "--plot")
+                        sim.PlotFile = reader.Value(option, inlineValue);
+                    else
+                        return false;
+                    return true;
+                });
+}
+
+void ReadFit(const std::vector<std::string>& arguments, CommandLine& line) {
+    line.What = CommandLine::Action::Fit;
+    FitOptions& fit = line.Fit;
+    ReadCommand(arguments, "fit", fit.CommandFile, line,
+                [&fit](const std::string& option, std::optional<std::string>& inlineValue,
+                       OptionReader& reader) {
+                    if (option == "--qz")
+                        fit.QzInverseAngstrom = true;
+                    else if (option == "--density-units")
+                        fit.DensityUnits =
+                            DensityUnitsOption(option, reader.Value(option, inlineValue));
+                    else if (option == "--repeat-unit-fixed")
+                        fit.RepeatUnitFixed = true;
+                    else if (option == "--weights")
+                        ReadWeights(reader.Value(option, inlineValue), fit);
+                    else if (option == "--newton")
+                        fit.NewtonStep = true;
+                    else if (option == "--uncertainty")
+                        fit.Uncertainty = true;
+                    else if (option == "--seed") {
+                        const std::string value = reader.Value(option, inlineValue);
+                        const long long seed = IntegerOption(option, value);
+                        if (seed < 0)
+                            throw UsageError("option --seed: '" + value + "' is negative");
+                        fit.Seed = static_cast<std::uint64_t>(seed);
+                    } else if (option == "--max-respreads") {
+                        const std::string value = reader.Value(option, inlineValue);
+                        const long long k = IntegerOption(option, value);
+                        if (k < 0 || k > 1000000000)
+                            throw UsageError("option --max-respreads: '" + value +
+                                             "' is not a count from 0 to 1000000000");
+                        fit.MaxRespreads = static_cast<int>(k);
+                    } else if (option == "--quiet" || option == "-q")
+                        fit.Quiet = true;
+                    else if (option == "--plot")
+                        fit.PlotFile = reader.Value(option, inlineValue);
+                    else
+                        return false;
+                    return true;
+                });
+}
+
+}  // namespace
+
+std::optional<double> ParseReal(const std::string& text) {
+    const std::string_view view = WithoutPlus(text);
+    if (view.empty()) return std::nullopt;
+    // Only digits, sign, point and exponent: no "inf", "nan" or hexadecimal forms.
+    for (const char c : view)
+        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '+' &&
+            c != 'e' && c != 'E')
+            return std::nullopt;
+    double value = 0.0;
+    const auto [end, error] =
+        std::from_chars(view.data(), view.data() + view.size(), value, std::chars_format::general);
+    if (error != std::errc() || end != view.data() + view.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<long long> ParseInteger(const std::string& text) {
+    const std::string_view view = WithoutPlus(text);
+    if (view.empty()) return std::nullopt;
+    long long value = 0;
+    const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), value);
+    if (error != std::errc() || end != view.data() + view.size()) return std::nullopt;
+    return value;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    if (arguments.empty()) throw UsageError("a command is missing (simulate or fit)");
+    const std::string& first = arguments.front();
+    if (first == "--help" || first == "-h" || first == "help") {
+        line.What = CommandLine::Action::Help;
+        if (arguments.size() > 1) line.HelpTopic = arguments[1];
+        return line;
+    }
+    if (first == "--version" || first == "-V") {
+        line.What = CommandLine::Action::Version;
+        return line;
+    }
+    if (first == "simulate") {
+        ReadSimulate(arguments, line);
+        return line;
+    }
+    if (first == "fit") {
+        ReadFit(arguments, line);
+        return line;
+    }
+    throw UsageError("unknown command '" + first + "' (simulate or fit)");
+}
+
+std::string UsageText(const std::string& topic) {
+    const std::string simulate =
+        "korvel-cli simulate MODEL.mdl [options]\n"
+        "  Computes the reflectivity of the model on a regular grid and writes MODEL.sml\n"
+        "  beside the model (abscissa and smeared reflectivity per line).\n"
+        "  --mode F|P|M|fourier|parratt|matrix  calculation method (default Matrix)\n"
+        "  --qz                  grid limits and first column are Qz in 1/A (default degrees)\n"
+        "  --min X               first grid value (default 0; negative values become 0)\n"
+        "  --max X               last grid value (default 1; below --min it becomes min + 0.5)\n"
+        "  --intervals N         number of grid intervals, 1 to 65534 (default 100)\n"
+        "  --density-units U     what columns 2 and 3 of the model hold (default 0):\n"
+        "                        0 delta and beta, 1 scattering length density (1/A^2),\n"
+        "                        2 electron density (1/A^3), 3 Qc^2 and mu\n"
+        "  --plot FILE.svg       also draw the curve into an SVG file\n";
+    const std::string fit =
+        "korvel-cli fit COMMAND.inp [options]\n"
+        "  Fits the model named in the command file to its data and writes MODEL.bst,\n"
+        "  MODEL.pct and MODEL.loc beside the model.\n"
+        "  --qz                  data abscissae are Qz in 1/A (default degrees)\n"
+        "  --density-units U     what columns 2 and 3 of model and limits hold (default 0)\n"
+        "  --repeat-unit-fixed   keep the period of the repeat unit constant\n"
+        "  --weights fresnel|fraction[:D]\n"
+        "                        residual weights when the data have no error column:\n"
+        "                        the bare-substrate Fresnel curve, or dI = D * I\n"
+        "                        (default fraction with D = 0.03)\n"
+        "  --newton              refine the result by a Newton step\n"
+        "  --uncertainty         estimate the uncertainties of the free parameters\n"
+        "  --seed N              seed of the random starting simplex (default: the clock);\n"
+        "                        the same seed gives the same result files\n"
+        "  --max-respreads K     at most K re-spreads in one global step (default unbounded)\n"
+        "  --quiet               no progress on stderr\n"
+        "  --plot FILE.svg       also draw data and fit into an SVG file\n"
+        "  Ctrl+C ends the search early; the result files are still written.\n";
+    if (topic == "simulate") return "usage: " + simulate;
+    if (topic == "fit") return "usage: " + fit;
+    return "usage: korvel-cli simulate MODEL.mdl [options]\n"
+           "       korvel-cli fit COMMAND.inp [options]\n"
+           "       korvel-cli --help | --version\n\n" +
+           simulate + "\n" + fit +
+           "\nNumbers use a point as the decimal separator.\n"
+           "Exit codes: 0 success, 1 the run failed (message on stderr), 2 usage error.\n";
+}
+
+}  // namespace korvel::cli

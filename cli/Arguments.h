@@ -1,0 +1,64 @@
+#pragma once
+// The command line of korvel-cli: the two commands, their options, and strict
+// parsing of numbers (a point is the decimal separator, nothing may trail).
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace korvel::cli {
+
+// A malformed command line: printed with the usage hint, exit code 2.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct SimulateOptions {
+    std::string ModelFile;
+    char CalculationMode = 'M';
+    bool QzInverseAngstrom = false;
+    double Lower = 0.0;
+    double Upper = 1.0;
+    long long Intervals = 100;
+    int DensityUnits = 0;
+    std::string PlotFile;  // empty: no plot
+};
+
+struct FitOptions {
+    std::string CommandFile;
+    bool QzInverseAngstrom = false;
+    int DensityUnits = 0;
+    bool RepeatUnitFixed = false;
+    bool FresnelWeights = false;    // --weights fresnel
+    std::string ErrorFractionText;  // D of --weights fraction:D, empty for the default
+    bool NewtonStep = false;
+    bool Uncertainty = false;
+    std::optional<std::uint64_t> Seed;
+    int MaxRespreads = -1;  // -1: unbounded
+    bool Quiet = false;
+    std::string PlotFile;
+};
+
+struct CommandLine {
+    enum class Action { Help, Version, Simulate, Fit };
+    Action What = Action::Help;
+    std::string HelpTopic;  // "simulate", "fit" or empty for the overview
+    SimulateOptions Simulate;
+    FitOptions Fit;
+};
+
+// Throws UsageError for an unknown command or option, a missing value or a bad number.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The whole text must be one finite number, point as decimal separator.
+std::optional<double> ParseReal(const std::string& text);
+// The whole text must be one decimal integer that fits the type.
+std::optional<long long> ParseInteger(const std::string& text);
+
+// Help texts for `korvel-cli --help` and `korvel-cli simulate|fit --help`.
+std::string UsageText(const std::string& topic);
+
+}  // namespace korvel::cli

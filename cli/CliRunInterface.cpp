@@ -1,0 +1,172 @@
+// Command-line implementation of the run interface. Progress lines go to stderr at
+// most four times a second on a terminal (rewriting one line) and once a second
+// otherwise; termination messages and message boxes always get their own line.
+
+#include "cli/CliRunInterface.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "cli/Interrupt.h"
+
+namespace korvel::cli {
+
+namespace {
+
+constexpr int kCtrlQ = 17;
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+CliRunInterface::CliRunInterface(DialogAnswers answers, bool quiet, std::FILE* out)
+    : answers_(std::move(answers)),
+      quiet_(quiet),
+      out_(out),
+      isTerminal_(out != nullptr && isatty(fileno(out)) != 0) {}
+
+void CliRunInterface::ShowCommandFileDialog(CommandFileDialogRecord& record) {
+    // The dialog is accepted as the command file filled it, except for the three
+    // settings the command file does not carry.
+    record.QzFormat = answers_.QzInverseAngstrom ? 1 : 0;
+    record.DensityUnits = answers_.DensityUnits;
+    if (record.RULengthEnabled) {
+        record.RULength = answers_.RepeatUnitFixed ? 1 : 0;
+    } else {
+        record.RULength = 0;
+        if (answers_.RepeatUnitFixed)
+            PrintLine("note: the model has no repeat unit; --repeat-unit-fixed has no effect");
+    }
+}
+
+void CliRunInterface::ShowWeightingDialog(WeightingDialogRecord& record) {
+    record.NormaRadioGroup = answers_.FresnelWeights ? 0 : 1;
+    record.FracEdit = answers_.FresnelWeights ? std::string() : answers_.ErrorFractionText;
+}
+
+bool CliRunInterface::AskNewtonStep() { return answers_.NewtonStep; }
+
+bool CliRunInterface::AskUncertainty() { return answers_.Uncertainty; }
+
+void CliRunInterface::ShowMessage(const std::string& text) { PrintLine(text); }
+
+void CliRunInterface::ShowSimplexInitialization(bool shown) {
+    if (shown) {
+        verticesToEvaluate_.clear();
+        secondsPerCurve_.clear();
+        return;
+    }
+    if (!verticesToEvaluate_.empty())
+        PrintLine("initial simplex: " + verticesToEvaluate_ + " vertices evaluated, " +
+                  secondsPerCurve_ + " s per curve");
+}
+
+void CliRunInterface::SetSimplexInitField(SimplexInitField field, const std::string& text) {
+    if (field == SimplexInitField::ELoopsRest) {
+        // Counts down from the number of vertices; keep the first value.
+        if (verticesToEvaluate_.empty()) verticesToEvaluate_ = Trimmed(text);
+    } else {
+        secondsPerCurve_ = Trimmed(text);
+    }
+}
+
+void CliRunInterface::ShowFittingInformation(bool shown) {
+    if (!shown) ShowProgress(true);
+}
+
+void CliRunInterface::SetFittingField(FittingField field, const std::string& text) {
+    switch (field) {
+        case FittingField::LocGlob:
+            phase_ = Trimmed(text);
+            break;
+        case FittingField::NIteration:
+            calls_ = Trimmed(text);
+            break;
+        case FittingField::SessionBest:
+            // Written by local runs only, so it is always a reduced chi-square.
+            bestMerit_ = Trimmed(text);
+            break;
+        case FittingField::TermMess:
+            if (!Trimmed(text).empty())
+                PrintLine(phase_ + " run ended: " + Trimmed(text) + "  #Calls " + calls_ +
+                          ", best Xi^2 " + bestMerit_);
+            return;
+        case FittingField::Tolerance:
+        case FittingField::XiBest:
+        case FittingField::XiWorst:
+            return;
+    }
+    ShowProgress(false);
+}
+
+void CliRunInterface::SetTmpMessage(const std::string& caption, TmpMessageStyle style) {
+    switch (style) {
+        case TmpMessageStyle::FittingHint:
+            PrintLine(
+                "fitting: press Ctrl+C to end the search (the result files are still "
+                "written)");
+            break;
+        case TmpMessageStyle::NewtonStep:
+            PrintLine(Trimmed(caption));
+            break;
+        case TmpMessageStyle::Hidden:
+            break;
+    }
+}
+
+void CliRunInterface::SetDrawEnabled(bool enabled) { drawEnabled_ = enabled; }
+
+void CliRunInterface::ShowPlotWindow() {}
+
+void CliRunInterface::DrawPlot(const CurveArrays& curves) {
+    lastCurves_ = curves;
+    hasDrawn_ = true;
+}
+
+void CliRunInterface::ProcessPendingEvents() {
+    if (!interruptHandled_ && InterruptRequested()) {
+        interruptHandled_ = true;
+        lastKey_ = kCtrlQ;
+        PrintLine("interrupted: ending the search");
+    }
+}
+
+int CliRunInterface::LastKey() const { return lastKey_; }
+
+void CliRunInterface::ClearLastKey() { lastKey_ = 0; }
+
+void CliRunInterface::PrintLine(const std::string& line) {
+    if (quiet_ || out_ == nullptr) return;
+    if (progressLineOpen_) {
+        std::fputc('\n', out_);
+        progressLineOpen_ = false;
+    }
+    std::fprintf(out_, "%s\n", line.c_str());
+    std::fflush(out_);
+}
+
+void CliRunInterface::ShowProgress(bool force) {
+    if (quiet_ || out_ == nullptr || phase_.empty() || bestMerit_.empty()) return;
+    const auto now = std::chrono::steady_clock::now();
+    const auto interval =
+        isTerminal_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(1000);
+    if (!force && now - lastProgress_ < interval) return;
+    lastProgress_ = now;
+    const std::string line = phase_ + "  #Calls " + calls_ + "  best Xi^2 " + bestMerit_;
+    if (isTerminal_) {
+        std::fprintf(out_, "\r%-72s", line.c_str());
+        progressLineOpen_ = true;
+    } else {
+        std::fprintf(out_, "%s\n", line.c_str());
+    }
+    std::fflush(out_);
+}
+
+}  // namespace korvel::cli

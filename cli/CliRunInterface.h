@@ -1,0 +1,80 @@
+#pragma once
+// The command line's answers to everything a run asks of a window: the dialogs
+// take their values from the options, messages and progress go to stderr, Ctrl+C
+// acts as Ctrl+Q, and the last curves drawn are kept for an optional plot file.
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/RunInterface.h"
+#include "input/CurveArrays.h"
+
+namespace korvel::cli {
+
+// What the dialogs of a fit answer on the command line.
+struct DialogAnswers {
+    bool QzInverseAngstrom = false;
+    int DensityUnits = 0;
+    bool RepeatUnitFixed = false;
+    bool FresnelWeights = false;
+    std::string ErrorFractionText;  // empty: D = 0.03
+    bool NewtonStep = false;
+    bool Uncertainty = false;
+};
+
+class CliRunInterface : public RunInterface {
+  public:
+    CliRunInterface(DialogAnswers answers, bool quiet, std::FILE* out = stderr);
+
+    void ShowCommandFileDialog(CommandFileDialogRecord& record) override;
+    void ShowWeightingDialog(WeightingDialogRecord& record) override;
+    bool AskNewtonStep() override;
+    bool AskUncertainty() override;
+    void ShowMessage(const std::string& text) override;
+
+    void ShowSimplexInitialization(bool shown) override;
+    void SetSimplexInitField(SimplexInitField field, const std::string& text) override;
+    void ShowFittingInformation(bool shown) override;
+    void SetFittingField(FittingField field, const std::string& text) override;
+    void SetTmpMessage(const std::string& caption, TmpMessageStyle style) override;
+
+    void SetDrawEnabled(bool enabled) override;
+    void ShowPlotWindow() override;
+    void DrawPlot(const CurveArrays& curves) override;
+
+    void ProcessPendingEvents() override;
+    int LastKey() const override;
+    void ClearLastKey() override;
+
+    // The curves of the last DrawPlot (empty before the first).
+    const CurveArrays& LastCurves() const { return lastCurves_; }
+    bool HasDrawn() const { return hasDrawn_; }
+    // True when Ctrl+C ended the search.
+    bool Interrupted() const { return interruptHandled_; }
+
+  private:
+    void PrintLine(const std::string& line);
+    void ShowProgress(bool force);
+
+    DialogAnswers answers_;
+    bool quiet_;
+    std::FILE* out_;
+    bool isTerminal_;
+    int lastKey_ = 0;
+    bool interruptHandled_ = false;
+    bool drawEnabled_ = false;
+    bool hasDrawn_ = false;
+    CurveArrays lastCurves_;
+
+    // Fitting progress as the window's fields would show it.
+    std::string phase_;
+    std::string calls_;
+    std::string bestMerit_;
+    std::string verticesToEvaluate_;
+    std::string secondsPerCurve_;
+    bool progressLineOpen_ = false;
+    std::chrono::steady_clock::time_point lastProgress_{};
+};
+
+}  // namespace korvel::cli

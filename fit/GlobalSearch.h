@@ -1,0 +1,25 @@
+#pragma once
+// One global step of the search by tunnelling: from the minimum of the last local
+// run (the reference point) climb out of its basin along the steepest edge of the
+// simplex, then minimise the tunnelling objective, which is negative only where the
+// figure of merit lies below the reference value. On success the simplex holds a
+// fresh start around the better point, with plain figures of merit; otherwise the
+// best vertex is put back on the reference point and StopRequested is set.
+
+#include "fit/Objective.h"
+
+namespace korvel {
+
+struct Workspace;
+class RunInterface;
+
+// Highest tunnelling exponent tried before the step gives up.
+inline constexpr int kMaxTunnellingExponent = 40;
+
+// `merit` is the figure of merit of a vertex of angles. The uniform numbers of the
+// spread come from ws.Random; ws.Options.MaxRespreads (-1: none) bounds the number
+// of fresh spreads after a distance flag.
+void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit);
+void GlobalSearchStep(Workspace& ws, RunInterface& ui);
+
+}  // namespace korvel

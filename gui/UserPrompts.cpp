@@ -1,0 +1,58 @@
+// The standard Qt dialogs behind the program's modal questions.
+
+#include "gui/UserPrompts.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+
+namespace korvel::gui {
+
+QString QtFileFilter(const QString& programFilter) {
+    const QStringList parts = programFilter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+        entries << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+QString ProgramFileFilter() {
+    return QtFileFilter(QStringLiteral(
+        "All files|*.*|Command file (*.inp)|*.inp|Model file (*.mdl)|*.mdl|Limits file "
+        "(*.lmt)|*.lmt|Data file (*.dat)|*.dat"));
+}
+
+int UserPrompts::Exec(QDialog& dialog) { return dialog.exec(); }
+
+QString UserPrompts::OpenFileName(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), ProgramFileFilter());
+}
+
+QString UserPrompts::SaveFileName(QWidget* parent, const QString& proposed, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, QString(), proposed, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+QMessageBox::StandardButton UserPrompts::Ask(QWidget* parent, const QString& text,
+                                             QMessageBox::StandardButtons buttons,
+                                             std::optional<QPoint> at) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Korvel"), text, buttons, parent);
+    if (at) box.move(*at);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void UserPrompts::Warn(QWidget* parent, const QString& text) {
+    QMessageBox::warning(parent, QStringLiteral("Korvel"), text);
+}
+
+bool UserPrompts::PickFont(QWidget* parent, QFont& font) {
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, parent);
+    if (ok) font = chosen;
+    return ok;
+}
+
+}  // namespace korvel::gui

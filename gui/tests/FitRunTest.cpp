@@ -1,0 +1,156 @@
+// A whole fit driven through the windows: the settings dialog, the Fitting
+// Information window, Draw during the search, Ctrl+X and Ctrl+Q typed into the
+// main window, the closing questions and the result files.
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+
+#include "gui/FittingInfoWindow.h"
+#include "gui/MainWindow.h"
+#include "gui/PlotWindow.h"
+#include "gui/tests/ScriptedPrompts.h"
+
+using namespace korvel;
+using namespace korvel::gui;
+using korvel::gui::testing::ScriptedPrompts;
+
+namespace {
+
+bool WriteFile(const QString& path, const QByteArray& content) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A film on a substrate, its limits with thickness and roughness free, three-column
+// data with fringes, and the command file that names them.
+QString WriteFitProblem(const QTemporaryDir& dir) {
+    WriteFile(dir.filePath("film.mdl"),
+              "1.5406 0 0 0 0 0\r\n1 0 0 0\r\n"
+              "120 1.0e-5 5.0e-7 4\r\n0 7.6e-6 1.7e-7 3\r\n");
+    WriteFile(dir.filePath("film.lmt"),
+              "60 200 20\r\n1e-6 2e-5 0\r\n1e-8 1e-6 0\r\n0 10 20\r\n"
+              "0 1 0\r\n1e-6 2e-5 0\r\n1e-8 1e-6 0\r\n0 10 0\r\n");
+    QByteArray data;
+    for (int i = 1; i <= 80; ++i) {
+        const double angle = 0.02 * i;
+        const double intensity =
+            angle < 0.25 ? 1.0 : std::pow(0.25 / angle, 4) * (1.0 + 0.3 * std::cos(angle * 60));
+        data += QByteArray::number(angle) + " " + QByteArray::number(intensity, 'g', 8) + " " +
+                QByteArray::number(0.05 * intensity, 'g', 8) + "\r\n";
+    }
+    WriteFile(dir.filePath("film.dat"), data);
+    const QString command = dir.filePath("film.inp");
+    WriteFile(command, "# a film on silicon\r\n" + dir.filePath("film.dat").toUtf8() +
+                           "\r\nFit\r\nY\r\nY\r\n" + dir.filePath("film.mdl").toUtf8() + "\r\n" +
+                           dir.filePath("film.lmt").toUtf8() + "\r\n1e-5\r\n3000\r\n0\r\nP\r\n");
+    return command;
+}
+
+}  // namespace
+
+class FitRunTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void AFitRunsThroughTheWindowsAndStopsFromTheKeyboard() {
+        QTemporaryDir dir;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());  // where fitlog.txt goes
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        main.show();
+        prompts.OpenAnswers << WriteFitProblem(dir);
+        main.ComFileNClick();
+        main.Ws().Options.CreateFitLog = true;
+        main.Ws().Options.Seed = 7;
+
+        bool sentX = false;
+        bool sentQ = false;
+        bool drawWasEnabled = false;
+        bool runItemsWereDisabled = false;
+        bool infoWasShown = false;
+        QString termMessAfterCtrlX;
+        QTimer keys;
+        keys.setInterval(0);
+        connect(&keys, &QTimer::timeout, [&] {
+            if (!main.RunActive()) return;
+            const QString phase = main.FormInfo().Field(FittingField::LocGlob)->text();
+            if (!sentX && phase == "Local") {
+                drawWasEnabled = main.Action("draw1")->isEnabled();
+                runItemsWereDisabled = !main.Action("Fitting1")->isEnabled() &&
+                                       !main.Action("Simulation1")->isEnabled();
+                infoWasShown = main.FormInfo().isVisible();
+                main.draw1Click();
+                QTest::keyClick(&main, Qt::Key_X, Qt::ControlModifier);
+                sentX = true;
+            } else if (sentX && !sentQ && phase == "Descend") {
+                termMessAfterCtrlX = main.FormInfo().Field(FittingField::TermMess)->text();
+                QTest::keyClick(&main, Qt::Key_Q, Qt::ControlModifier);
+                sentQ = true;
+            }
+        });
+        keys.start();
+        main.Action("Fitting1")->trigger();
+        keys.stop();
+        QDir::setCurrent(previous);
+
+        QVERIFY2(prompts.Warnings.isEmpty(), qPrintable(prompts.Warnings.join("; ")));
+        QCOMPARE(prompts.Shown.first(), QString("ComFile"));
+        QVERIFY(prompts.Shown.contains("FormNewton"));
+        QVERIFY(prompts.Shown.contains("FormUncertainty"));
+        QCOMPARE(prompts.Asked,
+                 (QStringList{"End of Global Fitting", "Done!!!   Press OK to continue"}));
+        QVERIFY(sentX);
+        QVERIFY(drawWasEnabled);
+        QVERIFY(runItemsWereDisabled);
+        QVERIFY(infoWasShown);
+        if (sentQ) QCOMPARE(termMessAfterCtrlX, QString("Amoeba has been canceled by user. "));
+        QVERIFY(main.GrphRefl().HasCurves());
+        // After the run: the windows are tidied and the menus back.
+        QVERIFY(!main.FormInfo().isVisible());
+        QVERIFY(!main.Action("draw1")->isEnabled());
+        QVERIFY(main.Action("Fitting1")->isEnabled());
+        QVERIFY(main.TmpMessage()->isHidden());
+        QCOMPARE(main.LastKey(), 0);
+        // The result files beside the model, and the log the Options box asked for.
+        QVERIFY(ReadFile(dir.filePath("film.bst")).contains("Norma   = "));
+        QVERIFY(!ReadFile(dir.filePath("film.pct")).isEmpty());
+        const QByteArray loc = ReadFile(dir.filePath("film.loc"));
+        QCOMPARE(loc.count("\r\n"), 1);  // one local run, then the stop
+        QVERIFY(loc.contains("Xi="));
+        QVERIFY(QFile::exists(dir.filePath("fitlog.txt")));
+        QVERIFY(!ReadFile(dir.filePath("fitlog.txt")).isEmpty());
+    }
+
+    void AFitWhoseFilesAreMissingIsReportedAndTheProgramStays() {
+        QTemporaryDir dir;
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        main.show();
+        const QString command = dir.filePath("run.inp");
+        QVERIFY(WriteFile(command, dir.filePath("none.dat").toUtf8() + "\r\nFit\r\nY\r\nY\r\n" +
+                                       dir.filePath("none.mdl").toUtf8() + "\r\n"));
+        prompts.OpenAnswers << command;
+        main.ComFileNClick();
+        main.Action("Fitting1")->trigger();
+        QCOMPARE(prompts.Warnings.size(), 1);
+        QVERIFY2(prompts.Warnings[0].startsWith("File not found."),
+                 qPrintable(prompts.Warnings[0]));
+        QVERIFY(main.isVisible());
+        QVERIFY(main.Action("Fitting1")->isEnabled());
+        QVERIFY(main.Action("Simulation1")->isEnabled());
+    }
+};
+
+QTEST_MAIN(FitRunTest)
+#include "FitRunTest.moc"

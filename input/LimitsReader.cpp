@@ -1,0 +1,249 @@
+// The model and its .lmt limits file: three reals per model parameter (lower bound,
+// upper bound, step column). Builds the free-parameter vector, the links, the
+// constraint that keeps one period of the repeat unit at a fixed thickness, and the
+// random starting simplex, all in the angle coordinate u with value = c + h cos(u).
+
+#include "input/LimitsReader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "app/CommandFile.h"
+#include "app/RunError.h"
+#include "app/Workspace.h"
+#include "input/ModelReader.h"
+#include "input/NumberStream.h"
+#include "output/TextFile.h"
+
+namespace korvel {
+namespace {
+
+constexpr double kLargestStepPercent = 99.9;
+constexpr double kLinkScale = 100.0;
+constexpr int kMostFreeParameters = 99;
+constexpr double kHalfPi = std::numbers::pi / 2.0;
+
+struct Bounds {
+    double lo = 0.0;
+    double hi = 0.0;
+    double step = 0.0;
+};
+
+Bounds ReadBounds(NumberStream& in) {
+    Bounds b;
+    b.lo = in.ReadReal();
+    b.hi = in.ReadReal();
+    b.step = in.ReadReal();
+    return b;
+}
+
+// First pass: the step column after its rules (fixed 0, spread percentage, or
+// 100 * target layer for a link).
+double StepAfterRules(Bounds b, int layerCount) {
+    double s = b.step;
+    if (b.lo == b.hi) s = 0.0;
+    if (s > kLargestStepPercent) s = kLargestStepPercent;
+    if (s < 0.0) {
+        if (-s > layerCount) s = 0.0;
+        s = std::fabs(s) * kLinkScale;
+        // -0.9995 would give 99.95: above the largest spread yet below a link to layer 1,
+        // so both free and linked to layer 0. It is the largest spread.
+        if (s > kLargestStepPercent && s < kLinkScale) s = kLargestStepPercent;
+    }
+    return s;
+}
+
+bool IsLink(double stepPercent) { return stepPercent > kLargestStepPercent; }
+int LinkTarget(double stepPercent) { return static_cast<int>(stepPercent / kLinkScale); }
+
+double UniformUnit(std::mt19937_64& random) {
+    return static_cast<double>(random() >> 11) * 0x1.0p-53;  // [0, 1)
+}
+
+std::string OutOfRangeMessage(int j) {
+    return "Parameter [R " + std::to_string(LayerOf(j)) + " :C " +
+           std::to_string(ColumnNumberOf(j)) + " ] out of range.";
+}
+
+// Keeps the thickness of one repeat-unit period at its starting value: the first free
+// repeat-unit thickness becomes dependent, the other free ones are carried as angles
+// phi in [0, pi/2] that split what is left of the period.
+void SetUpRepeatUnit(Workspace& ws, const std::string& limitsPath) {
+    LayerModel& m = ws.Model;
+    FreeParameters& f = ws.Free;
+    RepeatUnitConstraint& ru = f.RepeatUnit;
+    const int n1 = m.Counts.TopLayerCount;
+    const int n2 = m.Counts.RepeatUnitLayerCount;
+    auto thicknessOf = [&](int J) { return ParameterIndex(n1 + J, Column::Thickness); };
+
+    int found = 0;
+    ru = RepeatUnitConstraint{};
+    for (int J = 1; J <= n2; ++J) {
+        if (!f.FreeFlags[thicknessOf(J) - 1]) continue;
+        if (++found == 1) ru.DependentThickness = thicknessOf(J);
+    }
+    if (found < 2) {
+        ws.Settings.RepeatUnitFixed = false;
+        ru = RepeatUnitConstraint{};
+        return;
+    }
+    f.StepPercent[ru.DependentThickness - 1] = 0.0;
+    f.FreeFlags[ru.DependentThickness - 1] = false;
+    --f.FreeCount;
+
+    ru.RepeatUnitDivisor.assign(n2, 0);
+    for (int J = 1; J <= n2; ++J) {
+        const int i = thicknessOf(J);
+        const double step = f.StepPercent[i - 1];
+        if (IsLink(step)) {
+            // Its share is counted at the layer it follows, which must be in the period.
+            const int T = LinkTarget(step);
+            if (T <= n1 || T > n1 + n2)
+                throw RunError(
+                    "A linked thickness of the repeat unit must follow a layer of the repeat "
+                    "unit when the repeat unit length is fixed.",
+                    limitsPath + ": [Thickness:" + std::to_string(n1 + J) +
+                        "] <== [Thickness:" + std::to_string(T) + "]");
+            ++ru.RepeatUnitDivisor[T - n1 - 1];
+        } else {
+            ++ru.RepeatUnitDivisor[J - 1];
+        }
+        ru.RepeatUnitLength += m.Value(i);
+    }
+    for (int J = 1; J <= n2; ++J) {
+        const int i = thicknessOf(J);
+        if (f.StepPercent[i - 1] == 0.0 && i != ru.DependentThickness)
+            ru.FixedRepeatUnitPart += ru.RepeatUnitDivisor[J - 1] * m.Value(i);
+    }
+
+    double rest = ru.RepeatUnitLength - ru.FixedRepeatUnitPart;
+    double previousShare = 0.0;
+    int freeNumber = 0;
+    for (int J = 1; J <= n2; ++J) {
+        const int i = thicknessOf(J);
+        if (!f.FreeFlags[i - 1]) continue;
+        const double share = ru.RepeatUnitDivisor[J - 1] * m.Value(i);
+        if (++freeNumber > 1) rest -= previousShare;
+        previousShare = share;
+        double ratio = share / rest;
+        // The running subtraction may leave the last share a rounding error above the rest.
+        if (ratio > 1.0 && ratio < 1.0 + 1e-12) ratio = 1.0;
+        // Only positive thicknesses split a period; anything else has no angle.
+        if (!(ratio >= 0.0 && ratio <= 1.0))
+            throw RunError(
+                "Repeat unit thicknesses must be positive when the repeat unit "
+                "length is fixed.",
+                RunFilePath(ws.Settings, ws.Settings.ModelFileName) +
+                    ": [Thickness:" + std::to_string(n1 + J) + "]");
+        m.SetValue(i, std::asin(std::sqrt(ratio)));
+    }
+}
+
+}  // namespace
+
+void ReadModelAndLimits(Workspace& ws) {
+    RunSettings& s = ws.Settings;
+    LayerModel& m = ws.Model;
+    FreeParameters& f = ws.Free;
+    const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
+
+    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m);
+    const int count = m.ParameterCount;
+    f.StepPercent.assign(count, 0.0);
+    f.FreeFlags.assign(count, false);
+    f.FreeCount = 0;
+    f.RepeatUnit = RepeatUnitConstraint{};
+    f.VertexHoldsValues = false;
+
+    const std::string limits = ReadWholeFile(limitsPath);
+    if (s.FitMode) {
+        NumberStream in(limits, limitsPath);
+        for (int j = 1; j <= count; ++j)
+            f.StepPercent[j - 1] = StepAfterRules(ReadBounds(in), m.LayerCount);
+    }
+
+    if (ws.Options.Seed)
+        ws.Random.seed(*ws.Options.Seed);
+    else
+        ws.Random.seed(static_cast<std::uint64_t>(
+            std::chrono::system_clock::now().time_since_epoch().count()));
+
+    // A value of exactly 0 is never free: its spread would be 0 as well.
+    for (int j = 1; j <= count; ++j) {
+        const double step = f.StepPercent[j - 1];
+        f.FreeFlags[j - 1] = step != 0.0 && m.Value(j) != 0.0 && step < kLinkScale;
+        if (f.FreeFlags[j - 1]) ++f.FreeCount;
+    }
+    for (int j = 1; j <= count; ++j) {
+        const double step = f.StepPercent[j - 1];
+        if (!IsLink(step)) continue;
+        m.Link(j, ParameterIndex(LinkTarget(step), ColumnOf(j)));
+    }
+    if (s.RepeatUnitFixed) SetUpRepeatUnit(ws, limitsPath);
+    if (f.FreeCount > kMostFreeParameters)
+        throw RunError(
+            "Too many free parameters: " + std::to_string(f.FreeCount) + " (at most 99).",
+            limitsPath);
+    f.AllocateSimplex();
+
+    // Second pass: bounds in internal units, vertex 1 and the random spread.
+    NumberStream in(limits, limitsPath);
+    const int n1 = m.Counts.TopLayerCount;
+    const int n2 = m.Counts.RepeatUnitLayerCount;
+    int k = 0;
+    for (int j = 1; j <= count; ++j) {
+        Bounds b = ReadBounds(in);
+        if (IsDensityParameter(j)) {
+            b.lo = ConvertDensity(j, b.lo, s.DensityUnits, m.Header.Wavelength);
+            b.hi = ConvertDensity(j, b.hi, s.DensityUnits, m.Header.Wavelength);
+        }
+        if (!f.FreeFlags[j - 1]) continue;
+        const double v = m.Value(j);
+        f.Vertices[0][k] = v;
+        const bool repeatUnitThickness = s.RepeatUnitFixed && IsThicknessParameter(j) &&
+                                         j >= n1 * 4 + 1 && j <= (n1 + n2 - 1) * 4 + 1;
+        if (repeatUnitThickness) {
+            b.lo = 0.0;
+            b.hi = kHalfPi;
+        }
+        f.FreeMid[k] = (b.hi + b.lo) / 2.0;
+        f.FreeHalfRange[k] = (b.hi - b.lo) / 2.0;
+        if (v < b.lo || v > b.hi) throw RunError(OutOfRangeMessage(j), limitsPath);
+        // The spread v (1 + sigma r p), sigma = +-1 and r uniform in [0, 1), redrawn until it
+        // lies within the bounds, is uniform on the part of v (1 - p) .. v (1 + p) inside
+        // them; it is drawn there directly, so narrow bounds cannot make it loop for long.
+        const double p = f.StepPercent[j - 1] / 100.0;
+        const double low = std::max(b.lo, std::min(v * (1.0 - p), v * (1.0 + p)));
+        const double high = std::min(b.hi, std::max(v * (1.0 - p), v * (1.0 + p)));
+        for (int vertex = 2; vertex <= f.VertexCount; ++vertex) {
+            const double x = low + UniformUnit(ws.Random) * (high - low);
+            f.Vertices[vertex - 1][k] = std::clamp(x, low, high);
+        }
+        ++k;
+    }
+
+    // Angle transform u = -arccos(x), x = (value - c) / h.
+    for (int vertex = 1; vertex <= f.VertexCount; ++vertex) {
+        for (int free = 1; free <= f.FreeCount; ++free) {
+            double& entry = f.Vertices[vertex - 1][free - 1];
+            const double x = (entry - f.FreeMid[free - 1]) / f.FreeHalfRange[free - 1];
+            if (!(std::fabs(x) <= 1.0))
+                throw RunError("*Free parameter " + std::to_string(free) + " out of range.",
+                               limitsPath);
+            if (x == 0.0) {
+                entry = -kHalfPi;
+            } else {
+                const double a = std::atan(std::sqrt(1.0 - x * x) / std::fabs(x));
+                entry = x > 0.0 ? -a : a - std::numbers::pi;
+            }
+        }
+    }
+
+    for (double& step : f.StepPercent) step = IsLink(step) ? LinkTarget(step) : 0.0;
+}
+
+}  // namespace korvel

@@ -1,0 +1,103 @@
+#pragma once
+// A run interface for tests: records every call in order, answers the dialogs from
+// preset values and types control keys at given iterations (the n-th call of
+// ProcessPendingEvents, counted over the whole run, 1-based).
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/RunInterface.h"
+#include "input/CurveArrays.h"
+
+namespace korvel::testing {
+
+class ScriptedRunInterface : public RunInterface {
+  public:
+    // Answers.
+    bool NewtonAnswer = false;
+    bool UncertaintyAnswer = false;
+    std::function<void(CommandFileDialogRecord&)> EditCommandFileDialog;
+    std::optional<WeightingDialogRecord> WeightingAnswer;
+    // Key typed at iteration n (n-th ProcessPendingEvents call).
+    std::map<int, int> KeysAtIteration;
+
+    // What the run did.
+    std::vector<std::string> Calls;  // one entry per call, "Name: argument"
+    std::map<FittingField, std::string> FittingFields;
+    std::vector<std::string> TermMessages;
+    std::vector<std::string> Phases;  // each LocGlob text
+    std::map<SimplexInitField, std::string> SimplexInitFields;
+    std::vector<std::string> TmpMessages;
+    std::vector<std::string> Messages;
+    int Iterations = 0;  // ProcessPendingEvents calls
+    int PlotDraws = 0;
+    bool DrawEnabled = false;
+    bool FittingInformationShown = false;
+    bool SimplexInitializationShown = false;
+
+    void ShowCommandFileDialog(CommandFileDialogRecord& record) override {
+        Calls.push_back("ShowCommandFileDialog");
+        if (EditCommandFileDialog) EditCommandFileDialog(record);
+    }
+    void ShowWeightingDialog(WeightingDialogRecord& record) override {
+        Calls.push_back("ShowWeightingDialog");
+        if (WeightingAnswer) record = *WeightingAnswer;
+    }
+    bool AskNewtonStep() override {
+        Calls.push_back("AskNewtonStep");
+        return NewtonAnswer;
+    }
+    bool AskUncertainty() override {
+        Calls.push_back("AskUncertainty");
+        return UncertaintyAnswer;
+    }
+    void ShowMessage(const std::string& text) override {
+        Calls.push_back("ShowMessage: " + text);
+        Messages.push_back(text);
+    }
+    void ShowSimplexInitialization(bool shown) override {
+        if (shown != SimplexInitializationShown)
+            Calls.push_back(std::string("ShowSimplexInitialization: ") + (shown ? "on" : "off"));
+        SimplexInitializationShown = shown;
+    }
+    void SetSimplexInitField(SimplexInitField field, const std::string& text) override {
+        SimplexInitFields[field] = text;
+    }
+    void ShowFittingInformation(bool shown) override {
+        if (shown != FittingInformationShown)
+            Calls.push_back(std::string("ShowFittingInformation: ") + (shown ? "on" : "off"));
+        FittingInformationShown = shown;
+    }
+    void SetFittingField(FittingField field, const std::string& text) override {
+        FittingFields[field] = text;
+        if (field == FittingField::TermMess) TermMessages.push_back(text);
+        if (field == FittingField::LocGlob) Phases.push_back(text);
+    }
+    void SetTmpMessage(const std::string& caption, TmpMessageStyle style) override {
+        TmpMessages.push_back(caption);
+        TmpStyle = style;
+    }
+    void SetDrawEnabled(bool enabled) override {
+        Calls.push_back(std::string("SetDrawEnabled: ") + (enabled ? "on" : "off"));
+        DrawEnabled = enabled;
+    }
+    void ShowPlotWindow() override { Calls.push_back("ShowPlotWindow"); }
+    void DrawPlot(const CurveArrays&) override { ++PlotDraws; }
+    void ProcessPendingEvents() override {
+        ++Iterations;
+        auto key = KeysAtIteration.find(Iterations);
+        if (key != KeysAtIteration.end()) lastKey_ = key->second;
+    }
+    int LastKey() const override { return lastKey_; }
+    void ClearLastKey() override { lastKey_ = 0; }
+
+    TmpMessageStyle TmpStyle = TmpMessageStyle::Hidden;
+
+  private:
+    int lastKey_ = 0;
+};
+
+}  // namespace korvel::testing
