@@ -149,8 +149,10 @@ KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
         const double dr = fUpper.re.v[i] + fLower.re.v[i];
         const double di = fUpper.im.v[i] + fLower.im.v[i];
         const double inverse = 1.0 / (dr * dr + di * di);
-        r.re.v[i] = (nr * dr + ni * di) * inverse;
-        r.im.v[i] = (ni * dr - nr * di) * inverse;
+        // Both f vanish only for identical media at their critical angle: no contrast.
+        const bool none = dr == 0.0 && di == 0.0;
+        r.re.v[i] = none ? 0.0 : (nr * dr + ni * di) * inverse;
+        r.im.v[i] = none ? 0.0 : (ni * dr - nr * di) * inverse;
     }
     const double sigma = lower.Roughness;
     if (sigma == 0.0) return;

@@ -67,7 +67,8 @@ Comparison Compare(const TestSample& sample, char mode, const std::vector<double
                 ++result.NonFinite;
             continue;
         }
-        const double relative = std::fabs(batch[i] - reference) / std::fabs(reference);
+        const double relative =
+            batch[i] == reference ? 0.0 : std::fabs(batch[i] - reference) / std::fabs(reference);
         if (!(relative <= result.WorstRelative)) {
             result.WorstRelative = relative;
             result.WorstAngle = angles[i];
@@ -150,4 +151,128 @@ TEST(BatchKernel, AgreesOnTheBenchmarkModels) {
     ExpectAgreement(layered, angles, "twenty layers");
     ExpectAgreement(Periodic(100), angles, "100 periods");
     ExpectAgreement(Periodic(255), angles, "255 periods");
+}
+
+TEST(BatchKernel, AgreesOnTheBranchCases) {
+    const std::vector<double> fine = AngleGrid(0.0, 0.6, 600);
+    // No absorption anywhere: below the critical angles every f is -i sqrt|w|.
+    TestSample clear;
+    clear.Top = {{40.0, 6e-6, 0.0, 4.0}};
+    clear.Unit = {{20.0, 8e-6, 0.0, 3.0}, {30.0, 3e-6, 0.0, 0.0}};
+    clear.RepeatCount = 12;
+    clear.Bottom = {{15.0, 2e-5, 0.0, 2.0}};
+    clear.Substrate = {0.0, 7.6e-6, 0.0, 5.0};
+    ExpectAgreement(clear, fine, "no absorption");
+    // The roughness root of a product A B on the negative real axis: one medium
+    // above and one below its first-order critical angle, both without absorption.
+    TestSample straddle;
+    straddle.Top = {{50.0, 1e-6, 0.0, 6.0}};
+    straddle.Substrate = {0.0, 2e-5, 0.0, 6.0};
+    ExpectAgreement(straddle, fine, "straddling critical angles");
+    // A vacuum-like layer on a vacuum-like substrate at theta = 0: no contrast.
+    TestSample vacuum;
+    vacuum.Top = {{30.0, 0.0, 0.0, 2.0}};
+    vacuum.Substrate = {0.0, 0.0, 0.0, 2.0};
+    ExpectAgreement(vacuum, {0.0, 0.1, 1.0}, "vacuum");
+}
+
+TEST(BatchKernel, AgreesForEveryRepeatCountAndUnitWithoutThickness) {
+    const std::vector<double> angles = AngleGrid(0.0, 4.0, 120);
+    for (int repeats : {0, 1, 2, 3, 254, 255}) {
+        TestSample sample = Periodic(repeats);
+        sample.Top = {{25.0, 5e-6, 2e-7, 2.0}};
+        sample.Bottom = {{60.0, 1e-5, 1e-6, 1.0}};
+        ExpectAgreement(sample, angles, "N = " + std::to_string(repeats));
+    }
+    // A unit of zero thickness raised to a power: the period matrix is the identity
+    // (S = 0) and the Fourier sum of the unit vanishes.
+    TestSample flat = Periodic(5);
+    flat.Unit = {{0.0, 8e-6, 0.0, 0.0}, {0.0, 3e-6, 0.0, 0.0}};
+    ExpectAgreement(flat, angles, "unit without thickness");
+}
+
+TEST(BatchKernel, AgreesAtTheMultilayerBraggPeaksInFourierMode) {
+    // Points packed around the first three Bragg peaks, where the closed-form sum of
+    // the periods divides by nearly zero.
+    TestSample sample = Periodic(40);
+    std::vector<double> angles;
+    for (double peak : {1.77, 3.55, 5.32})
+        for (double d = -0.02; d <= 0.02; d += 0.0001) angles.push_back(peak + d);
+    const Comparison c = Compare(sample, 'F', angles);
+    EXPECT_LE(c.WorstRelative, kAgreement) << "worst at theta = " << c.WorstAngle;
+}
+
+TEST(BatchKernel, ResultsDoNotDependOnTheThreadCount) {
+    TestSample sample = Periodic(100);
+    sample.Top = {{25.0, 5e-6, 2e-7, 2.0}};
+    const std::vector<double> c2 = CosSquaredOfAll(AngleGrid(0.0, 6.0, 4000));
+    for (char mode : {'P', 'M', 'F'}) {
+        EvaluationContext context = MakeContext(sample);
+        FourierSetup(context);
+        EngineCacheState state;
+        const std::vector<double> one = Batch(context, mode, c2, 1, state);
+        EXPECT_EQ(Batch(context, mode, c2, 2, state), one) << mode;
+        EXPECT_EQ(Batch(context, mode, c2, 3, state), one) << mode;
+        EngineCacheState other;
+        EXPECT_EQ(Batch(context, mode, c2, 0, other), one) << mode;
+    }
+}
+
+TEST(BatchKernel, EvaluateCurveGivesTheReferencePathsCurve) {
+    TestSample sample = Periodic(30);
+    sample.Top = {{25.0, 5e-6, 2e-7, 2.0}};
+    for (char mode : {'P', 'M', 'F'}) {
+        Workspace batch = MakeWorkspace(sample, AngleGrid(0.0, 5.0, 700));
+        batch.Settings.CalculationMode = mode;
+        batch.Settings.CutOffLevel = 1e-6;
+        batch.Fit.SkipFigureOfMerit = true;
+        Workspace reference = batch;
+        reference.Options.ReferenceEngine = true;
+        EvaluateCurve(batch, {});
+        EvaluateCurve(reference, {});
+        int floored = 0;
+        for (int i = 0; i < batch.Curves.PointCount; ++i) {
+            const double expected = reference.Curves.CalculatedCurve[i];
+            EXPECT_NEAR(batch.Curves.CalculatedCurve[i], expected, expected * kAgreement) << i;
+            if (expected == 1e-6) {
+                ++floored;
+                EXPECT_EQ(batch.Curves.CalculatedCurve[i], 1e-6);
+            }
+        }
+        EXPECT_GT(floored, 0) << mode;
+    }
+}
+
+TEST(BatchKernel, ACopiedWorkspaceGetsItsOwnEngineCache) {
+    Workspace ws = MakeWorkspace(Film(), AngleGrid(0.0, 3.0, 100));
+    ws.Fit.SkipFigureOfMerit = true;
+    EvaluateCurve(ws, {});
+    Workspace copy = ws;
+    EXPECT_NE(&copy.Engine.State(), &ws.Engine.State());
+    EXPECT_TRUE(copy.Engine.State().Reflectivity.empty());
+    EvaluateCurve(copy, {});
+    EXPECT_EQ(copy.Curves.CalculatedCurve, ws.Curves.CalculatedCurve);
+    Workspace moved = std::move(copy);
+    EvaluateCurve(moved, {});
+    EXPECT_EQ(moved.Curves.CalculatedCurve, ws.Curves.CalculatedCurve);
+}
+
+TEST(BatchKernel, ANonFiniteReflectivityStillFailsTheRunNamingMethodAndAngle) {
+    // Gain so strong that the phase factors overflow at every point.
+    TestSample sample;
+    sample.Top = {{5000.0, 2e-5, -0.5, 0.0}};
+    sample.Substrate = SiliconLike();
+    for (char mode : {'P', 'M'}) {
+        Workspace ws = MakeWorkspace(sample, AngleGrid(0.5, 1.0, 40));
+        ws.Settings.CalculationMode = mode;
+        ws.Fit.SkipFigureOfMerit = true;
+        try {
+            EvaluateCurve(ws, {});
+            ADD_FAILURE() << "no error in mode " << mode;
+        } catch (const RunError& error) {
+            const std::string method = mode == 'P' ? "Parratt" : "Matrix";
+            EXPECT_EQ(error.Message(), "Reflectivity is not a finite number (" + method +
+                                           " method at theta = 0.5 deg).");
+        }
+    }
 }
