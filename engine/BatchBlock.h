@@ -130,8 +130,20 @@ KORVEL_ALWAYS_INLINE void WaveVector(const MediumConstants& m, const Lanes& c2, 
             f.im.v[i] = w >= 0.0 ? 0.0 : -root;
         }
     } else {
-        for (int i = 0; i < kLanes; ++i)
-            vmath::PrincipalSqrt(m.SquareRe - c2.v[i], m.SquareIm, f.re.v[i], f.im.v[i]);
+        // PrincipalSqrt with its imaginary part fixed and non-zero (so the root is
+        // never 0), written out so that the loop has no invariant condition left in it.
+        const double y = m.SquareIm;
+        const double y2 = y * y;
+        const double size = std::fabs(y);
+        const double sign = y < 0.0 ? -1.0 : 1.0;
+        for (int i = 0; i < kLanes; ++i) {
+            const double x = m.SquareRe - c2.v[i];
+            const double modulus = std::sqrt(x * x + y2);
+            const double large = std::sqrt((modulus + std::fabs(x)) * 0.5);
+            const double small = size / (2.0 * large);
+            f.re.v[i] = x >= 0.0 ? large : small;
+            f.im.v[i] = sign * (x >= 0.0 ? small : large);
+        }
     }
 }
 
@@ -202,6 +214,73 @@ KORVEL_ALWAYS_INLINE void MatrixPhase(const MediumConstants& m, const ComplexLan
         vmath::SinCos(-c * f.re.v[i], sine, cosine, s.Unreliable.v[i]);
         p.re.v[i] = magnitude * cosine;
         p.im.v[i] = magnitude * sine;
+    }
+}
+
+KORVEL_ALWAYS_INLINE void SetIdentity(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
+                                      ComplexLanes& a22) {
+    for (int i = 0; i < kLanes; ++i) {
+        a11.re.v[i] = 1.0;
+        a11.im.v[i] = 0.0;
+        a12.re.v[i] = 0.0;
+        a12.im.v[i] = 0.0;
+        a21.re.v[i] = 0.0;
+        a21.im.v[i] = 0.0;
+        a22.re.v[i] = 1.0;
+        a22.im.v[i] = 0.0;
+    }
+}
+
+// A = A * B for general 2x2 complex matrices.
+KORVEL_ALWAYS_INLINE void MultiplyByMatrix(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
+                                           ComplexLanes& a22, const ComplexLanes& b11,
+                                           const ComplexLanes& b12, const ComplexLanes& b21,
+                                           const ComplexLanes& b22) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double x11r = a11.re.v[i], x11i = a11.im.v[i];
+        const double x12r = a12.re.v[i], x12i = a12.im.v[i];
+        const double x21r = a21.re.v[i], x21i = a21.im.v[i];
+        const double x22r = a22.re.v[i], x22i = a22.im.v[i];
+        const double y11r = b11.re.v[i], y11i = b11.im.v[i];
+        const double y12r = b12.re.v[i], y12i = b12.im.v[i];
+        const double y21r = b21.re.v[i], y21i = b21.im.v[i];
+        const double y22r = b22.re.v[i], y22i = b22.im.v[i];
+        a11.re.v[i] = (x11r * y11r - x11i * y11i) + (x12r * y21r - x12i * y21i);
+        a11.im.v[i] = (x11r * y11i + x11i * y11r) + (x12r * y21i + x12i * y21r);
+        a12.re.v[i] = (x11r * y12r - x11i * y12i) + (x12r * y22r - x12i * y22i);
+        a12.im.v[i] = (x11r * y12i + x11i * y12r) + (x12r * y22i + x12i * y22r);
+        a21.re.v[i] = (x21r * y11r - x21i * y11i) + (x22r * y21r - x22i * y21i);
+        a21.im.v[i] = (x21r * y11i + x21i * y11r) + (x22r * y21i + x22i * y21r);
+        a22.re.v[i] = (x21r * y12r - x21i * y12i) + (x22r * y22r - x22i * y22i);
+        a22.im.v[i] = (x21r * y12i + x21i * y12r) + (x22r * y22i + x22i * y22r);
+    }
+}
+
+// Multiplies the four elements by the same power of two, chosen per lane to bring
+// the largest component near 1: exact, and it keeps repeated products in range.
+KORVEL_ALWAYS_INLINE void Rescale(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
+                                  ComplexLanes& a22) {
+    for (int i = 0; i < kLanes; ++i) {
+        double largest = std::fabs(a11.re.v[i]);
+        largest = std::fmax(largest, std::fabs(a11.im.v[i]));
+        largest = std::fmax(largest, std::fabs(a12.re.v[i]));
+        largest = std::fmax(largest, std::fabs(a12.im.v[i]));
+        largest = std::fmax(largest, std::fabs(a21.re.v[i]));
+        largest = std::fmax(largest, std::fabs(a21.im.v[i]));
+        largest = std::fmax(largest, std::fabs(a22.re.v[i]));
+        largest = std::fmax(largest, std::fabs(a22.im.v[i]));
+        const std::int64_t exponent = (vmath::BitsOf(largest) >> 52) & 0x7ff;
+        std::int64_t field = 2046 - exponent;  // 2^(1023 - exponent)
+        field = field < 1 ? 1 : (field > 2046 ? 2046 : field);
+        const double scale = vmath::DoubleOf(field << 52);
+        a11.re.v[i] *= scale;
+        a11.im.v[i] *= scale;
+        a12.re.v[i] *= scale;
+        a12.im.v[i] *= scale;
+        a21.re.v[i] *= scale;
+        a21.im.v[i] *= scale;
+        a22.re.v[i] *= scale;
+        a22.im.v[i] *= scale;
     }
 }
 

@@ -21,20 +21,6 @@ namespace {
 constexpr double kSmallestSinSquared = 1e-8;  // |S|^2 below this: reference path
 constexpr double kLargestPowerSquared = 1e200;
 
-KORVEL_ALWAYS_INLINE void SetIdentity(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
-                                      ComplexLanes& a22) {
-    for (int i = 0; i < kLanes; ++i) {
-        a11.re.v[i] = 1.0;
-        a11.im.v[i] = 0.0;
-        a12.re.v[i] = 0.0;
-        a12.im.v[i] = 0.0;
-        a21.re.v[i] = 0.0;
-        a21.im.v[i] = 0.0;
-        a22.re.v[i] = 1.0;
-        a22.im.v[i] = 0.0;
-    }
-}
-
 // A = A * H with H = [[1, r P], [r, P]], as MultiplyRight does it.
 KORVEL_ALWAYS_INLINE void MultiplyByInterface(ComplexLanes& a11, ComplexLanes& a12,
                                               ComplexLanes& a21, ComplexLanes& a22,
@@ -56,31 +42,6 @@ KORVEL_ALWAYS_INLINE void MultiplyByInterface(ComplexLanes& a11, ComplexLanes& a
         a21.im.v[i] = g21i + (g22r * ri + g22i * rr);
         a22.re.v[i] = (g21r * rpr - g21i * rpi) + (g22r * pr - g22i * pi);
         a22.im.v[i] = (g21r * rpi + g21i * rpr) + (g22r * pi + g22i * pr);
-    }
-}
-
-// A = A * B for general 2x2 complex matrices.
-KORVEL_ALWAYS_INLINE void MultiplyByMatrix(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
-                                           ComplexLanes& a22, const ComplexLanes& b11,
-                                           const ComplexLanes& b12, const ComplexLanes& b21,
-                                           const ComplexLanes& b22) {
-    for (int i = 0; i < kLanes; ++i) {
-        const double x11r = a11.re.v[i], x11i = a11.im.v[i];
-        const double x12r = a12.re.v[i], x12i = a12.im.v[i];
-        const double x21r = a21.re.v[i], x21i = a21.im.v[i];
-        const double x22r = a22.re.v[i], x22i = a22.im.v[i];
-        const double y11r = b11.re.v[i], y11i = b11.im.v[i];
-        const double y12r = b12.re.v[i], y12i = b12.im.v[i];
-        const double y21r = b21.re.v[i], y21i = b21.im.v[i];
-        const double y22r = b22.re.v[i], y22i = b22.im.v[i];
-        a11.re.v[i] = (x11r * y11r - x11i * y11i) + (x12r * y21r - x12i * y21i);
-        a11.im.v[i] = (x11r * y11i + x11i * y11r) + (x12r * y21i + x12i * y21r);
-        a12.re.v[i] = (x11r * y12r - x11i * y12i) + (x12r * y22r - x12i * y22i);
-        a12.im.v[i] = (x11r * y12i + x11i * y12r) + (x12r * y22i + x12i * y22r);
-        a21.re.v[i] = (x21r * y11r - x21i * y11i) + (x22r * y21r - x22i * y21i);
-        a21.im.v[i] = (x21r * y11i + x21i * y11r) + (x22r * y21i + x22i * y21r);
-        a22.re.v[i] = (x21r * y12r - x21i * y12i) + (x22r * y22r - x22i * y22i);
-        a22.im.v[i] = (x21r * y12i + x21i * y12r) + (x22r * y22i + x22i * y22r);
     }
 }
 

@@ -58,6 +58,68 @@ KORVEL_ALWAYS_INLINE void Walk(const StackConstants& k, BlockScratch& s, int fro
     if (below != &s.Below) s.Below = *below;
 }
 
+// Up to this many higher periods are walked step by step; more are composed.
+constexpr int kWalkedPeriods = 3;
+
+// A = T * A with T = [[P, r P], [r, 1]], the Parratt step as a Moebius map.
+KORVEL_ALWAYS_INLINE void StepBefore(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
+                                     ComplexLanes& a22, const ComplexLanes& r,
+                                     const ComplexLanes& p) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double rr = r.re.v[i], ri = r.im.v[i];
+        const double pr = p.re.v[i], pi = p.im.v[i];
+        const double rpr = rr * pr - ri * pi, rpi = rr * pi + ri * pr;
+        const double x11r = a11.re.v[i], x11i = a11.im.v[i];
+        const double x12r = a12.re.v[i], x12i = a12.im.v[i];
+        const double x21r = a21.re.v[i], x21i = a21.im.v[i];
+        const double x22r = a22.re.v[i], x22i = a22.im.v[i];
+        a11.re.v[i] = (pr * x11r - pi * x11i) + (rpr * x21r - rpi * x21i);
+        a11.im.v[i] = (pr * x11i + pi * x11r) + (rpr * x21i + rpi * x21r);
+        a12.re.v[i] = (pr * x12r - pi * x12i) + (rpr * x22r - rpi * x22i);
+        a12.im.v[i] = (pr * x12i + pi * x12r) + (rpr * x22i + rpi * x22r);
+        a21.re.v[i] = (rr * x11r - ri * x11i) + x21r;
+        a21.im.v[i] = (rr * x11i + ri * x11r) + x21i;
+        a22.re.v[i] = (rr * x12r - ri * x12i) + x22r;
+        a22.im.v[i] = (rr * x12i + ri * x12r) + x22i;
+    }
+}
+
+// Applies `count` higher periods to s.Amplitude at once. One higher period is the
+// Moebius map X -> (Q11 X + Q12) / (Q21 X + Q22) with Q the product of its step
+// matrices; Q^count is formed by repeated squaring (about 2 log2(count) products,
+// each rescaled by a power of two so that no element leaves the double range),
+// which is the same composition the recursion performs one step at a time.
+KORVEL_ALWAYS_INLINE void ComposePeriods(BlockScratch& s, int first, int last, int count) {
+    const int n2 = last - first + 1;
+    SetIdentity(s.M11, s.M12, s.M21, s.M22);
+    StepBefore(s.M11, s.M12, s.M21, s.M22, s.UnitCoefficient[n2], s.UnitPhase[n2 - 1]);
+    for (int j = last - 1; j >= first; --j)
+        StepBefore(s.M11, s.M12, s.M21, s.M22, s.UnitCoefficient[j - first],
+                   s.UnitPhase[j - first]);
+    Rescale(s.M11, s.M12, s.M21, s.M22);
+    SetIdentity(s.V11, s.V12, s.V21, s.V22);
+    for (int e = count; e > 0; e >>= 1) {
+        if (e & 1) {
+            MultiplyByMatrix(s.V11, s.V12, s.V21, s.V22, s.M11, s.M12, s.M21, s.M22);
+            Rescale(s.V11, s.V12, s.V21, s.V22);
+        }
+        if (e > 1) {
+            MultiplyByMatrix(s.M11, s.M12, s.M21, s.M22, s.M11, s.M12, s.M21, s.M22);
+            Rescale(s.M11, s.M12, s.M21, s.M22);
+        }
+    }
+    for (int i = 0; i < kLanes; ++i) {
+        const double xr = s.Amplitude.re.v[i], xi = s.Amplitude.im.v[i];
+        const double nr = (s.V11.re.v[i] * xr - s.V11.im.v[i] * xi) + s.V12.re.v[i];
+        const double ni = (s.V11.re.v[i] * xi + s.V11.im.v[i] * xr) + s.V12.im.v[i];
+        const double dr = (s.V21.re.v[i] * xr - s.V21.im.v[i] * xi) + s.V22.re.v[i];
+        const double di = (s.V21.re.v[i] * xi + s.V21.im.v[i] * xr) + s.V22.im.v[i];
+        const double inverse = 1.0 / (dr * dr + di * di);
+        s.Amplitude.re.v[i] = (nr * dr + ni * di) * inverse;
+        s.Amplitude.im.v[i] = (ni * dr - nr * di) * inverse;
+    }
+}
+
 }  // namespace
 
 KORVEL_VECTOR_CLONES
@@ -99,10 +161,19 @@ void ParrattBlock(const StackConstants& k, BlockScratch& s) {
         InterfaceCoefficient(k.Media[last], k.Media[first], s.UnitWave[n2 - 1], s.UnitWave[0],
                              k.RoughnessScale, s, joining);
 
-        for (int period = 1; period <= k.RepeatCount; ++period) {
-            Step<true>(s.Amplitude, period == 1 ? lowest : joining, s.UnitPhase[n2 - 1]);
-            for (int j = last - 1; j >= first; --j)
-                Step<true>(s.Amplitude, s.UnitCoefficient[j - first], s.UnitPhase[j - first]);
+        // The lowest period, then the N - 1 periods above it.
+        Step<true>(s.Amplitude, lowest, s.UnitPhase[n2 - 1]);
+        for (int j = last - 1; j >= first; --j)
+            Step<true>(s.Amplitude, s.UnitCoefficient[j - first], s.UnitPhase[j - first]);
+        const int higher = k.RepeatCount - 1;
+        if (higher <= kWalkedPeriods) {
+            for (int period = 0; period < higher; ++period) {
+                Step<true>(s.Amplitude, joining, s.UnitPhase[n2 - 1]);
+                for (int j = last - 1; j >= first; --j)
+                    Step<true>(s.Amplitude, s.UnitCoefficient[j - first], s.UnitPhase[j - first]);
+            }
+        } else {
+            ComposePeriods(s, first, last, higher);
         }
 
         s.Below = s.UnitWave[0];
