@@ -100,7 +100,7 @@ struct BlockScratch {
     Lanes Reflectivity;
     Lanes Unreliable;  // 1 where the point must be recomputed on the reference path
     ComplexLanes Below, Current, Coefficient, Phase, Amplitude;
-    ComplexLanes G11, G12, G21, G22;  // running matrix product
+    ComplexLanes G11, G12;            // first row of the running matrix product
     ComplexLanes V11, V12, V21, V22;  // one period without its last layer
     ComplexLanes M11, M12, M21, M22;  // period matrix, then its power
     ComplexLanes Eigen1, Eigen2, Power1, Power2, Base1, Base2;
@@ -147,25 +147,11 @@ KORVEL_ALWAYS_INLINE void WaveVector(const MediumConstants& m, const Lanes& c2, 
     }
 }
 
-// r of the interface `upper` over `lower`: Fresnel coefficient, times the
-// Nevot-Croce factor exp(sigma^2 g sqrt(A B)) when the lower roughness is not 0,
-// with the principal root of the product A B as in InterfaceCoefficient.
-KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
-                                               const MediumConstants& lower,
-                                               const ComplexLanes& fUpper,
-                                               const ComplexLanes& fLower, double roughnessScale,
-                                               BlockScratch& s, ComplexLanes& r) {
-    for (int i = 0; i < kLanes; ++i) {
-        const double nr = fUpper.re.v[i] - fLower.re.v[i];
-        const double ni = fUpper.im.v[i] - fLower.im.v[i];
-        const double dr = fUpper.re.v[i] + fLower.re.v[i];
-        const double di = fUpper.im.v[i] + fLower.im.v[i];
-        const double inverse = 1.0 / (dr * dr + di * di);
-        // Both f vanish only for identical media at their critical angle: no contrast.
-        const bool none = dr == 0.0 && di == 0.0;
-        r.re.v[i] = none ? 0.0 : (nr * dr + ni * di) * inverse;
-        r.im.v[i] = none ? 0.0 : (ni * dr - nr * di) * inverse;
-    }
+// exp(sigma^2 g sqrt(A B)) of the lower roughness, multiplied into r (which holds
+// the Fresnel coefficient, or its numerator); nothing when sigma is 0.
+KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper,
+                                         const MediumConstants& lower, double roughnessScale,
+                                         BlockScratch& s, ComplexLanes& r) {
     const double sigma = lower.Roughness;
     if (sigma == 0.0) return;
     const double t = sigma * sigma * roughnessScale;
@@ -188,6 +174,28 @@ KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
         r.re.v[i] = rr * er - ri * ei;
         r.im.v[i] = rr * ei + ri * er;
     }
+}
+
+// r of the interface `upper` over `lower`: Fresnel coefficient, times the
+// Nevot-Croce factor exp(sigma^2 g sqrt(A B)) when the lower roughness is not 0,
+// with the principal root of the product A B as in InterfaceCoefficient.
+KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
+                                               const MediumConstants& lower,
+                                               const ComplexLanes& fUpper,
+                                               const ComplexLanes& fLower, double roughnessScale,
+                                               BlockScratch& s, ComplexLanes& r) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double nr = fUpper.re.v[i] - fLower.re.v[i];
+        const double ni = fUpper.im.v[i] - fLower.im.v[i];
+        const double dr = fUpper.re.v[i] + fLower.re.v[i];
+        const double di = fUpper.im.v[i] + fLower.im.v[i];
+        const double inverse = 1.0 / (dr * dr + di * di);
+        // Both f vanish only for identical media at their critical angle: no contrast.
+        const bool none = dr == 0.0 && di == 0.0;
+        r.re.v[i] = none ? 0.0 : (nr * dr + ni * di) * inverse;
+        r.im.v[i] = none ? 0.0 : (ni * dr - nr * di) * inverse;
+    }
+    ApplyRoughness(upper, lower, roughnessScale, s, r);
 }
 
 // exp(-i (4 pi / lambda) d f), as PhaseFactor.
@@ -261,14 +269,13 @@ KORVEL_ALWAYS_INLINE void MultiplyByMatrix(ComplexLanes& a11, ComplexLanes& a12,
 KORVEL_ALWAYS_INLINE void Rescale(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
                                   ComplexLanes& a22) {
     for (int i = 0; i < kLanes; ++i) {
+        // A NaN is passed over here; it stays in the elements and fails the point.
         double largest = std::fabs(a11.re.v[i]);
-        largest = std::fmax(largest, std::fabs(a11.im.v[i]));
-        largest = std::fmax(largest, std::fabs(a12.re.v[i]));
-        largest = std::fmax(largest, std::fabs(a12.im.v[i]));
-        largest = std::fmax(largest, std::fabs(a21.re.v[i]));
-        largest = std::fmax(largest, std::fabs(a21.im.v[i]));
-        largest = std::fmax(largest, std::fabs(a22.re.v[i]));
-        largest = std::fmax(largest, std::fabs(a22.im.v[i]));
+        for (const double value : {a11.im.v[i], a12.re.v[i], a12.im.v[i], a21.re.v[i],
+                                   a21.im.v[i], a22.re.v[i], a22.im.v[i]}) {
+            const double size = std::fabs(value);
+            largest = size > largest ? size : largest;
+        }
         const std::int64_t exponent = (vmath::BitsOf(largest) >> 52) & 0x7ff;
         std::int64_t field = 2046 - exponent;  // 2^(1023 - exponent)
         field = field < 1 ? 1 : (field > 2046 ? 2046 : field);

@@ -45,6 +45,42 @@ KORVEL_ALWAYS_INLINE void MultiplyByInterface(ComplexLanes& a11, ComplexLanes& a
     }
 }
 
+// The first row of G times H: R = |G12 / G11|^2 needs only that row, and every
+// factor multiplies G from the right, so the second row is never formed.
+KORVEL_ALWAYS_INLINE void RowByInterface(ComplexLanes& a11, ComplexLanes& a12,
+                                         const ComplexLanes& r, const ComplexLanes& p) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double rr = r.re.v[i], ri = r.im.v[i];
+        const double pr = p.re.v[i], pi = p.im.v[i];
+        const double rpr = rr * pr - ri * pi;
+        const double rpi = rr * pi + ri * pr;
+        const double g11r = a11.re.v[i], g11i = a11.im.v[i];
+        const double g12r = a12.re.v[i], g12i = a12.im.v[i];
+        a11.re.v[i] = g11r + (g12r * rr - g12i * ri);
+        a11.im.v[i] = g11i + (g12r * ri + g12i * rr);
+        a12.re.v[i] = (g11r * rpr - g11i * rpi) + (g12r * pr - g12i * pi);
+        a12.im.v[i] = (g11r * rpi + g11i * rpr) + (g12r * pi + g12i * pr);
+    }
+}
+
+// The first row of G times a full matrix B.
+KORVEL_ALWAYS_INLINE void RowByMatrix(ComplexLanes& a11, ComplexLanes& a12, const ComplexLanes& b11,
+                                      const ComplexLanes& b12, const ComplexLanes& b21,
+                                      const ComplexLanes& b22) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double x11r = a11.re.v[i], x11i = a11.im.v[i];
+        const double x12r = a12.re.v[i], x12i = a12.im.v[i];
+        const double y11r = b11.re.v[i], y11i = b11.im.v[i];
+        const double y12r = b12.re.v[i], y12i = b12.im.v[i];
+        const double y21r = b21.re.v[i], y21i = b21.im.v[i];
+        const double y22r = b22.re.v[i], y22i = b22.im.v[i];
+        a11.re.v[i] = (x11r * y11r - x11i * y11i) + (x12r * y21r - x12i * y21i);
+        a11.im.v[i] = (x11r * y11i + x11i * y11r) + (x12r * y21i + x12i * y21r);
+        a12.re.v[i] = (x11r * y12r - x11i * y12i) + (x12r * y22r - x12i * y22i);
+        a12.im.v[i] = (x11r * y12i + x11i * y12r) + (x12r * y22i + x12i * y22r);
+    }
+}
+
 // Walks the interfaces (j, j + 1) for j = from down to to into G, with s.Below
 // holding f of entry from + 1; on return s.Below holds f of entry `to`.
 KORVEL_ALWAYS_INLINE void Walk(const StackConstants& k, BlockScratch& s, int from, int to) {
@@ -56,7 +92,7 @@ KORVEL_ALWAYS_INLINE void Walk(const StackConstants& k, BlockScratch& s, int fro
         InterfaceCoefficient(upper, k.Media[j + 1], *current, *below, k.RoughnessScale, s,
                              s.Coefficient);
         MatrixPhase(upper, *current, s, s.Phase);
-        MultiplyByInterface(s.G11, s.G12, s.G21, s.G22, s.Coefficient, s.Phase);
+        RowByInterface(s.G11, s.G12, s.Coefficient, s.Phase);
         std::swap(below, current);
     }
     if (below != &s.Below) s.Below = *below;
@@ -167,7 +203,12 @@ void MatrixBlock(const StackConstants& k, BlockScratch& s) {
         s.SinSquared.v[i] = 1.0 - s.CosSquared.v[i];
         s.Unreliable.v[i] = 0.0;
     }
-    SetIdentity(s.G11, s.G12, s.G21, s.G22);
+    for (int i = 0; i < kLanes; ++i) {
+        s.G11.re.v[i] = 1.0;
+        s.G11.im.v[i] = 0.0;
+        s.G12.re.v[i] = 0.0;
+        s.G12.im.v[i] = 0.0;
+    }
     WaveVector(k.Media[layers + 1], s.CosSquared, s.Below);
 
     if (n2 == 0 || k.RepeatCount < 2) {
@@ -185,7 +226,7 @@ void MatrixBlock(const StackConstants& k, BlockScratch& s) {
         // The lowest period's last layer over the entry below the unit.
         InterfaceCoefficient(k.Media[last], k.Media[last + 1], s.UnitWave[n2 - 1], s.Below,
                              k.RoughnessScale, s, s.Coefficient);
-        MultiplyByInterface(s.G11, s.G12, s.G21, s.G22, s.Coefficient, lastPhase);
+        RowByInterface(s.G11, s.G12, s.Coefficient, lastPhase);
 
         // V: one period without its last layer; M = V * H_J with the joining interface.
         SetIdentity(s.V11, s.V12, s.V21, s.V22);
@@ -204,8 +245,8 @@ void MatrixBlock(const StackConstants& k, BlockScratch& s) {
         RaiseToPower(s, k.RepeatCount - 1);
 
         // Bottom * (V H_J)^(N-1) * V * Top.
-        MultiplyByMatrix(s.G11, s.G12, s.G21, s.G22, s.M11, s.M12, s.M21, s.M22);
-        MultiplyByMatrix(s.G11, s.G12, s.G21, s.G22, s.V11, s.V12, s.V21, s.V22);
+        RowByMatrix(s.G11, s.G12, s.M11, s.M12, s.M21, s.M22);
+        RowByMatrix(s.G11, s.G12, s.V11, s.V12, s.V21, s.V22);
         s.Below = s.UnitWave[0];
         Walk(k, s, n1, 0);
     }

@@ -37,6 +37,30 @@ KORVEL_ALWAYS_INLINE void Step(ComplexLanes& x, const ComplexLanes& r, const Com
     }
 }
 
+// X = (n + s X) / (s + n X) * P, the Parratt step with r = n / s left unreduced
+// (n = (f_u - f_l) times the roughness factor, s = f_u + f_l): one division, not two.
+KORVEL_ALWAYS_INLINE void UnreducedStep(ComplexLanes& x, const ComplexLanes& n,
+                                        const ComplexLanes& fUpper, const ComplexLanes& fLower,
+                                        const ComplexLanes& p, bool withPhase) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double xr = x.re.v[i], xi = x.im.v[i];
+        const double nr = n.re.v[i], ni = n.im.v[i];
+        const double sr = fUpper.re.v[i] + fLower.re.v[i];
+        const double si = fUpper.im.v[i] + fLower.im.v[i];
+        const double ar = nr + (sr * xr - si * xi);
+        const double ai = ni + (sr * xi + si * xr);
+        const double br = sr + (nr * xr - ni * xi);
+        const double bi = si + (nr * xi + ni * xr);
+        const double inverse = 1.0 / (br * br + bi * bi);
+        const double qr = (ar * br + ai * bi) * inverse;
+        const double qi = (ai * br - ar * bi) * inverse;
+        const double pr = withPhase ? p.re.v[i] : 1.0;
+        const double pi = withPhase ? p.im.v[i] : 0.0;
+        x.re.v[i] = qr * pr - qi * pi;
+        x.im.v[i] = qr * pi + qi * pr;
+    }
+}
+
 // Walks the interfaces (j, j + 1) for j = from down to to, with s.Below holding f of
 // entry from + 1; on return s.Below holds f of entry `to`.
 KORVEL_ALWAYS_INLINE void Walk(const StackConstants& k, BlockScratch& s, int from, int to) {
@@ -45,14 +69,13 @@ KORVEL_ALWAYS_INLINE void Walk(const StackConstants& k, BlockScratch& s, int fro
     for (int j = from; j >= to; --j) {
         const MediumConstants& upper = k.Media[j];
         WaveVector(upper, s.CosSquared, *current);
-        InterfaceCoefficient(upper, k.Media[j + 1], *current, *below, k.RoughnessScale, s,
-                             s.Coefficient);
-        if (j == 0) {
-            Step<false>(s.Amplitude, s.Coefficient, s.Phase);
-        } else {
-            ParrattPhase(upper, *current, s, s.Phase);
-            Step<true>(s.Amplitude, s.Coefficient, s.Phase);
+        for (int i = 0; i < kLanes; ++i) {
+            s.Coefficient.re.v[i] = current->re.v[i] - below->re.v[i];
+            s.Coefficient.im.v[i] = current->im.v[i] - below->im.v[i];
         }
+        ApplyRoughness(upper, k.Media[j + 1], k.RoughnessScale, s, s.Coefficient);
+        if (j != 0) ParrattPhase(upper, *current, s, s.Phase);
+        UnreducedStep(s.Amplitude, s.Coefficient, *current, *below, s.Phase, j != 0);
         std::swap(below, current);
     }
     if (below != &s.Below) s.Below = *below;

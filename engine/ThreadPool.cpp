@@ -1,6 +1,6 @@
-// Worker threads for the batch reflectivity kernel. Workers spin briefly after a job
-// (a fit calls the evaluation back to back, so the next job usually follows within
-// microseconds) and then sleep on a condition variable.
+// Worker threads for the batch reflectivity kernel. Workers keep polling briefly
+// after a job (a fit calls the evaluation back to back, so the next job usually
+// follows within microseconds) and then sleep on a condition variable.
 
 #include "engine/ThreadPool.h"
 
@@ -12,11 +12,9 @@ namespace {
 
 constexpr auto kSpinTime = std::chrono::microseconds(100);
 
-void Relax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
+// Waiting threads yield rather than pause: on a machine busier than its cores a
+// spinning thread would otherwise take the core from the thread it waits for.
+void Relax() { std::this_thread::yield(); }
 
 }  // namespace
 
