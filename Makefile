@@ -20,7 +20,9 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo needs only the command-line program.
+demo: deps $(BUILD)/CMakeCache.txt
+	@env -u MAKEFLAGS -u MAKELEVEL cmake --build $(BUILD) -j $(JOBS) --target korvel-cli
 	@scripts/demo $(BUILD)
 
 # The core tests, then the same tests built with AddressSanitizer and

@@ -189,4 +189,9 @@ std::string WithExtension(const std::string& path, const std::string& extension)
     return full.string();
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
 }  // namespace korvel

@@ -24,6 +24,8 @@ void ReplaceFile(const std::string& path, const std::string& content);
 // Appends `content` to `path`, creating it when missing. A failed append leaves the
 // file as it was before.
 void AppendToFile(const std::string& path, const std::string& content);
+// True when both names refer to one existing file.
+bool SameFile(const std::string& a, const std::string& b);
 // Full path of `path` with its extension replaced by `extension` (".sml").
 std::string WithExtension(const std::string& path, const std::string& extension);
 
