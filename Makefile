@@ -36,7 +36,8 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_
 
 test-asan: deps
 	@test -f $(ASANBUILD)/CMakeCache.txt || cmake -S . -B $(ASANBUILD) \
-	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_SANITIZE=ON -DKORVEL_BUILD_GUI=OFF $(CMAKE_ARGS)
+	    -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" \
+	    -DKORVEL_SANITIZE=ON -DKORVEL_BUILD_GUI=OFF $(CMAKE_ARGS)
 	cmake --build $(ASANBUILD) -j $(JOBS)
 	cd $(ASANBUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 

@@ -25,4 +25,16 @@ private:
     std::string where_;
 };
 
+// Inside a catch block: rethrows the exception being handled, naming `where` as its
+// place when it is a RunError without one (the engine knows no file names; the run
+// that called it names the model).
+[[noreturn]] inline void RethrowWithPlace(const std::string& where) {
+    try {
+        throw;
+    } catch (const RunError& error) {
+        if (!error.Where().empty()) throw;
+        throw RunError(error.Message(), where);
+    }
+}
+
 }  // namespace korvel

@@ -178,7 +178,11 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
         ui.ShowPlotWindow();
 
         ws.Fit.SkipFigureOfMerit = true;
-        EvaluateCurve(ws, ws.Free.Vertices[0]);
+        try {
+            EvaluateCurve(ws, ws.Free.Vertices[0]);
+        } catch (...) {
+            RethrowWithPlace(request.ModelFileName);
+        }
         ws.Fit.SkipFigureOfMerit = false;
 
         // The plot's data curve is the computed curve itself.

@@ -241,7 +241,7 @@ void RunFitting(Workspace& ws, RunInterface& ui) {
         ui.ShowFittingInformation(false);
         ui.SetTmpMessage(kHiddenCaption, TmpMessageStyle::Hidden);
         ui.SetDrawEnabled(false);
-        throw;
+        RethrowWithPlace(RunFilePath(ws.Settings, ws.Settings.ModelFileName));
     }
 }
 

@@ -161,6 +161,15 @@ TEST(RegressionResultFiles, ASimulationIntoAReadOnlyFolderKeepsTheEarlierCurve) 
     EXPECT_EQ(FileCount(dir.Root()), 2);
 }
 
+TEST(RegressionResultFiles, AFailedSimulationNamesItsModelAndKeepsTheEarlierCurve) {
+    TempFolder dir;
+    const std::string model = dir.Write("film.mdl", kGainFilm);
+    dir.Write("film.sml", "earlier curve\r\n");
+    EXPECT_EQ(Simulate(model),
+              "Reflectivity is not a finite number (Parratt method at theta = 0 deg). | " + model);
+    EXPECT_EQ(dir.Read("film.sml"), "earlier curve\r\n");
+}
+
 TEST(RegressionResultFiles, ASimulationOnAFullDiskKeepsTheEarlierCurve) {
     TempFolder dir;
     const std::string model = dir.Write("film.mdl", kFilm);
@@ -237,6 +246,9 @@ TEST(RegressionResultFiles, ARunAbandonedByAnErrorKeepsEveryEarlierResult) {
     ScriptedRunInterface ui;
     const std::string failure = folder.Fit(ui);
     EXPECT_NE(failure.find("not a finite number"), std::string::npos) << failure;
+    // The engine knows no file; the run names the model the failure came from.
+    const std::string model = " | " + folder.dir.Path("film.mdl");
+    EXPECT_EQ(failure.substr(failure.size() - std::min(failure.size(), model.size())), model);
     for (const char* ext : {"bst", "pct", "loc"}) EXPECT_TRUE(folder.KeepsEarlier(ext)) << ext;
     EXPECT_FALSE(ui.DrawEnabled);
 }
