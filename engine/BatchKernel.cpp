@@ -78,8 +78,8 @@ void BuildFourierConstants(const EvaluationContext& context, batch::FourierBlock
                      context.TopThickness + context.RepeatCount * context.RepeatUnitThickness,
                      f.BottomDepths, f.BottomSteps, f.Roughness);
     if (context.RepeatUnitThickness != 0.0)
-        FillFourierBlock(context, n1 + 1, n1 + n2, context.TopThickness, f.UnitDepths,
-                         f.UnitSteps, f.Roughness);
+        FillFourierBlock(context, n1 + 1, n1 + n2, context.TopThickness, f.UnitDepths, f.UnitSteps,
+                         f.Roughness);
     else
         FillFourierBlock(context, 1, 0, 0.0, f.UnitDepths, f.UnitSteps, f.Roughness);
 }
