@@ -50,6 +50,13 @@ class EvaluationScope {
     bool drawEnabled_ = false;
 };
 
+// A value in the program's E(15) format, without the blank that stands for "+".
+std::string Shown(double value) {
+    std::string text = FormatE(value, 15);
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? text : text.substr(first);
+}
+
 struct Grid {
     double Lower = 0.0;
     double Upper = 0.0;
@@ -59,9 +66,8 @@ struct Grid {
 // The dialog's clamping rules, and a clear refusal where the grid cannot exist.
 Grid MakeGrid(const SimulationRequest& request) {
     if (!std::isfinite(request.Lower) || !std::isfinite(request.Upper))
-        throw RunError(
-            "The grid limits must be finite numbers.",
-            "Qz MIN " + FormatE(request.Lower, 15) + ", Qz MAX " + FormatE(request.Upper, 15));
+        throw RunError("The grid limits must be finite numbers.",
+                       "Qz MIN " + Shown(request.Lower) + ", Qz MAX " + Shown(request.Upper));
     Grid grid;
     grid.Lower = request.Lower < 0.0 ? 0.0 : request.Lower;
     grid.Upper = request.Upper < grid.Lower ? grid.Lower + 0.5 : request.Upper;
@@ -85,8 +91,8 @@ double GridAngle(double x, const SimulationRequest& request, double wavelength) 
     const double s = x * wavelength / (4.0 * std::numbers::pi);
     if (!(s < 1.0))
         throw RunError("Qz value has no glancing angle: Qz * lambda / (4 pi) is 1 or more.",
-                       "Qz = " + FormatE(x, 15) + " 1/A at wavelength " + FormatE(wavelength, 15) +
-                           " A (" + request.ModelFileName + ")");
+                       "Qz = " + Shown(x) + " 1/A at wavelength " + Shown(wavelength) + " A (" +
+                           request.ModelFileName + ")");
     return QzToAngle(x, wavelength);
 }
 
@@ -102,11 +108,6 @@ void FillGrid(Workspace& ws, const SimulationRequest& request, const Grid& grid)
         curves.MeasuredIntensity[i - 1] = 1.0;
         curves.Uncertainty[i - 1] = 0.01 * curves.MeasuredIntensity[i - 1];
     }
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
 }
 
 // No limits file: nothing is free or linked, and the one vertex is empty.
@@ -130,7 +131,7 @@ std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
         // The engine refuses non-finite values; a file must never carry one either.
         if (!std::isfinite(reflectivity))
             throw RunError("The computed reflectivity is not a finite number.",
-                           "angle " + FormatE(theta, 15) + " deg (" + request.ModelFileName + ")");
+                           "angle " + Shown(theta) + " deg (" + request.ModelFileName + ")");
         const double x =
             request.QzInverseAngstrom ? AngleToQz(theta, ws.Model.Header.Wavelength) : theta;
         text += FormatE(x, 15);

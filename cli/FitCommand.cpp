@@ -1,12 +1,57 @@
-// `korvel-cli fit`: waits for the fitting run.
+// `korvel-cli fit`: the fitting run with the dialogs answered from the command
+// line; prints where the result files went and the fitted free parameters in the
+// units of the model file.
 
-#include "app/RunError.h"
+#include <cstdio>
+#include <string>
+
+#include "app/Workspace.h"
+#include "cli/CliRunInterface.h"
 #include "cli/Commands.h"
+#include "cli/FittedParameters.h"
+#include "cli/Interrupt.h"
+#include "cli/PlotOutput.h"
+#include "fit/FittingRun.h"
 
 namespace korvel::cli {
 
 int RunFitCommand(const FitOptions& options) {
-    throw RunError("The fitting run is not part of this build yet.", options.CommandFile);
+    Workspace ws;
+    ws.Settings.CommandFileName = options.CommandFile;
+    ws.Options.Seed = options.Seed;
+    ws.Options.MaxRespreads = options.MaxRespreads;
+
+    DialogAnswers answers;
+    answers.QzInverseAngstrom = options.QzInverseAngstrom;
+    answers.DensityUnits = options.DensityUnits;
+    answers.RepeatUnitFixed = options.RepeatUnitFixed;
+    answers.FresnelWeights = options.FresnelWeights;
+    answers.ErrorFractionText = options.ErrorFractionText;
+    answers.NewtonStep = options.NewtonStep;
+    answers.Uncertainty = options.Uncertainty;
+
+    InstallInterruptHandler();
+    CliRunInterface ui(answers, options.Quiet);
+    RunFitting(ws, ui);
+
+    std::printf("results: %s\n", ws.Files.ResultModelFile.c_str());
+    std::printf("         %s\n", ws.Files.FittedCurveFile.c_str());
+    std::printf("         %s\n", ws.Files.LocalRunFile.c_str());
+    const auto fitted = FittedParameters(ws);
+    if (!fitted.empty()) {
+        std::printf("fitted parameters (units of the model file):\n");
+        for (const auto& parameter : fitted)
+            std::printf("  %s = %s\n", parameter.Name.c_str(), parameter.ValueText.c_str());
+    }
+    std::fflush(stdout);
+
+    if (!options.PlotFile.empty()) {
+        // What the plot window would show: the last curves the search drew, or the
+        // curve arrays when nothing was searched.
+        WritePlotFile(options.PlotFile, ws, ui.HasDrawn() ? ui.LastCurves() : ws.Curves);
+        std::printf("plot: %s\n", options.PlotFile.c_str());
+    }
+    return 0;
 }
 
 }  // namespace korvel::cli

@@ -1,16 +1,16 @@
-// Placeholder of the --plot writer until the plot's drawing procedure and its SVG
-// canvas are part of the core.
+// The --plot writer: the plot window's drawing, at the window's initial size, as SVG.
 
 #include "cli/PlotOutput.h"
 
-#include "app/RunError.h"
+#include "output/SvgCanvas.h"
+#include "output/TextFile.h"
 
 namespace korvel::cli {
 
-bool PlotOutputAvailable() { return false; }
+bool PlotOutputAvailable() { return true; }
 
-void WritePlotFile(const std::string& path, const Workspace&, const CurveArrays&) {
-    throw RunError("Plot output is not available in this build.", path);
+void WritePlotFile(const std::string& path, const Workspace&, const CurveArrays& curves) {
+    ReplaceFile(path, PlotToSvg(curves));
 }
 
 }  // namespace korvel::cli

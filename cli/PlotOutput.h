@@ -11,8 +11,8 @@ struct Workspace;
 
 namespace korvel::cli {
 
-// False while this build has no drawing procedure; --plot is then refused as a
-// usage error before any run starts, never silently ignored.
+// Whether this build can draw plots; when it cannot, --plot is refused as a usage
+// error before any run starts, never silently ignored.
 bool PlotOutputAvailable();
 
 // Draws `curves` (the last ones the run drew) into `path`. Throws RunError on failure.

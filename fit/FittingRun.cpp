@@ -33,7 +33,6 @@ namespace {
 
 constexpr const char* kFitLogFile = "fitlog.txt";
 constexpr const char* kHiddenCaption = "      ";
-constexpr int kMaxFreeParameters = 99;
 
 // Checks that every residual has a usable weight before any time is spent on the
 // search: all points enter the normalising sum and the uncertainty estimate.
@@ -180,11 +179,7 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     DialogToSettings(ws.CommandFileDialog, ws.Settings);
     ReadDataFile(ws, ui);
     fit.FitLogEnabled = ws.Options.CreateFitLog;
-    ReadModelAndLimits(ws);
-    if (free.FreeCount > kMaxFreeParameters) {
-        throw RunError("Too many free parameters: at most 99 can be fitted.",
-                       ws.Settings.LimitsFileName);
-    }
+    ReadModelAndLimits(ws);  // refuses more than 99 free parameters
 
     fit.EvaluationCount = 0;
     if (ws.Weighting.FresnelWeights) {

@@ -67,6 +67,8 @@ CommandFileDialog::CommandFileDialog(Workspace& ws, UserPrompts& prompts)
     auto addNumber = [&](const char* name, const char* label, const char* initial, int column) {
         auto* edit = new QLineEdit(QString::fromLatin1(initial), this);
         edit->setObjectName(QString::fromLatin1(name));
+        edit->setMinimumWidth(
+            edit->fontMetrics().horizontalAdvance(QStringLiteral(" 0.000000E+00000")));
         auto* caption = new QLabel(QString::fromLatin1(label), this);
         caption->setBuddy(edit);
         numbers->addWidget(caption, 0, column);

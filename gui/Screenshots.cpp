@@ -68,7 +68,7 @@ int TakeScreenshots(const QString& folder, const QString& commandFile) {
     MainWindow main(prompts);
     main.move(40, 20);
     main.show();
-    bool ok = Save(main, folder, "main-window.png");
+    bool ok = true;
 
     // The settings dialog as a fit shows it, filled from the command file.
     Workspace& ws = main.Ws();
@@ -85,13 +85,16 @@ int TakeScreenshots(const QString& folder, const QString& commandFile) {
     ok = Save(main.ComFile(), folder, "command-file-dialog.png") && ok;
     main.ComFile().hide();
 
-    // The fit itself: the information window is taken a moment into the search,
+    // The fit itself: the information and main windows are taken a moment into the search,
     // and the search is ended with Ctrl+Q a little later, as a user would.
     bool infoTaken = false;
     QTimer grabInfo;
     grabInfo.setSingleShot(true);
-    QObject::connect(&grabInfo, &QTimer::timeout,
-                     [&] { infoTaken = Save(main.FormInfo(), folder, "fitting-information.png"); });
+    QObject::connect(&grabInfo, &QTimer::timeout, [&] {
+        // The main window shows its Ctrl+Q hint while the search runs.
+        infoTaken = Save(main.FormInfo(), folder, "fitting-information.png") &&
+                    Save(main, folder, "main-window.png");
+    });
     QTimer stop;
     stop.setSingleShot(true);
     QObject::connect(&stop, &QTimer::timeout, [&] { main.SetLastKey(17); });
@@ -99,7 +102,9 @@ int TakeScreenshots(const QString& folder, const QString& commandFile) {
     stop.start(6000);
     main.Fitting1Click();
     if (prompts.failed) return 1;
-    if (!infoTaken) ok = Save(main.FormInfo(), folder, "fitting-information.png") && ok;
+    if (!infoTaken)
+        ok = Save(main.FormInfo(), folder, "fitting-information.png") &&
+             Save(main, folder, "main-window.png") && ok;
     ok = Save(main.GrphRefl(), folder, "plot.png") && ok;
     return ok ? 0 : 1;
 }

@@ -127,6 +127,14 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
     ws.Files.FittedCurveFile = WithExtension(modelPath, ".pct");
     ws.Files.ResultModelFile = WithExtension(modelPath, ".bst");
     ws.Files.LocalRunFile = WithExtension(modelPath, ".loc");
+    // A model named like a result (an earlier fit's .bst used as the new start, say) would be
+    // replaced by the run's own results; so would a data or limits file named that way.
+    for (const std::string& result :
+         {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile})
+        for (const std::string& input : {modelPath, RunFilePath(s, s.DataFileName),
+                                         RunFilePath(s, s.LimitsFileName)})
+            if (SameFile(result, input))
+                throw RunError("An input file would be overwritten by a result file.", result);
     // Checked without truncating: a failed run must not destroy the results of an earlier one.
     CheckCreatable(ws.Files.FittedCurveFile);
     CheckCreatable(ws.Files.ResultModelFile);

@@ -25,6 +25,33 @@ std::string NonFiniteText(double value) {
     return {};
 }
 
+// True when `magnitude` lies exactly halfway between two numbers written with
+// `decimals` digits after the point in `format`. Exact decimal expansions of doubles
+// end within 1100 digits, so the long conversion below shows every digit.
+bool IsExactHalf(double magnitude, std::chars_format format, int decimals) {
+    constexpr int kAllDigits = 1100;
+    char buffer[1500];
+    // Cheap test first: a half shows a last digit 5 with one more digit.
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, format, decimals + 1);
+    const std::string_view shortText(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    const std::size_t e = shortText.find('e');
+    if (shortText[(e == std::string_view::npos ? shortText.size() : e) - 1] != '5') return false;
+    result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, format, kAllDigits);
+    const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    const std::size_t point = text.find('.');
+    if (point == std::string_view::npos) return false;
+    std::string_view rest = text.substr(point + 1 + static_cast<std::size_t>(decimals));
+    rest = rest.substr(0, rest.find('e'));
+    return !rest.empty() && rest[0] == '5' && rest.find_first_not_of('0', 1) == std::string::npos;
+}
+
+// A value exactly halfway rounds away from zero: nudged one step outwards, the
+// correctly rounded conversion then gives the digit above.
+double AwayFromZeroOnHalves(double value, std::chars_format format, int decimals) {
+    if (!IsExactHalf(std::fabs(value), format, decimals)) return value;
+    return std::nextafter(value, value < 0 ? -HUGE_VAL : HUGE_VAL);
+}
+
 }  // namespace
 
 std::string FormatE(double value, int width) {
@@ -33,7 +60,9 @@ std::string FormatE(double value, int width) {
     const int significant = std::clamp(width - 8, 2, 18);
     // to_chars rounds correctly and carries into the exponent (9.9999999 -> 1.000000e+01).
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+    const double magnitude =
+        AwayFromZeroOnHalves(std::fabs(value), std::chars_format::scientific, significant - 1);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
                                       std::chars_format::scientific, significant - 1);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t e = text.find('e');
@@ -58,8 +87,9 @@ std::string FormatF(double value, int width, int decimals) {
     decimals = std::clamp(decimals, 0, 30);
     // Fixed notation of a double can need about 310 digits before the point.
     char buffer[400];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer,
+                                      AwayFromZeroOnHalves(value, std::chars_format::fixed, decimals),
+                                      std::chars_format::fixed, decimals);
     std::string text(buffer, result.ptr);
     // A value that rounds to zero is written without a sign: -0.00001 in F(10.4) is
     // "0.0000", never "-0.0000".

@@ -91,7 +91,9 @@ TEST_F(CliSimulateTest, BadModelsAndGridsFailWithExitCodeOneAndNoSml) {
         {FilmModel(), {"--intervals", "0"}, "intervals"},
         {FilmModel(), {"--intervals", "-1"}, "intervals"},
         {FilmModel(), {"--intervals", "65535"}, "intervals"},
-        {"1.54 0 0 0 0 0\n0 0 0 0\n0 0 0 0\n", {}, ""},
+        {"1.54 0 0 0 0 0\n1 0 0 0\n1e6 5e-6 -1e-3 0\n0 7.6e-6 1.7e-7 3\n",
+         {"--min", "0.5"},
+         "Reflectivity is not a finite number (Matrix method at theta = 0.5"},
     };
     for (const auto& c : cases) {
         WriteText(folder / "bad.mdl", c.model);

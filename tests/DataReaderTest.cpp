@@ -224,3 +224,20 @@ TEST(ReadDataFile, ReportsAResultFileThatCannotBeCreated) {
     std::filesystem::create_directory(dir.Path("ml.pct"));  // a folder where the file goes
     EXPECT_EQ(FailureOf(ws, ui), "File access denied. | " + dir.Path("ml.pct"));
 }
+
+TEST(ReadDataFile, RefusesARunWhoseResultsWouldReplaceItsOwnInputs) {
+    TempFolder dir;
+    ScriptedWeightingInterface ui;
+    Workspace ws = RunIn(dir, false, Lines(5));
+    // An earlier fit's result model used as the new starting model: ml.bst would be
+    // replaced by this run's own .bst.
+    dir.Write("ml.bst", "1.54 0 0 0 0 0\n0 0 0 0\n0 7.6e-6 1.7e-7 3\n");
+    ws.Settings.ModelFileName = "ml.bst";
+    EXPECT_NE(FailureOf(ws, ui).find("An input file would be overwritten by a result file."),
+              std::string::npos);
+    // A data file named like the .pct of the model is refused too.
+    dir.Write("ml.pct", Lines(5));
+    Workspace data = RunIn(dir, false, Lines(5));
+    data.Settings.DataFileName = "ml.pct";
+    EXPECT_NE(FailureOf(data, ui).find("ml.pct"), std::string::npos);
+}

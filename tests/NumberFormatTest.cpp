@@ -87,3 +87,22 @@ TEST(NumberFormats, IgnoreTheCLocaleDecimalSeparator) {
     EXPECT_EQ(e, " 1.500000E+0000");
     EXPECT_EQ(f, "  1.50");
 }
+
+// Values exactly halfway between two written values round away from zero, as
+// "rounded" reads: a D of 0.0625 is written 0.063, not the even neighbour 0.062.
+TEST(NumberFormats, RoundExactHalvesAwayFromZero) {
+    EXPECT_EQ(FormatF(0.0625, 6, 3), " 0.063");
+    EXPECT_EQ(FormatF(-0.0625, 6, 3), "-0.063");
+    EXPECT_EQ(FormatF(2.5, 1, 0), "3");
+    EXPECT_EQ(FormatF(0.03125, 7, 4), " 0.0313");
+    EXPECT_EQ(FormatE(1.25, 10), " 1.3E+0000");
+    EXPECT_EQ(FormatE(-0.125, 10), "-1.3E-0001");
+    EXPECT_EQ(FormatE(1.0625, 12), " 1.063E+0000");
+    EXPECT_EQ(FormatE(9.5, 10), " 9.5E+0000");
+    EXPECT_EQ(FormatE(9.75, 10), " 9.8E+0000");
+    EXPECT_EQ(FormatE(9.95, 10), " 9.9E+0000");  // 9.95 lies below the half in binary
+    EXPECT_EQ(FormatE(99.5, 10), " 1.0E+0002");   // the rounded half carries into the exponent
+    // Not halves: the nearest value as before.
+    EXPECT_EQ(FormatF(0.0635, 6, 3), " 0.064");
+    EXPECT_EQ(FormatE(1.35, 10), " 1.4E+0000");
+}

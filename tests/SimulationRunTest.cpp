@@ -226,8 +226,9 @@ TEST_F(SimulationRunTest, LayerCountAboveTwoHundredFiftyFiveIsRefused) {
 }
 
 TEST_F(SimulationRunTest, NonFiniteReflectivityFailsAndKeepsTheEarlierSml) {
-    // Vacuum on a vacuum-like substrate at theta = 0: the Fresnel coefficient is 0/0.
-    const std::string model = Model("1.54 0 0 0 0 0\n0 0 0 0\n0 0 0 0\n");
+    // A thick gain medium (negative beta): the wave grows beyond the range of doubles.
+    const std::string model =
+        Model("1.54 0 0 0 0 0\n1 0 0 0\n1e6 5e-6 -1e-3 0\n0 7.6e-6 1.7e-7 3\n");
     WriteText(folder / "sample.sml", "earlier result\r\n");
     EXPECT_THROW(RunSimulation(ws, ui, Request(model)), RunError);
     EXPECT_EQ(ReadText(folder / "sample.sml"), "earlier result\r\n");

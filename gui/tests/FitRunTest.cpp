@@ -114,7 +114,8 @@ class FitRunTest : public QObject {
         QVERIFY(drawWasEnabled);
         QVERIFY(runItemsWereDisabled);
         QVERIFY(infoWasShown);
-        if (sentQ) QCOMPARE(termMessAfterCtrlX, QString("Amoeba has been canceled by user. "));
+        QVERIFY(sentQ);
+        QCOMPARE(termMessAfterCtrlX, QString("Amoeba has been canceled by user. "));
         QVERIFY(main.GrphRefl().HasCurves());
         // After the run: the windows are tidied and the menus back.
         QVERIFY(!main.FormInfo().isVisible());
