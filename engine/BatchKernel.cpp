@@ -96,12 +96,9 @@ double ReferenceReflectivity(Kind kind, const EvaluationContext& context, double
     return ParrattReflectivity(context, c2);
 }
 
-// Work per point, in interface-points, to decide whether threads pay.
-long WorkPerPoint(const batch::StackConstants& k, char mode) {
-    const long media = k.Layers() + 2;
-    if (mode == 'P') return media + static_cast<long>(k.RepeatCount) * k.Unit;
-    return media + 8;
-}
+// Work per point, in interfaces, to decide whether threads pay: each medium once,
+// and the repeat unit's power about as much as eight more (it does not grow with N).
+long WorkPerPoint(const batch::StackConstants& k) { return k.Layers() + 2 + 8; }
 
 }  // namespace
 
@@ -167,7 +164,7 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
 
     const unsigned poolSize =
         threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    const long work = static_cast<long>(points) * WorkPerPoint(constants, mode);
+    const long work = static_cast<long>(points) * WorkPerPoint(constants);
     const bool parallel = poolSize > 1 && blocks >= 2 && work >= kParallelWork;
     if (parallel && (!state.Pool || state.Pool->Size() != poolSize))
         state.Pool = std::make_unique<ThreadPool>(poolSize);
