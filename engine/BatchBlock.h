@@ -264,6 +264,7 @@ KORVEL_ALWAYS_INLINE void MultiplyByMatrix(ComplexLanes& a11, ComplexLanes& a12,
 
 inline constexpr double kSmallestSinSquared = 1e-8;  // |S|^2 below this: reference path
 inline constexpr double kLargestPowerSquared = 1e300;
+inline constexpr double kNegligible = 0x1p-600;
 
 // The power of two that brings `largest` near 1 (for 0, inf and NaN a harmless one).
 KORVEL_ALWAYS_INLINE double InverseScale(double largest) {
@@ -306,10 +307,14 @@ KORVEL_ALWAYS_INLINE void RescalePair(ComplexLanes& a, ComplexLanes& b) {
             largest = size > largest ? size : largest;
         }
         const double scale = InverseScale(largest);
-        a.re.v[i] *= scale;
-        a.im.v[i] *= scale;
-        b.re.v[i] *= scale;
-        b.im.v[i] *= scale;
+        // Beside a partner near 1 a component below 2^-600 no longer counts; it is set
+        // to 0 before it turns subnormal, which would slow every later product.
+        const double ar = a.re.v[i] * scale, ai = a.im.v[i] * scale;
+        const double br = b.re.v[i] * scale, bi = b.im.v[i] * scale;
+        a.re.v[i] = std::fabs(ar) < kNegligible ? 0.0 : ar;
+        a.im.v[i] = std::fabs(ai) < kNegligible ? 0.0 : ai;
+        b.re.v[i] = std::fabs(br) < kNegligible ? 0.0 : br;
+        b.im.v[i] = std::fabs(bi) < kNegligible ? 0.0 : bi;
     }
 }
 
