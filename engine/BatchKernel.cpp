@@ -22,6 +22,7 @@ constexpr double kFourPi = 12.566370614359172;
 // Below this many interface-points of work a curve is computed on the calling
 // thread alone: waking the workers would cost more than it saves.
 constexpr long kParallelWork = 8000;
+constexpr unsigned kMostThreads = 64;
 
 enum class Kind { Parratt, Matrix, Fourier };
 
@@ -162,8 +163,8 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
     const int otherBlocks = (static_cast<int>(state.OtherPoints.size()) + kLanes - 1) / kLanes;
     const int blocks = parrattBlocks + otherBlocks;
 
-    const unsigned poolSize =
-        threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned poolSize = std::min(
+        kMostThreads, threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency()));
     const long work = static_cast<long>(points) * WorkPerPoint(constants);
     const bool parallel = poolSize > 1 && blocks >= 2 && work >= kParallelWork;
     if (parallel && (!state.Pool || state.Pool->Size() != poolSize))
