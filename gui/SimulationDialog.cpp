@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,9 +64,12 @@ SimulationDialog::SimulationDialog(UserPrompts& prompts) : prompts_(prompts) {
     pick->setObjectName(QStringLiteral("MFNBitBtn"));
     pick->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     connect(pick, &QToolButton::clicked, this, &SimulationDialog::MFNBitBtnClick);
+    // The glyph button sits right beside the name it picks.
+    auto* modelRow = new QHBoxLayout;
+    modelRow->addWidget(pick);
+    modelRow->addWidget(EModelFN, 1);
     grid->addWidget(modelLabel, 0, 0, 1, 3);
-    grid->addWidget(pick, 1, 0);
-    grid->addWidget(EModelFN, 1, 1, 1, 2);
+    grid->addLayout(modelRow, 1, 0, 1, 3);
 
     CalculationFPM = new RadioGroup("CalculationFPM", "  Calculation Mode  ",
                                     {"Fourier", "Parratt", "Matrix"}, 2, this);
