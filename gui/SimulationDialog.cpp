@@ -36,7 +36,11 @@ long long ToInteger(const std::string& text, const QLocale& locale) {
 }  // namespace
 
 SimulationRequest ParseSimulationSettings(const SimulationSettingsRecord& r,
-                                          const QLocale& locale) {
+                                          const QLocale& userLocale) {
+    // Only the decimal separator follows the user's settings: a digit-group separator
+    // would turn "1.000" (German) or "1,000" (English) silently into a thousand.
+    QLocale locale = userLocale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
     SimulationRequest request;
     request.ModelFileName = r.EModelFN;
     static constexpr char kModes[] = {'F', 'P', 'M'};

@@ -245,6 +245,29 @@ class MainWindowTest : public QObject {
         }
     }
 
+    void DigitGroupSeparatorsAreRefusedNotTakenAsThousands() {
+        const auto refused = [](const char* max, const char* intervals, const QLocale& locale) {
+            SimulationSettingsRecord r;
+            r.EditQzMAX = max;
+            r.EditNIntervals = intervals;
+            try {
+                ParseSimulationSettings(r, locale);
+            } catch (const RunError& e) {
+                return e.Message();
+            }
+            return std::string("accepted");
+        };
+        const QLocale german(QLocale::German, QLocale::Germany);
+        const QLocale english(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(refused("1.000", "100", german),
+                 std::string("'1.000' is not a valid floating point value"));
+        QCOMPARE(refused("1,000", "100", english),
+                 std::string("'1,000' is not a valid floating point value"));
+        QCOMPARE(refused("1", "1.000", german), std::string("'1.000' is not a valid integer value"));
+        QCOMPARE(refused("1", "1,000", english), std::string("'1,000' is not a valid integer value"));
+        QCOMPARE(refused("1,5", "1000", german), std::string("accepted"));
+    }
+
     void ClosingAsksForEveryModifiedEditorAndCancelKeepsTheProgram() {
         ScriptedPrompts prompts;
         MainWindow main(prompts);
