@@ -9,6 +9,7 @@
 
 #include "app/DialogRecords.h"
 #include "app/RunSettings.h"
+#include "engine/EngineCache.h"
 #include "fit/FitState.h"
 #include "fit/FreeParameters.h"
 #include "input/CurveArrays.h"
@@ -22,6 +23,7 @@ struct RunOptions {
     std::optional<std::uint64_t> Seed;  // replaces the clock seed of the limits read
     int MaxRespreads = -1;              // bound on re-spreads in one global step; -1: none
     unsigned Threads = 0;               // engine threads; 0: as many as the machine has
+    bool ReferenceEngine = false;       // evaluate point by point with the literal methods
     bool CreateFitLog = false;          // "  Create Log file of fitting": write fitlog.txt
 };
 
@@ -47,6 +49,7 @@ struct Workspace {
 
     RunOptions Options;
     std::mt19937_64 Random;
+    EngineCache Engine;  // working arrays and threads of the engine; a copy starts empty
 };
 
 }  // namespace korvel

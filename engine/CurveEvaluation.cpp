@@ -8,9 +8,11 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/RunError.h"
 #include "app/Workspace.h"
+#include "engine/BatchKernel.h"
 #include "engine/FourierMethod.h"
 #include "engine/MatrixMethod.h"
 #include "engine/OpticalStack.h"
@@ -48,40 +50,57 @@ std::string Number(double value) {
                    " method at theta = " + Number(angle) + " deg).");
 }
 
+Method MethodOf(const EvaluationContext& context, char mode, double c2) {
+    if (mode == 'M') return Method::Matrix;
+    if (mode == 'F' && FourierApplies(context, c2)) return Method::Fourier;
+    return Method::Parratt;
+}
+
+// The literal per-point loop: each point by its method's reference function.
+void ReferenceReflectivities(const EvaluationContext& context, char mode,
+                             const std::vector<double>& cosSquared,
+                             std::vector<double>& reflectivity) {
+    for (std::size_t k = 0; k < reflectivity.size(); ++k) {
+        const double c2 = cosSquared[k];
+        switch (MethodOf(context, mode, c2)) {
+            case Method::Parratt:
+                reflectivity[k] = ParrattReflectivity(context, c2);
+                break;
+            case Method::Matrix:
+                reflectivity[k] = MatrixReflectivity(context, c2);
+                break;
+            case Method::Fourier:
+                reflectivity[k] = FourierReflectivity(context, c2);
+                break;
+        }
+    }
+}
+
 }  // namespace
 
 double EvaluateCurve(Workspace& ws, std::span<const double> vertex) {
     ++ws.Fit.EvaluationCount;  // 16 bits, wraps at 65536
     MapVertexToModel(ws, vertex);
 
-    EvaluationContext context;
+    EngineCacheState& engine = ws.Engine.State();
+    EvaluationContext& context = engine.Context;
     BuildStack(ws.Model, context);
     const char mode = ws.Settings.CalculationMode;
     if (mode == 'F') FourierSetup(context);
 
     CurveArrays& curves = ws.Curves;
-    const double cutOff = ws.Settings.CutOffLevel;
-    for (int k = 0; k < curves.PointCount; ++k) {
-        const double c2 = curves.CosSquared[k];
-        Method method = Method::Parratt;
-        if (mode == 'M')
-            method = Method::Matrix;
-        else if (mode == 'F' && FourierApplies(context, c2))
-            method = Method::Fourier;
+    const int points = curves.PointCount;
+    engine.Reflectivity.resize(points);
+    if (ws.Options.ReferenceEngine)
+        ReferenceReflectivities(context, mode, curves.CosSquared, engine.Reflectivity);
+    else
+        BatchReflectivity(context, mode, std::span(curves.CosSquared.data(), points),
+                          engine.Reflectivity, engine, ws.Options.Threads);
 
-        double r = 0.0;
-        switch (method) {
-            case Method::Parratt:
-                r = ParrattReflectivity(context, c2);
-                break;
-            case Method::Matrix:
-                r = MatrixReflectivity(context, c2);
-                break;
-            case Method::Fourier:
-                r = FourierReflectivity(context, c2);
-                break;
-        }
-        if (!std::isfinite(r)) ThrowNotFinite(method, curves.Angle[k]);
+    const double cutOff = ws.Settings.CutOffLevel;
+    for (int k = 0; k < points; ++k) {
+        double r = engine.Reflectivity[k];
+        if (!std::isfinite(r)) ThrowNotFinite(MethodOf(context, mode, curves.CosSquared[k]), curves.Angle[k]);
         if (r < cutOff) r = cutOff;
         curves.CalculatedCurve[k] = r;
     }

@@ -16,6 +16,7 @@
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <new>
 
 #include "app/RunError.h"
 #include "gui/RunErrorText.h"
@@ -149,6 +150,12 @@ bool EditForm::OpenFile(const QString& path) {
         editor_->document()->setModified(false);
         prompts_.Warn(this, RunErrorText(e));
         return false;
+    } catch (const std::bad_alloc&) {
+        // Nothing may leave a window's handler: Qt would end the program with it.
+        editor_->clear();
+        editor_->document()->setModified(false);
+        prompts_.Warn(this, QStringLiteral("Not enough memory to open ") + path);
+        return false;
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
@@ -176,6 +183,9 @@ bool EditForm::Save1Click() {
         ReplaceFile(documentPath_.toStdString(), content.toStdString());
     } catch (const RunError& e) {
         prompts_.Warn(this, RunErrorText(e));
+        return false;
+    } catch (const std::bad_alloc&) {
+        prompts_.Warn(this, QStringLiteral("Not enough memory to save ") + documentPath_);
         return false;
     }
     latin1_ = latin1;

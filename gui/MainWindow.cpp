@@ -171,6 +171,10 @@ void MainWindow::RunGuarded(const std::function<void()>& run) {
         prompts_.Warn(this, QStringLiteral("Not enough memory for this run."));
     } catch (const std::exception& e) {
         prompts_.Warn(this, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        // Nothing may leave through the event loop: Qt would end the program, and
+        // every editor's unsaved text with it.
+        prompts_.Warn(this, QStringLiteral("The run stopped on an unexpected error."));
     }
     // An abandoned run leaves its windows as they were: tidy them up.
     SetDrawEnabled(false);

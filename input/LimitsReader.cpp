@@ -42,6 +42,28 @@ Bounds ReadBounds(NumberStream& in) {
     return b;
 }
 
+// The first pass insists on all three numbers of every parameter: a limits file that
+// stops early (written for a smaller model) would otherwise fix the rest silently.
+Bounds ReadCompleteBounds(NumberStream& in, int j, int parameterCount, const std::string& path) {
+    if (in.AtEnd())
+        throw RunError("Limits file is shorter than the model: no limits for [" +
+                           std::string(ParameterLabel(j)) + ":" + std::to_string(LayerOf(j)) +
+                           "] (parameter " + std::to_string(j) + " of " +
+                           std::to_string(parameterCount) + ").",
+                       path);
+    Bounds b;
+    b.lo = in.ReadReal();
+    for (double* number : {&b.hi, &b.step}) {
+        if (in.AtEnd())
+            throw RunError("Limits file ends inside the limits of [" +
+                               std::string(ParameterLabel(j)) + ":" + std::to_string(LayerOf(j)) +
+                               "]: three numbers are needed.",
+                           path);
+        *number = in.ReadReal();
+    }
+    return b;
+}
+
 // First pass: the step column after its rules (fixed 0, spread percentage, or
 // 100 * target layer for a link).
 double StepAfterRules(Bounds b, int layerCount) {
@@ -164,7 +186,8 @@ void ReadModelAndLimits(Workspace& ws) {
     if (s.FitMode) {
         NumberStream in(limits, limitsPath);
         for (int j = 1; j <= count; ++j)
-            f.StepPercent[j - 1] = StepAfterRules(ReadBounds(in), m.LayerCount);
+            f.StepPercent[j - 1] =
+                StepAfterRules(ReadCompleteBounds(in, j, count, limitsPath), m.LayerCount);
     }
 
     if (ws.Options.Seed)

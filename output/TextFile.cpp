@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -16,8 +17,10 @@
 #include "output/IoError.h"
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <sys/stat.h>
 #include <unistd.h>
 #define KORVEL_HAVE_FSYNC 1
+#define KORVEL_HAVE_TRUNCATE 1
 #endif
 
 namespace korvel {
@@ -62,12 +65,28 @@ std::string TemporaryNameBeside(const std::string& target) {
 std::string ReadWholeFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) ThrowFileError(errno, path);
+    // The program's input files are small; anything beyond the limit is not one of them,
+    // and a device without an end (/dev/zero) must not fill the memory.
+    const auto tooLarge = [&] {
+        std::fclose(file);
+        throw RunError("File too large: at most " +
+                           std::to_string(kLargestReadableFile / (1024 * 1024)) +
+                           " MB can be read.",
+                       path);
+    };
+#ifdef KORVEL_HAVE_FSYNC
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<std::uintmax_t>(info.st_size) > kLargestReadableFile)
+        tooLarge();
+#endif
     std::string content;
     char buffer[65536];
     errno = 0;
     for (;;) {
         const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
         content.append(buffer, got);
+        if (content.size() > kLargestReadableFile) tooLarge();
         if (got < sizeof buffer) break;
     }
     const bool failed = std::ferror(file) != 0;
@@ -149,7 +168,16 @@ void ReplaceFile(const std::string& path, const std::string& content) {
 void AppendToFile(const std::string& path, const std::string& content) {
     std::FILE* file = std::fopen(path.c_str(), "ab");
     if (file == nullptr) ThrowFileError(errno, path);
-    if (const int err = WriteAndClose(file, content, false); err != 0) ThrowWriteError(err, path);
+    // All or nothing: a section cut off by a full disk is taken back out, so the file
+    // keeps exactly what it held before (a complete result).
+    long previousSize = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) previousSize = std::ftell(file);
+    if (const int err = WriteAndClose(file, content, false); err != 0) {
+#ifdef KORVEL_HAVE_TRUNCATE
+        if (previousSize >= 0) (void)::truncate(path.c_str(), previousSize);
+#endif
+        ThrowWriteError(err, path);
+    }
 }
 
 std::string WithExtension(const std::string& path, const std::string& extension) {

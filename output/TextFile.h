@@ -2,11 +2,16 @@
 // Reading and writing the program's text files without ever losing a good file.
 // Every failure throws RunError with the file's message and the path.
 
+#include <cstddef>
 #include <string>
 
 namespace korvel {
 
-// Whole contents of a file (throws "File not found." etc. with the path).
+// Largest file ReadWholeFile takes: far above any model, limits, data or command file.
+constexpr std::size_t kLargestReadableFile = std::size_t{256} * 1024 * 1024;
+
+// Whole contents of a file (throws "File not found." etc. with the path, and "File too
+// large: ..." beyond kLargestReadableFile).
 std::string ReadWholeFile(const std::string& path);
 // Checks that `path` can be opened for reading (used for the limits file).
 void CheckReadable(const std::string& path);
@@ -16,7 +21,8 @@ void CheckCreatable(const std::string& path);
 // Replaces `path` with `content`: written to a temporary file beside it, then
 // renamed into place, so a failed write leaves the previous file intact.
 void ReplaceFile(const std::string& path, const std::string& content);
-// Appends `content` to `path`, creating it when missing.
+// Appends `content` to `path`, creating it when missing. A failed append leaves the
+// file as it was before.
 void AppendToFile(const std::string& path, const std::string& content);
 // True when both names refer to one existing file.
 bool SameFile(const std::string& a, const std::string& b);

@@ -203,12 +203,21 @@ TEST(ReadModelAndLimits, SimulateModeReadsTheLimitsButFreesNothing) {
     EXPECT_EQ(FailureOf(bad), "Invalid numeric input | " + dir.Path("m.lmt") + ", line 1: 'x'");
 }
 
-TEST(ReadModelAndLimits, AShortLimitsFileLeavesTheRestFixed) {
+TEST(ReadModelAndLimits, RefusesALimitsFileShorterThanTheModelWhenFitting) {
+    // Written for a smaller model: the parameters without limits must not be fixed silently.
     TempFolder dir;
-    const Workspace ws = Read(dir, Model(2, 0, 0, 0), "0 100 30\n0 1 30\n");
-    EXPECT_EQ(ws.Free.FreeCount, 2);
-    EXPECT_TRUE(ws.Free.FreeFlags[0]);
-    EXPECT_TRUE(ws.Free.FreeFlags[1]);
+    Workspace ws = Prepare(dir, Model(2, 0, 0, 0), "0 100 30\n0 1 30\n");
+    EXPECT_EQ(FailureOf(ws),
+              "Limits file is shorter than the model: no limits for [ImDensity:1] (parameter 3 "
+              "of 12). | " +
+                  dir.Path("m.lmt"));
+    Workspace partial = Prepare(dir, Model(0, 0, 0, 0), "0 100 30\n0 1 30\n0 1 30\n0 1");
+    EXPECT_EQ(FailureOf(partial),
+              "Limits file ends inside the limits of [Roughness:1]: three numbers are needed. | " +
+                  dir.Path("m.lmt"));
+    // Simulate mode frees nothing, so the limits are not needed.
+    const Workspace simulate = Read(dir, Model(2, 0, 0, 0), "0 100 30\n", false);
+    EXPECT_EQ(simulate.Free.FreeCount, 0);
 }
 
 TEST(ReadModelAndLimits, ReportsAFreeValueOutsideItsBounds) {

@@ -1,0 +1,212 @@
+// Drives the batch kernel: the point-independent constants of the stack once per
+// evaluation, the points grouped into blocks by the method that computes them, the
+// blocks spread over the workspace's threads, and the reference functions for the
+// points a block marks as unreliable.
+
+#include "engine/BatchKernel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <thread>
+
+#include "engine/FourierMethod.h"
+#include "engine/MatrixMethod.h"
+#include "engine/Parratt.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr double kFourPi = 12.566370614359172;
+// Below this many interface-points of work a curve is computed on the calling
+// thread alone: waking the workers would cost more than it saves.
+constexpr long kParallelWork = 8000;
+
+enum class Kind { Parratt, Matrix, Fourier };
+
+int DistinctIndex(std::vector<double>& values, double value) {
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (values[i] == value) return static_cast<int>(i);
+    values.push_back(value);
+    return static_cast<int>(values.size()) - 1;
+}
+
+// The step at the top of entry `entry` under entry `above`, damped as Damping does.
+batch::FourierStep StepOf(const EvaluationContext& context, int entry, int above,
+                          std::vector<double>& roughness) {
+    const StackLayer& medium = context.LayerStack[entry];
+    batch::FourierStep step;
+    step.Delta = medium.Delta;
+    if (medium.Roughness != 0.0 && medium.Delta != context.LayerStack[above].Delta)
+        step.Damping = DistinctIndex(roughness, medium.Roughness);
+    return step;
+}
+
+// Depths and steps of the layers first .. last, starting at depth `top`, as the
+// reference method's running depth z takes them.
+void FillFourierBlock(const EvaluationContext& context, int first, int last, double top,
+                      std::vector<double>& depths, std::vector<batch::FourierStep>& steps,
+                      std::vector<double>& roughness) {
+    depths.clear();
+    steps.clear();
+    if (last < first) return;
+    double z = top;
+    depths.push_back(z);
+    for (int l = first; l <= last; ++l) {
+        z = z + context.LayerStack[l].Thickness;
+        depths.push_back(z);
+        steps.push_back(StepOf(context, l, l - 1, roughness));
+    }
+}
+
+void BuildFourierConstants(const EvaluationContext& context, batch::FourierBlockConstants& f) {
+    const int n1 = context.TopLayerCount;
+    const int n2 = context.RepeatUnitLayerCount;
+    const int layers = context.FilmLayerCount();
+    f.FourPiOverLambda = kFourPi / context.Wavelength;
+    f.WaveNumber = context.WaveNumber;
+    f.K4 = context.K4;
+    f.MeanDelta = context.MeanDelta;
+    f.TotalThickness = context.TotalThickness;
+    f.RepeatUnitThickness = context.RepeatUnitThickness;
+    f.RepeatCount = context.RepeatCount;
+    f.Roughness.clear();
+    f.Substrate = StepOf(context, layers + 1, layers, f.Roughness);
+    FillFourierBlock(context, 1, n1, 0.0, f.TopDepths, f.TopSteps, f.Roughness);
+    FillFourierBlock(context, n1 + n2 + 1, layers,
+                     context.TopThickness + context.RepeatCount * context.RepeatUnitThickness,
+                     f.BottomDepths, f.BottomSteps, f.Roughness);
+    if (context.RepeatUnitThickness != 0.0)
+        FillFourierBlock(context, n1 + 1, n1 + n2, context.TopThickness, f.UnitDepths,
+                         f.UnitSteps, f.Roughness);
+    else
+        FillFourierBlock(context, 1, 0, 0.0, f.UnitDepths, f.UnitSteps, f.Roughness);
+}
+
+double ReferenceReflectivity(Kind kind, const EvaluationContext& context, double c2) {
+    switch (kind) {
+        case Kind::Matrix:
+            return MatrixReflectivity(context, c2);
+        case Kind::Fourier:
+            return FourierReflectivity(context, c2);
+        case Kind::Parratt:
+            break;
+    }
+    return ParrattReflectivity(context, c2);
+}
+
+// Work per point, in interface-points, to decide whether threads pay.
+long WorkPerPoint(const batch::StackConstants& k, char mode) {
+    const long media = k.Layers() + 2;
+    if (mode == 'P') return media + static_cast<long>(k.RepeatCount) * k.Unit;
+    return media + 8;
+}
+
+}  // namespace
+
+void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
+                                StackConstants& constants) {
+    constants.Top = context.TopLayerCount;
+    constants.Unit = context.RepeatUnitLayerCount;
+    constants.Bottom = context.BottomLayerCount;
+    constants.RepeatCount = context.RepeatCount;
+    const double q = kFourPi / context.Wavelength;
+    constants.RoughnessScale = -(q * q) / 2.0;
+    const double k = context.WaveNumber;
+    constants.Media.resize(context.LayerStack.size());
+    for (std::size_t j = 0; j < context.LayerStack.size(); ++j) {
+        const StackLayer& layer = context.LayerStack[j];
+        MediumConstants& m = constants.Media[j];
+        const double nRe = layer.IndexRe;
+        const double nIm = layer.IndexIm;
+        m.SquareRe = nRe * nRe - nIm * nIm;
+        m.SquareIm = 2.0 * nRe * nIm;
+        m.FirstOrderRe = 2.0 * (1.0 - nRe);
+        m.FirstOrderIm = 2.0 * nIm;
+        m.Thickness = layer.Thickness;
+        m.Roughness = layer.Roughness;
+        m.PhaseConstantIm = context.PhaseConstant.Im;
+        m.MatrixPhase = 2.0 * k * layer.Thickness;
+    }
+    if (fourier)
+        BuildFourierConstants(context, constants.Fourier);
+    else
+        constants.Fourier.Roughness.clear();
+}
+
+void batch::BlockScratch::Reserve(const StackConstants& constants) {
+    const std::size_t unit = static_cast<std::size_t>(constants.Unit);
+    if (UnitWave.size() < unit) UnitWave.resize(unit);
+    if (UnitPhase.size() < unit) UnitPhase.resize(unit);
+    if (UnitCoefficient.size() < unit + 1) UnitCoefficient.resize(unit + 1);
+    if (Damping.size() < constants.Fourier.Roughness.size())
+        Damping.resize(constants.Fourier.Roughness.size());
+}
+
+void BatchReflectivity(const EvaluationContext& context, char mode,
+                       std::span<const double> cosSquared, std::span<double> reflectivity,
+                       EngineCacheState& state, unsigned threads) {
+    using batch::kLanes;
+    batch::StackConstants& constants = state.Constants;
+    batch::BuildStackConstants(context, mode == 'F', constants);
+
+    // Points in blocks by method: in mode 'F' the Fourier points and the Parratt
+    // points below four critical angles form separate blocks.
+    const int points = static_cast<int>(cosSquared.size());
+    state.ParrattPoints.clear();
+    state.OtherPoints.clear();
+    for (int p = 0; p < points; ++p) {
+        const bool other = mode == 'M' || (mode == 'F' && FourierApplies(context, cosSquared[p]));
+        (other ? state.OtherPoints : state.ParrattPoints).push_back(p);
+    }
+    const Kind otherKind = mode == 'M' ? Kind::Matrix : Kind::Fourier;
+    const int parrattBlocks = (static_cast<int>(state.ParrattPoints.size()) + kLanes - 1) / kLanes;
+    const int otherBlocks = (static_cast<int>(state.OtherPoints.size()) + kLanes - 1) / kLanes;
+    const int blocks = parrattBlocks + otherBlocks;
+
+    const unsigned poolSize =
+        threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    const long work = static_cast<long>(points) * WorkPerPoint(constants, mode);
+    const bool parallel = poolSize > 1 && blocks >= 2 && work >= kParallelWork;
+    if (parallel && (!state.Pool || state.Pool->Size() != poolSize))
+        state.Pool = std::make_unique<ThreadPool>(poolSize);
+    const unsigned used = parallel ? poolSize : 1;
+    if (state.Scratch.size() < used) state.Scratch.resize(used);
+    for (unsigned t = 0; t < used; ++t) state.Scratch[t].Reserve(constants);
+
+    const std::function<void(int, unsigned)> task = [&](int block, unsigned thread) {
+        const bool isParratt = block < parrattBlocks;
+        const std::vector<int>& list = isParratt ? state.ParrattPoints : state.OtherPoints;
+        const Kind kind = isParratt ? Kind::Parratt : otherKind;
+        const int first = (isParratt ? block : block - parrattBlocks) * kLanes;
+        const int count = std::min(kLanes, static_cast<int>(list.size()) - first);
+        batch::BlockScratch& s = state.Scratch[thread];
+        // Lanes past the end repeat the last point; their results are dropped.
+        for (int i = 0; i < kLanes; ++i)
+            s.CosSquared.v[i] = cosSquared[list[first + std::min(i, count - 1)]];
+        switch (kind) {
+            case Kind::Parratt:
+                batch::ParrattBlock(constants, s);
+                break;
+            case Kind::Matrix:
+                batch::MatrixBlock(constants, s);
+                break;
+            case Kind::Fourier:
+                batch::FourierBlock(constants, s);
+                break;
+        }
+        for (int i = 0; i < count; ++i) {
+            double r = s.Reflectivity.v[i];
+            if (s.Unreliable.v[i] != 0.0 || !std::isfinite(r))
+                r = ReferenceReflectivity(kind, context, s.CosSquared.v[i]);
+            reflectivity[list[first + i]] = r;
+        }
+    };
+    if (parallel)
+        state.Pool->Run(blocks, task);
+    else
+        for (int block = 0; block < blocks; ++block) task(block, 0);
+}
+
+}  // namespace korvel

@@ -1,0 +1,39 @@
+#pragma once
+// The batch reflectivity kernel: the reflectivity of every point of a curve by the
+// run's calculation mode, computed block by block over the points with vector code
+// and, for long curves, on several threads. It gives the values of the per-point
+// reference functions (ParrattReflectivity, MatrixReflectivity, FourierReflectivity)
+// to rounding: every point whose batch value is not finite, or lies where the two
+// formulations could part by more than rounding, is recomputed by the reference
+// function itself. Results do not depend on the number of threads.
+
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "engine/BatchBlock.h"
+#include "engine/OpticalStack.h"
+#include "engine/ThreadPool.h"
+
+namespace korvel {
+
+// The contents of a workspace's EngineCache.
+struct EngineCacheState {
+    EvaluationContext Context;
+    batch::StackConstants Constants;
+    std::vector<batch::BlockScratch> Scratch;  // one per thread
+    std::vector<int> ParrattPoints;            // points by the method that computes them
+    std::vector<int> OtherPoints;
+    std::vector<double> Reflectivity;
+    std::unique_ptr<ThreadPool> Pool;
+};
+
+// Reflectivity at every point, cosSquared[k] -> reflectivity[k], by mode 'P', 'M' or
+// 'F' (in mode 'F' the Fourier method where FourierApplies, Parratt elsewhere; the
+// context must have been through FourierSetup). A non-finite value is returned only
+// where the reference function gives one. `threads` 0 means one per processor.
+void BatchReflectivity(const EvaluationContext& context, char mode,
+                       std::span<const double> cosSquared, std::span<double> reflectivity,
+                       EngineCacheState& state, unsigned threads);
+
+}  // namespace korvel

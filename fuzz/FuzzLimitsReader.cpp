@@ -1,0 +1,59 @@
+// Fuzz target: the model-and-limits reader of a fit. The input is a model, a line
+// "%%" and a limits file; it is read with the repeat-unit length free and fixed, and
+// every vertex of the starting simplex is then mapped back into the model, as the
+// first evaluation of a fit does.
+
+#include <cstddef>
+#include <cstdint>
+#include <numbers>
+
+#include "FuzzSupport.h"
+#include "app/RunError.h"
+#include "app/Workspace.h"
+#include "fit/FigureOfMerit.h"
+#include "input/LimitsReader.h"
+
+using namespace korvel;
+using namespace korvel::fuzzing;
+
+namespace {
+
+void CheckSimplex(Workspace& ws) {
+    const FreeParameters& f = ws.Free;
+    Require(f.FreeCount <= 99 && f.VertexCount == f.FreeCount + 1);
+    Require(f.Vertices.size() == f.VertexCount);
+    for (const auto& vertex : f.Vertices) {
+        Require(vertex.size() == f.FreeCount);
+        for (double u : vertex) Require(u >= -std::numbers::pi && u <= 0.0);
+    }
+    for (int k = 0; k < f.FreeCount; ++k)
+        Require(std::isfinite(f.FreeMid[k]) && std::isfinite(f.FreeHalfRange[k]));
+    for (const auto& vertex : f.Vertices) {
+        MapVertexToModel(ws, vertex);
+        for (int j = 1; j <= ws.Model.ParameterCount; ++j)
+            Require(std::isfinite(ws.Model.Value(j)));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto [model, limits] = SplitAt(AsText(data, size), "\n%%\n");
+    WriteScratch("model.mdl", model);
+    WriteScratch("limits.lmt", limits);
+    for (const bool fixed : {false, true}) {
+        Workspace ws;
+        ws.Options.Seed = 1;
+        ws.Settings.CommandFileName = ScratchPath("run.inp");
+        ws.Settings.ModelFileName = "model.mdl";
+        ws.Settings.LimitsFileName = "limits.lmt";
+        ws.Settings.FitMode = true;
+        ws.Settings.RepeatUnitFixed = fixed;
+        try {
+            ReadModelAndLimits(ws);
+            CheckSimplex(ws);
+        } catch (const RunError&) {
+        }
+    }
+    return 0;
+}

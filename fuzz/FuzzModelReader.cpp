@@ -1,0 +1,47 @@
+// Fuzz target: the .mdl reader in all four density units, and the two partial reads
+// (header only, header and counts). A model that reads must be complete and finite.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzSupport.h"
+#include "app/RunError.h"
+#include "input/LayerModel.h"
+#include "input/ModelReader.h"
+
+using namespace korvel;
+using namespace korvel::fuzzing;
+
+namespace {
+
+void CheckModel(const LayerModel& m) {
+    const LayerCounts& c = m.Counts;
+    Require(m.Header.Wavelength > 0.0 && std::isfinite(m.WaveNumber));
+    Require(c.RepeatUnitLayerCount != 0 || c.RepeatCount == 0);
+    Require(m.LayerCount == c.TopLayerCount + c.RepeatUnitLayerCount + c.BottomLayerCount + 1);
+    Require(m.ParameterCount == 4 * m.LayerCount);
+    Require(m.ParameterCells.size() == m.ParameterCount);
+    Require(m.ParameterSlots.size() == m.ParameterCount);
+    for (int j = 1; j <= m.ParameterCount; ++j) Require(std::isfinite(m.Value(j)));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string path = WriteScratch("model.mdl", AsText(data, size));
+    for (int units = 0; units <= 3; ++units) {
+        try {
+            LayerModel model;
+            ReadModel(path, units, model);
+            CheckModel(model);
+        } catch (const RunError&) {
+        }
+    }
+    try {
+        LayerModel model;
+        PeekModel(path, model);
+        ReadModelHeader(path, model);
+    } catch (const RunError&) {
+    }
+    return 0;
+}
