@@ -266,6 +266,9 @@ inline constexpr double kSmallestSinSquared = 1e-8;  // |S|^2 below this: refere
 inline constexpr double kLargestPowerSquared = 1e300;
 inline constexpr double kNegligible = 0x1p-600;
 
+// The larger of two magnitudes; a NaN loses (it is caught where it ends up).
+KORVEL_ALWAYS_INLINE double Larger(double a, double b) { return b > a ? b : a; }
+
 // The power of two that brings `largest` near 1 (for 0, inf and NaN a harmless one).
 KORVEL_ALWAYS_INLINE double InverseScale(double largest) {
     const std::int64_t exponent = (vmath::BitsOf(largest) >> 52) & 0x7ff;
@@ -280,12 +283,11 @@ KORVEL_ALWAYS_INLINE void Rescale(ComplexLanes& a11, ComplexLanes& a12, ComplexL
                                   ComplexLanes& a22) {
     for (int i = 0; i < kLanes; ++i) {
         // A NaN is passed over here; it stays in the elements and fails the point.
-        double largest = std::fabs(a11.re.v[i]);
-        for (const double value : {a11.im.v[i], a12.re.v[i], a12.im.v[i], a21.re.v[i], a21.im.v[i],
-                                   a22.re.v[i], a22.im.v[i]}) {
-            const double size = std::fabs(value);
-            largest = size > largest ? size : largest;
-        }
+        const double largest =
+            Larger(Larger(Larger(std::fabs(a11.re.v[i]), std::fabs(a11.im.v[i])),
+                          Larger(std::fabs(a12.re.v[i]), std::fabs(a12.im.v[i]))),
+                   Larger(Larger(std::fabs(a21.re.v[i]), std::fabs(a21.im.v[i])),
+                          Larger(std::fabs(a22.re.v[i]), std::fabs(a22.im.v[i]))));
         const double scale = InverseScale(largest);
         a11.re.v[i] *= scale;
         a11.im.v[i] *= scale;
@@ -301,11 +303,8 @@ KORVEL_ALWAYS_INLINE void Rescale(ComplexLanes& a11, ComplexLanes& a12, ComplexL
 // Multiplies a and b by one power of two that brings the larger component near 1.
 KORVEL_ALWAYS_INLINE void RescalePair(ComplexLanes& a, ComplexLanes& b) {
     for (int i = 0; i < kLanes; ++i) {
-        double largest = std::fabs(a.re.v[i]);
-        for (const double value : {a.im.v[i], b.re.v[i], b.im.v[i]}) {
-            const double size = std::fabs(value);
-            largest = size > largest ? size : largest;
-        }
+        const double largest = Larger(Larger(std::fabs(a.re.v[i]), std::fabs(a.im.v[i])),
+                                      Larger(std::fabs(b.re.v[i]), std::fabs(b.im.v[i])));
         const double scale = InverseScale(largest);
         // Beside a partner near 1 a component below 2^-600 no longer counts; it is set
         // to 0 before it turns subnormal, which would slow every later product.
