@@ -23,7 +23,7 @@ namespace {
 using testing::CrLfLines;
 using testing::FilmModel;
 using testing::ReadText;
-using testing::ScratchFolder;
+using testing::TempFolder;
 using testing::ScriptedRunInterface;
 using testing::WriteText;
 
@@ -46,7 +46,7 @@ class SimulationRunTest : public ::testing::Test {
         return std::stod(line.substr(index == 0 ? 0 : 16, 15));
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
     Workspace ws;
     ScriptedRunInterface ui;
 };
