@@ -1,6 +1,6 @@
 #pragma once
-// Files for the tests: a fresh temporary folder per test, removed with everything in
-// it, and whole files written and read byte for byte.
+// Shared by the tests: a fresh temporary folder per test, removed with everything in
+// it, whole files written and read byte for byte, and the RunError a call throws.
 
 #include <unistd.h>
 
@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "app/RunError.h"
 
 namespace korvel::testing {
 
@@ -26,6 +28,17 @@ inline std::string ReadText(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// What `action` throws as a RunError: "message | where", or "" when it throws none.
+template <typename Action>
+std::string RunErrorOf(Action&& action) {
+    try {
+        action();
+    } catch (const RunError& e) {
+        return e.Message() + " | " + e.Where();
+    }
+    return "";
 }
 
 class TempFolder {
