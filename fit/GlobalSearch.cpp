@@ -56,11 +56,15 @@ double StepScale(const std::vector<double>& w, const std::vector<double>& refere
 // Steps of exactly the same figure of merit after which the climb counts the
 // direction as flat.
 constexpr int kFlatClimbSteps = 1000;
+// Steps after which a climb that is still rising gives up as well. The step is 1 %
+// of the smallest reference angle, so near a bound (an angle close to 0) the crest can
+// lie millions of evaluations away; a climb that never falls would never end.
+constexpr int kMaxClimbSteps = 10000;
 
 // Walks vertex b from the reference point along w until the figure of merit first
 // falls. Returns false when the figure of merit stays exactly level for
-// kFlatClimbSteps steps or the step no longer moves the point: along a flat
-// direction the climb would never end.
+// kFlatClimbSteps steps, when it still rises after kMaxClimbSteps steps, or when the
+// step no longer moves the point: along such a direction the climb would never end.
 bool Climb(Workspace& ws, int b, const std::vector<double>& w, double s, const Objective& merit) {
     FreeParameters& free = ws.Free;
     const std::vector<double>& r = ws.Fit.ReferencePoint;
@@ -68,7 +72,9 @@ bool Climb(Workspace& ws, int b, const std::vector<double>& w, double s, const O
     double current = r[free.FreeCount];
     double previous = current;
     int level = 0;
+    int steps = 0;
     do {
+        if (++steps > kMaxClimbSteps) return false;
         previous = current;
         const double next = t + 0.01 / s;
         if (next == t) return false;

@@ -91,9 +91,26 @@ std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& e
         throw RunError(error.Message(),
                        "uncertainty estimate, parameter " + FreeParameterName(free, error.Row()));
     }
+    // A table of "Nan" would look like a result. Negative measured intensities give a
+    // negative scale factor; a curvature matrix that is not positive definite (nearly
+    // singular, its zero pivots replaced) gives a negative variance.
+    const double scale = ws.Fit.FinalScaleSmeared;
+    if (!(scale > 0.0) || !std::isfinite(scale))
+        throw RunError(
+            "Parameter uncertainties cannot be estimated: the scale factor of the "
+            "fitted curve is " +
+                FormatE(scale, 12) + ", not positive.",
+            ws.Settings.DataFileName);
     std::vector<double> uncertainties(n);
-    for (int k = 0; k < n; ++k)
-        uncertainties[k] = std::sqrt(ws.Fit.BestMerit * inverse[k][k] / ws.Fit.FinalScaleSmeared);
+    for (int k = 0; k < n; ++k) {
+        const double variance = ws.Fit.BestMerit * inverse[k][k] / scale;
+        if (!(variance >= 0.0) || !std::isfinite(variance))
+            throw RunError(
+                "Parameter uncertainties cannot be estimated: the curvature matrix "
+                "gives no variance for this parameter.",
+                "uncertainty estimate, parameter " + FreeParameterName(free, k + 1));
+        uncertainties[k] = std::sqrt(variance);
+    }
 
     ws.Fit.SkipFigureOfMerit = false;
     AppendToFile(ws.Files.ResultModelFile, UncertaintyTable(ws, x, uncertainties));

@@ -46,3 +46,22 @@ TEST(ThrowFileError, NamesTheFileAndTellsAMissingFolderFromAMissingFile) {
     EXPECT_EQ(RunErrorOf([] { ThrowFileError(ENOENT, "/tmp/no-such-file-korvel.mdl"); }),
               "File not found. | /tmp/no-such-file-korvel.mdl");
 }
+
+TEST(ThrowFileError, MakesABlankAtEitherEndOfTheNameVisible) {
+    // Names in a command file are whole lines, so "data.dat " names another file.
+    try {
+        ThrowFileError(ENOENT, "/tmp/no-such-file-korvel.dat ");
+        FAIL();
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.Message(), "File not found.");
+        EXPECT_EQ(e.Where(),
+                  "'/tmp/no-such-file-korvel.dat ' (the name begins or ends with a blank)");
+    }
+    EXPECT_EQ(FileNameForMessage("\tdata.dat"),
+              "'\tdata.dat' (the name begins or ends with a blank)");
+    // The command file's folder is put in front of a relative name.
+    EXPECT_EQ(FileNameForMessage("/runs/ data.dat"),
+              "'/runs/ data.dat' (the name begins or ends with a blank)");
+    EXPECT_EQ(FileNameForMessage("my data.dat"), "my data.dat");
+    EXPECT_EQ(FileNameForMessage(""), "(no file name given)");
+}

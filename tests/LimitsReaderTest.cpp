@@ -220,7 +220,9 @@ TEST(ReadModelAndLimits, ReportsAFreeValueOutsideItsBounds) {
     Limits limits(4);
     limits.Set(10, "0 1e-5 10");  // layer 3 delta is 3e-5
     Workspace ws = Prepare(dir, Model(3, 0, 0, 0), limits.Text());
-    EXPECT_EQ(FailureOf(ws), "Parameter [R 3 :C 2 ] out of range. | " + dir.Path("m.lmt"));
+    EXPECT_EQ(FailureOf(ws), "Parameter [R 3 :C 2 ] out of range. | " + dir.Path("m.lmt") +
+                                 ": the model's starting value of [ReDensity:3] lies outside "
+                                 "its limits");
 }
 
 TEST(ReadModelAndLimits, ConvertsDensityBoundsWithTheDensityUnits) {

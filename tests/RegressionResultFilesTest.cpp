@@ -126,11 +126,12 @@ int FileCount(const fs::path& folder) {
 // A folder with a fit's inputs and the results of an earlier fit.
 struct FitFolder {
     TempFolder dir;
-    explicit FitFolder(const char* model = kFilm, const char* limits = kLimits) {
+    explicit FitFolder(const char* model = kFilm, const char* limits = kLimits,
+                       const char* data = kData, const char* command = kCommand) {
         dir.Write("film.mdl", model);
         dir.Write("film.lmt", limits);
-        dir.Write("data.dat", kData);
-        dir.Write("fit.inp", kCommand);
+        dir.Write("data.dat", data);
+        dir.Write("fit.inp", command);
         for (const char* ext : {"bst", "pct", "loc"})
             dir.Write(std::string("film.") + ext, std::string("earlier ") + ext + "\r\n");
     }
@@ -238,4 +239,28 @@ TEST(RegressionResultFiles, ARunAbandonedByAnErrorKeepsEveryEarlierResult) {
     EXPECT_NE(failure.find("not a finite number"), std::string::npos) << failure;
     for (const char* ext : {"bst", "pct", "loc"}) EXPECT_TRUE(folder.KeepsEarlier(ext)) << ext;
     EXPECT_FALSE(ui.DrawEnabled);
+}
+
+TEST(RegressionResultFiles, NegativeIntensitiesGiveAMessageInsteadOfAnUncertaintyTableOfNan) {
+    // Background-subtracted data gone negative: the fitted scale factor is negative,
+    // and the uncertainty formula would take the root of a negative number.
+    const char* negative =
+        "0.1 -0.98 0.05\n0.2 -0.9 0.05\n0.3 -0.05 0.003\n0.4 -0.01 0.001\n0.5 -0.003 0.0003\n"
+        "0.6 -0.0012 0.0001\n0.7 -0.0008 0.00008\n0.8 -0.0004 0.00004\n0.9 -0.0002 0.00002\n";
+    const char* scaled = "data.dat\nF\nY\nY\nfilm.mdl\nfilm.lmt\n1e-6\n15\n0\nP\n";
+    FitFolder folder(kFilm, kLimits, negative, scaled);
+    ScriptedRunInterface ui;
+    ui.UncertaintyAnswer = true;
+    const std::string failure = folder.Fit(ui);
+    EXPECT_EQ(failure.rfind("Parameter uncertainties cannot be estimated: the scale factor of "
+                            "the fitted curve is -",
+                            0),
+              0u)
+        << failure;
+    EXPECT_NE(failure.find(", not positive. | data.dat"), std::string::npos) << failure;
+    // The fit's own result is complete and holds no non-finite number.
+    const std::string bst = folder.Read("bst");
+    EXPECT_NE(bst.find(" Variables :"), std::string::npos);
+    EXPECT_EQ(bst.find("Estimation"), std::string::npos);
+    EXPECT_EQ(bst.find("Nan"), std::string::npos);
 }
