@@ -28,7 +28,7 @@ namespace {
 using testing::CrLfLines;
 using testing::ReadText;
 using testing::RunCli;
-using testing::ScratchFolder;
+using testing::TempFolder;
 using testing::WriteText;
 namespace fs = testing::fs;
 
@@ -59,7 +59,7 @@ class CliFitTest : public ::testing::Test {
         return values;
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
 };
 
 TEST_F(CliFitTest, DemoRecoversTheTrueModelAndTheSameSeedRepeatsTheResultFiles) {

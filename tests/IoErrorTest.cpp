@@ -2,10 +2,12 @@
 
 #include <cerrno>
 
+#include "TestFiles.h"
 #include "app/RunError.h"
 #include "output/IoError.h"
 
 using namespace korvel;
+using korvel::testing::RunErrorOf;
 
 TEST(IoErrorMessage, GivesTheTableTextForKnownCodes) {
     EXPECT_EQ(IoErrorMessage(2), "File not found.");
@@ -39,19 +41,10 @@ TEST(IoCodeFromErrno, MapsTheSystemsFileErrorsOntoTheTable) {
 }
 
 TEST(ThrowFileError, NamesTheFileAndTellsAMissingFolderFromAMissingFile) {
-    try {
-        ThrowFileError(ENOENT, "/no-such-folder-korvel/model.mdl");
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Message(), "Path not found.");
-        EXPECT_EQ(e.Where(), "/no-such-folder-korvel/model.mdl");
-    }
-    try {
-        ThrowFileError(ENOENT, "/tmp/no-such-file-korvel.mdl");
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Message(), "File not found.");
-    }
+    EXPECT_EQ(RunErrorOf([] { ThrowFileError(ENOENT, "/no-such-folder-korvel/model.mdl"); }),
+              "Path not found. | /no-such-folder-korvel/model.mdl");
+    EXPECT_EQ(RunErrorOf([] { ThrowFileError(ENOENT, "/tmp/no-such-file-korvel.mdl"); }),
+              "File not found. | /tmp/no-such-file-korvel.mdl");
 }
 
 TEST(ThrowFileError, MakesABlankAtEitherEndOfTheNameVisible) {

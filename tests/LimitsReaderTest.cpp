@@ -72,12 +72,7 @@ Workspace Read(const TempFolder& dir, const std::string& model, const std::strin
 }
 
 std::string FailureOf(Workspace& ws) {
-    try {
-        ReadModelAndLimits(ws);
-    } catch (const RunError& e) {
-        return e.Message() + " | " + e.Where();
-    }
-    return "";
+    return korvel::testing::RunErrorOf([&] { ReadModelAndLimits(ws); });
 }
 
 // Value of free parameter k (1-based) in vertex m: c + h cos(u).

@@ -23,8 +23,8 @@ namespace {
 using testing::CrLfLines;
 using testing::FilmModel;
 using testing::ReadText;
-using testing::ScratchFolder;
 using testing::ScriptedRunInterface;
+using testing::TempFolder;
 using testing::WriteText;
 
 class SimulationRunTest : public ::testing::Test {
@@ -46,7 +46,7 @@ class SimulationRunTest : public ::testing::Test {
         return std::stod(line.substr(index == 0 ? 0 : 16, 15));
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
     Workspace ws;
     ScriptedRunInterface ui;
 };
@@ -166,26 +166,19 @@ TEST_F(SimulationRunTest, NonFiniteLimitsAreRefused) {
 }
 
 TEST_F(SimulationRunTest, MissingModelFailsWithFileNotFoundAndLeavesNoFile) {
-    try {
-        RunSimulation(ws, ui, Request(folder / "absent.mdl"));
-        FAIL() << "no error";
-    } catch (const RunError& error) {
-        EXPECT_EQ(error.Message(), "File not found.");
-        EXPECT_NE(error.Where().find("absent.mdl"), std::string::npos);
-    }
+    const std::string failure =
+        testing::RunErrorOf([&] { RunSimulation(ws, ui, Request(folder / "absent.mdl")); });
+    EXPECT_EQ(failure.rfind("File not found. | ", 0), 0u) << failure;
+    EXPECT_NE(failure.find("absent.mdl"), std::string::npos) << failure;
     EXPECT_FALSE(testing::fs::exists(folder / "absent.sml"));
     EXPECT_TRUE(ui.Calls.empty());
 }
 
 TEST_F(SimulationRunTest, TextInTheModelIsInvalidNumericInputNamingTheFile) {
     const std::string model = Model("1.54 0 0 0 0 0\n1 0 0 0\n200 abc 1e-6 4\n0 7.6e-6 1.7e-7 3\n");
-    try {
-        RunSimulation(ws, ui, Request(model));
-        FAIL() << "no error";
-    } catch (const RunError& error) {
-        EXPECT_EQ(error.Message(), "Invalid numeric input");
-        EXPECT_NE(error.Where().find("sample.mdl"), std::string::npos);
-    }
+    const std::string failure = testing::RunErrorOf([&] { RunSimulation(ws, ui, Request(model)); });
+    EXPECT_EQ(failure.rfind("Invalid numeric input | ", 0), 0u) << failure;
+    EXPECT_NE(failure.find("sample.mdl"), std::string::npos) << failure;
     EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
 }
 
