@@ -45,9 +45,7 @@ struct Sample {
     std::vector<Layer> Top, Unit;
     int RepeatCount = 0;
     Layer Substrate{0.0, 7.6e-6, 1.7e-7, 3.0};
-    int Interfaces() const {
-        return static_cast<int>(Top.size() + Unit.size() * RepeatCount) + 1;
-    }
+    int Interfaces() const { return static_cast<int>(Top.size() + Unit.size() * RepeatCount) + 1; }
 };
 
 std::vector<Sample> Models() {
@@ -135,13 +133,14 @@ std::map<std::string, double> g_seconds;  // per curve (or per evaluation), by b
 // "M2/P/batch-1/real_time" -> "M2/P/batch-1".
 std::string BaseName(const std::string& name) {
     const std::string suffix = "/real_time";
-    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
         return name.substr(0, name.size() - suffix.size());
     return name;
 }
 
 class TableReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
@@ -158,7 +157,7 @@ public:
 // ---- Whole fit on the bundled multilayer example -----------------------------------
 
 class QuietRunInterface : public RunInterface {
-public:
+  public:
     explicit QuietRunInterface(int stopAtIteration) : stopAt_(stopAtIteration) {}
     void ShowCommandFileDialog(CommandFileDialogRecord&) override {}
     void ShowWeightingDialog(WeightingDialogRecord&) override {}
@@ -179,7 +178,7 @@ public:
     int LastKey() const override { return key_; }
     void ClearLastKey() override { key_ = 0; }
 
-private:
+  private:
     int stopAt_;
     int iterations_ = 0;
     int key_ = 0;
@@ -217,8 +216,8 @@ std::filesystem::path PrepareFit(const std::filesystem::path& folder) {
         model.LayerCount = 3;
         model.ParameterCount = 12;
         model.Allocate();
-        const double values[12] = {12.0, 4.564e-5, 4.059e-6, 3.5, 28.0,   7.578e-6,
-                                   1.731e-7, 4.0, 0.0,     7.578e-6, 1.731e-7, 3.0};
+        const double values[12] = {12.0,     4.564e-5, 4.059e-6, 3.5,      28.0,     7.578e-6,
+                                   1.731e-7, 4.0,      0.0,      7.578e-6, 1.731e-7, 3.0};
         for (int j = 1; j <= 12; ++j) model.SetValue(j, values[j - 1]);
         EvaluationContext context;
         BuildStack(model, context);
@@ -276,16 +275,23 @@ int main(int argc, char** argv) {
             if (mode == 'F') FourierSetup(c->Context);
             Case* raw = c.get();
             const std::string tag = sample.Name + "/" + mode;
-            benchmark::RegisterBenchmark((tag + "/reference").c_str(), [raw](benchmark::State& st) {
-                for (auto _ : st) ReferenceCurve(*raw);
-            })->Unit(benchmark::kMillisecond)->UseRealTime();
+            benchmark::RegisterBenchmark((tag + "/reference").c_str(),
+                                         [raw](benchmark::State& st) {
+                                             for (auto _ : st) ReferenceCurve(*raw);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
             for (unsigned threads : {1u, 0u}) {
                 const std::string name = tag + (threads == 1 ? "/batch-1" : "/batch-all");
-                benchmark::RegisterBenchmark(name.c_str(), [raw, threads](benchmark::State& st) {
-                    for (auto _ : st)
-                        BatchReflectivity(raw->Context, raw->Mode, raw->CosSquared,
-                                          raw->Reflectivity, raw->State, threads);
-                })->Unit(benchmark::kMillisecond)->UseRealTime();
+                benchmark::RegisterBenchmark(name.c_str(),
+                                             [raw, threads](benchmark::State& st) {
+                                                 for (auto _ : st)
+                                                     BatchReflectivity(
+                                                         raw->Context, raw->Mode, raw->CosSquared,
+                                                         raw->Reflectivity, raw->State, threads);
+                                             })
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
             }
             cases.push_back(std::move(c));
         }
@@ -333,10 +339,9 @@ int main(int argc, char** argv) {
                 std::snprintf(text, sizeof text, "%8.3f (%6.2f)", s * 1e3, s * 1e9 / ip);
                 return std::string(text);
             };
-            std::printf("%-6s %-4c %5d  %-18s %-18s %-18s %-18s %9.1f %8.2f\n",
-                        sample.Name.c_str(), mode, sample.Interfaces(), cell(ref).c_str(),
-                        cell(b1).c_str(), cell(ball).c_str(), cell(yard).c_str(), yard / b1,
-                        b1 / ball);
+            std::printf("%-6s %-4c %5d  %-18s %-18s %-18s %-18s %9.1f %8.2f\n", sample.Name.c_str(),
+                        mode, sample.Interfaces(), cell(ref).c_str(), cell(b1).c_str(),
+                        cell(ball).c_str(), cell(yard).c_str(), yard / b1, b1 / ball);
         }
     }
 
@@ -346,7 +351,9 @@ int main(int argc, char** argv) {
         std::printf("  %-48s %8.2f  %s %5.2f  %s\n", what, value, atLeast ? ">=" : "<=", target,
                     met ? "met" : "MISSED");
     };
-    auto ratio = [&](const std::string& a, const std::string& b) { return seconds(a) / seconds(b); };
+    auto ratio = [&](const std::string& a, const std::string& b) {
+        return seconds(a) / seconds(b);
+    };
     check("M2 Parratt: yardstick / batch 1 thread", ratio("M2/yardstick", "M2/P/batch-1"), 5, true);
     check("M2 Matrix: yardstick / batch 1 thread", ratio("M2/yardstick", "M2/M/batch-1"), 5, true);
     check("M3 Matrix: yardstick / batch 1 thread", ratio("M3/yardstick", "M3/M/batch-1"), 30, true);

@@ -23,8 +23,7 @@ void YardstickCurve(const std::vector<YardstickMedium>& media, double wavelength
             std::complex<double> r = (kz[j] - kz[j + 1]) / (kz[j] + kz[j + 1]);
             r *= std::exp(-2.0 * kz[j] * kz[j + 1] * sigma * sigma);
             x = (r + x) / (1.0 + r * x);
-            if (j > 0)
-                x *= std::exp(std::complex<double>(0.0, -2.0) * kz[j] * media[j].Thickness);
+            if (j > 0) x *= std::exp(std::complex<double>(0.0, -2.0) * kz[j] * media[j].Thickness);
         }
         reflectivity[p] = std::norm(x);
     }

@@ -51,7 +51,7 @@ struct MediumConstants {
     double Thickness = 0.0;
     double Roughness = 0.0;
     double PhaseConstantIm = 0.0;  // -4 pi / lambda
-    double MatrixPhase = 0.0;     // 2 k d
+    double MatrixPhase = 0.0;      // 2 k d
 };
 
 // A depth at which the Fourier sum takes a step, with the step's weight.
@@ -89,8 +89,7 @@ struct StackConstants {
 
 // `fourier`: also the constants of the Fourier method (the context has been through
 // FourierSetup).
-void BuildStackConstants(const EvaluationContext& context, bool fourier,
-                         StackConstants& constants);
+void BuildStackConstants(const EvaluationContext& context, bool fourier, StackConstants& constants);
 
 // Per-thread working arrays of one block. Sized by the stack, reused by every block
 // and every evaluation: nothing is allocated per point.
@@ -149,9 +148,8 @@ KORVEL_ALWAYS_INLINE void WaveVector(const MediumConstants& m, const Lanes& c2, 
 
 // exp(sigma^2 g sqrt(A B)) of the lower roughness, multiplied into r (which holds
 // the Fresnel coefficient, or its numerator); nothing when sigma is 0.
-KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper,
-                                         const MediumConstants& lower, double roughnessScale,
-                                         BlockScratch& s, ComplexLanes& r) {
+KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper, const MediumConstants& lower,
+                                         double roughnessScale, BlockScratch& s, ComplexLanes& r) {
     const double sigma = lower.Roughness;
     if (sigma == 0.0) return;
     const double t = sigma * sigma * roughnessScale;
@@ -264,22 +262,33 @@ KORVEL_ALWAYS_INLINE void MultiplyByMatrix(ComplexLanes& a11, ComplexLanes& a12,
     }
 }
 
+inline constexpr double kSmallestSinSquared = 1e-8;  // |S|^2 below this: reference path
+inline constexpr double kLargestPowerSquared = 1e300;
+inline constexpr double kNegligible = 0x1p-600;
+
+// The larger of two magnitudes; a NaN loses (it is caught where it ends up).
+KORVEL_ALWAYS_INLINE double Larger(double a, double b) { return b > a ? b : a; }
+
+// The power of two that brings `largest` near 1 (for 0, inf and NaN a harmless one).
+KORVEL_ALWAYS_INLINE double InverseScale(double largest) {
+    const std::int64_t exponent = (vmath::BitsOf(largest) >> 52) & 0x7ff;
+    std::int64_t field = 2046 - exponent;  // 2^(1023 - exponent)
+    field = field < 1 ? 1 : (field > 2046 ? 2046 : field);
+    return vmath::DoubleOf(field << 52);
+}
+
 // Multiplies the four elements by the same power of two, chosen per lane to bring
 // the largest component near 1: exact, and it keeps repeated products in range.
 KORVEL_ALWAYS_INLINE void Rescale(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
                                   ComplexLanes& a22) {
     for (int i = 0; i < kLanes; ++i) {
         // A NaN is passed over here; it stays in the elements and fails the point.
-        double largest = std::fabs(a11.re.v[i]);
-        for (const double value : {a11.im.v[i], a12.re.v[i], a12.im.v[i], a21.re.v[i],
-                                   a21.im.v[i], a22.re.v[i], a22.im.v[i]}) {
-            const double size = std::fabs(value);
-            largest = size > largest ? size : largest;
-        }
-        const std::int64_t exponent = (vmath::BitsOf(largest) >> 52) & 0x7ff;
-        std::int64_t field = 2046 - exponent;  // 2^(1023 - exponent)
-        field = field < 1 ? 1 : (field > 2046 ? 2046 : field);
-        const double scale = vmath::DoubleOf(field << 52);
+        const double largest =
+            Larger(Larger(Larger(std::fabs(a11.re.v[i]), std::fabs(a11.im.v[i])),
+                          Larger(std::fabs(a12.re.v[i]), std::fabs(a12.im.v[i]))),
+                   Larger(Larger(std::fabs(a21.re.v[i]), std::fabs(a21.im.v[i])),
+                          Larger(std::fabs(a22.re.v[i]), std::fabs(a22.im.v[i]))));
+        const double scale = InverseScale(largest);
         a11.re.v[i] *= scale;
         a11.im.v[i] *= scale;
         a12.re.v[i] *= scale;
@@ -288,6 +297,126 @@ KORVEL_ALWAYS_INLINE void Rescale(ComplexLanes& a11, ComplexLanes& a12, ComplexL
         a21.im.v[i] *= scale;
         a22.re.v[i] *= scale;
         a22.im.v[i] *= scale;
+    }
+}
+
+// Multiplies a and b by one power of two that brings the larger component near 1.
+KORVEL_ALWAYS_INLINE void RescalePair(ComplexLanes& a, ComplexLanes& b) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double largest = Larger(Larger(std::fabs(a.re.v[i]), std::fabs(a.im.v[i])),
+                                      Larger(std::fabs(b.re.v[i]), std::fabs(b.im.v[i])));
+        const double scale = InverseScale(largest);
+        // Beside a partner near 1 a component below 2^-600 no longer counts; it is set
+        // to 0 before it turns subnormal, which would slow every later product.
+        const double ar = a.re.v[i] * scale, ai = a.im.v[i] * scale;
+        const double br = b.re.v[i] * scale, bi = b.im.v[i] * scale;
+        a.re.v[i] = std::fabs(ar) < kNegligible ? 0.0 : ar;
+        a.im.v[i] = std::fabs(ai) < kNegligible ? 0.0 : ai;
+        b.re.v[i] = std::fabs(br) < kNegligible ? 0.0 : br;
+        b.im.v[i] = std::fabs(bi) < kNegligible ? 0.0 : bi;
+    }
+}
+
+// t = t * u on every lane.
+KORVEL_ALWAYS_INLINE void MultiplyComplex(ComplexLanes& t, const ComplexLanes& u) {
+    for (int i = 0; i < kLanes; ++i) {
+        const double tr = t.re.v[i], ti = t.im.v[i];
+        const double ur = u.re.v[i], ui = u.im.v[i];  // u may be t itself
+        t.re.v[i] = tr * ur - ti * ui;
+        t.im.v[i] = tr * ui + ti * ur;
+    }
+}
+
+// M (in s.M..) becomes, up to a factor common to its four elements, M^power (power
+// >= 1): normalised to determinant 1, M^m = U_(m-1)(x) M - U_(m-2)(x) I with x the
+// half trace, U_(k-1)(x) = (l^k - l^-k) / (l - 1/l) for l = x + i S, S = sqrt(1 - x^2),
+// and the common factor 1 / (l - 1/l) dropped. The Chebyshev polynomial has no
+// branch, so either root S gives the same power. Near S = 0 (M close to +-I) the
+// lane is marked unreliable.
+KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
+    // Normalise to determinant 1 and form the eigenvalues x +- i S.
+    for (int i = 0; i < kLanes; ++i) {
+        const double m11r = s.M11.re.v[i], m11i = s.M11.im.v[i];
+        const double m12r = s.M12.re.v[i], m12i = s.M12.im.v[i];
+        const double m21r = s.M21.re.v[i], m21i = s.M21.im.v[i];
+        const double m22r = s.M22.re.v[i], m22i = s.M22.im.v[i];
+        const double detr = (m11r * m22r - m11i * m22i) - (m12r * m21r - m12i * m21i);
+        const double deti = (m11r * m22i + m11i * m22r) - (m12r * m21i + m12i * m21r);
+        double sr, si;
+        vmath::PrincipalSqrt(detr, deti, sr, si);
+        const double inverse = 1.0 / (sr * sr + si * si);
+        const double ur = sr * inverse;  // 1/s = conj(s) / |s|^2
+        const double ui = -si * inverse;
+        const double n11r = m11r * ur - m11i * ui, n11i = m11r * ui + m11i * ur;
+        const double n22r = m22r * ur - m22i * ui, n22i = m22r * ui + m22i * ur;
+        s.M11.re.v[i] = n11r;
+        s.M11.im.v[i] = n11i;
+        s.M12.re.v[i] = m12r * ur - m12i * ui;
+        s.M12.im.v[i] = m12r * ui + m12i * ur;
+        s.M21.re.v[i] = m21r * ur - m21i * ui;
+        s.M21.im.v[i] = m21r * ui + m21i * ur;
+        s.M22.re.v[i] = n22r;
+        s.M22.im.v[i] = n22i;
+        const double xr = (n11r + n22r) / 2.0;
+        const double xi = (n11i + n22i) / 2.0;
+        double sinr, sini;
+        vmath::PrincipalSqrt(1.0 - (xr * xr - xi * xi), -(2.0 * xr * xi), sinr, sini);
+        const bool nearIdentity = !(sinr * sinr + sini * sini >= kSmallestSinSquared);
+        s.Unreliable.v[i] = nearIdentity ? 1.0 : s.Unreliable.v[i];
+        s.Eigen1.re.v[i] = xr - sini;  // l = x + i S
+        s.Eigen1.im.v[i] = xi + sinr;
+        s.Eigen2.re.v[i] = xr + sini;  // 1/l = x - i S
+        s.Eigen2.im.v[i] = xi - sinr;
+        s.Base1.re.v[i] = s.Eigen1.re.v[i];
+        s.Base1.im.v[i] = s.Eigen1.im.v[i];
+        s.Base2.re.v[i] = s.Eigen2.re.v[i];
+        s.Base2.im.v[i] = s.Eigen2.im.v[i];
+        s.Power1.re.v[i] = 1.0;
+        s.Power1.im.v[i] = 0.0;
+        s.Power2.re.v[i] = 1.0;
+        s.Power2.im.v[i] = 0.0;
+    }
+    // Power1 = l^(power-1), Power2 = l^-(power-1), by repeated squaring; each pair is
+    // rescaled by a common power of two, so neither overflows (the smaller of the two
+    // may underflow, where it no longer counts against the larger).
+    for (int e = power - 1; e > 0; e >>= 1) {
+        if (e & 1) {
+            MultiplyComplex(s.Power1, s.Base1);
+            MultiplyComplex(s.Power2, s.Base2);
+            RescalePair(s.Power1, s.Power2);
+        }
+        if (e > 1) {
+            MultiplyComplex(s.Base1, s.Base1);
+            MultiplyComplex(s.Base2, s.Base2);
+            RescalePair(s.Base1, s.Base2);
+        }
+    }
+    // a1 = l^power - l^-power and a2 = l^(power-1) - l^-(power-1), both times the
+    // dropped factor; M = a1 M - a2 I.
+    for (int i = 0; i < kLanes; ++i) {
+        const double p1r = s.Power1.re.v[i], p1i = s.Power1.im.v[i];
+        const double p2r = s.Power2.re.v[i], p2i = s.Power2.im.v[i];
+        const double e1r = s.Eigen1.re.v[i], e1i = s.Eigen1.im.v[i];
+        const double e2r = s.Eigen2.re.v[i], e2i = s.Eigen2.im.v[i];
+        const double q1r = p1r * e1r - p1i * e1i, q1i = p1r * e1i + p1i * e1r;
+        const double q2r = p2r * e2r - p2i * e2i, q2i = p2r * e2i + p2i * e2r;
+        const double size = (q1r * q1r + q1i * q1i) + (q2r * q2r + q2i * q2i);
+        const bool broken = !(size <= kLargestPowerSquared);  // a NaN on the way
+        s.Unreliable.v[i] = broken ? 1.0 : s.Unreliable.v[i];
+        const double a1r = q1r - q2r, a1i = q1i - q2i;
+        const double a2r = p1r - p2r, a2i = p1i - p2i;
+        const double m11r = s.M11.re.v[i], m11i = s.M11.im.v[i];
+        const double m12r = s.M12.re.v[i], m12i = s.M12.im.v[i];
+        const double m21r = s.M21.re.v[i], m21i = s.M21.im.v[i];
+        const double m22r = s.M22.re.v[i], m22i = s.M22.im.v[i];
+        s.M11.re.v[i] = (m11r * a1r - m11i * a1i) - a2r;
+        s.M11.im.v[i] = (m11r * a1i + m11i * a1r) - a2i;
+        s.M12.re.v[i] = m12r * a1r - m12i * a1i;
+        s.M12.im.v[i] = m12r * a1i + m12i * a1r;
+        s.M21.re.v[i] = m21r * a1r - m21i * a1i;
+        s.M21.im.v[i] = m21r * a1i + m21i * a1r;
+        s.M22.re.v[i] = (m22r * a1r - m22i * a1i) - a2r;
+        s.M22.im.v[i] = (m22r * a1i + m22i * a1r) - a2i;
     }
 }
 

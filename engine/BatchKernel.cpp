@@ -22,6 +22,7 @@ constexpr double kFourPi = 12.566370614359172;
 // Below this many interface-points of work a curve is computed on the calling
 // thread alone: waking the workers would cost more than it saves.
 constexpr long kParallelWork = 8000;
+constexpr unsigned kMostThreads = 64;
 
 enum class Kind { Parratt, Matrix, Fourier };
 
@@ -78,8 +79,8 @@ void BuildFourierConstants(const EvaluationContext& context, batch::FourierBlock
                      context.TopThickness + context.RepeatCount * context.RepeatUnitThickness,
                      f.BottomDepths, f.BottomSteps, f.Roughness);
     if (context.RepeatUnitThickness != 0.0)
-        FillFourierBlock(context, n1 + 1, n1 + n2, context.TopThickness, f.UnitDepths,
-                         f.UnitSteps, f.Roughness);
+        FillFourierBlock(context, n1 + 1, n1 + n2, context.TopThickness, f.UnitDepths, f.UnitSteps,
+                         f.Roughness);
     else
         FillFourierBlock(context, 1, 0, 0.0, f.UnitDepths, f.UnitSteps, f.Roughness);
 }
@@ -96,12 +97,9 @@ double ReferenceReflectivity(Kind kind, const EvaluationContext& context, double
     return ParrattReflectivity(context, c2);
 }
 
-// Work per point, in interface-points, to decide whether threads pay.
-long WorkPerPoint(const batch::StackConstants& k, char mode) {
-    const long media = k.Layers() + 2;
-    if (mode == 'P') return media + static_cast<long>(k.RepeatCount) * k.Unit;
-    return media + 8;
-}
+// Work per point, in interfaces, to decide whether threads pay: each medium once,
+// and the repeat unit's power about as much as eight more (it does not grow with N).
+long WorkPerPoint(const batch::StackConstants& k) { return k.Layers() + 2 + 8; }
 
 }  // namespace
 
@@ -165,9 +163,9 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
     const int otherBlocks = (static_cast<int>(state.OtherPoints.size()) + kLanes - 1) / kLanes;
     const int blocks = parrattBlocks + otherBlocks;
 
-    const unsigned poolSize =
-        threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    const long work = static_cast<long>(points) * WorkPerPoint(constants, mode);
+    const unsigned poolSize = std::min(
+        kMostThreads, threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency()));
+    const long work = static_cast<long>(points) * WorkPerPoint(constants);
     const bool parallel = poolSize > 1 && blocks >= 2 && work >= kParallelWork;
     if (parallel && (!state.Pool || state.Pool->Size() != poolSize))
         state.Pool = std::make_unique<ThreadPool>(poolSize);

@@ -18,9 +18,6 @@ namespace korvel::batch {
 
 namespace {
 
-constexpr double kSmallestSinSquared = 1e-8;  // |S|^2 below this: reference path
-constexpr double kLargestPowerSquared = 1e200;
-
 // A = A * H with H = [[1, r P], [r, P]], as MultiplyRight does it.
 KORVEL_ALWAYS_INLINE void MultiplyByInterface(ComplexLanes& a11, ComplexLanes& a12,
                                               ComplexLanes& a21, ComplexLanes& a22,
@@ -96,100 +93,6 @@ KORVEL_ALWAYS_INLINE void Walk(const StackConstants& k, BlockScratch& s, int fro
         std::swap(below, current);
     }
     if (below != &s.Below) s.Below = *below;
-}
-
-// t = t * u on every lane.
-KORVEL_ALWAYS_INLINE void MultiplyComplex(ComplexLanes& t, const ComplexLanes& u) {
-    for (int i = 0; i < kLanes; ++i) {
-        const double tr = t.re.v[i], ti = t.im.v[i];
-        const double ur = u.re.v[i], ui = u.im.v[i];  // u may be t itself
-        t.re.v[i] = tr * ur - ti * ui;
-        t.im.v[i] = tr * ui + ti * ur;
-    }
-}
-
-// M (in s.M..) becomes, up to a factor common to its four elements, M^power.
-KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
-    // Normalise to determinant 1 and form the eigenvalues x +- i S.
-    for (int i = 0; i < kLanes; ++i) {
-        const double m11r = s.M11.re.v[i], m11i = s.M11.im.v[i];
-        const double m12r = s.M12.re.v[i], m12i = s.M12.im.v[i];
-        const double m21r = s.M21.re.v[i], m21i = s.M21.im.v[i];
-        const double m22r = s.M22.re.v[i], m22i = s.M22.im.v[i];
-        const double detr = (m11r * m22r - m11i * m22i) - (m12r * m21r - m12i * m21i);
-        const double deti = (m11r * m22i + m11i * m22r) - (m12r * m21i + m12i * m21r);
-        double sr, si;
-        vmath::PrincipalSqrt(detr, deti, sr, si);
-        const double inverse = 1.0 / (sr * sr + si * si);
-        const double ur = sr * inverse;  // 1/s = conj(s) / |s|^2
-        const double ui = -si * inverse;
-        const double n11r = m11r * ur - m11i * ui, n11i = m11r * ui + m11i * ur;
-        const double n22r = m22r * ur - m22i * ui, n22i = m22r * ui + m22i * ur;
-        s.M11.re.v[i] = n11r;
-        s.M11.im.v[i] = n11i;
-        s.M12.re.v[i] = m12r * ur - m12i * ui;
-        s.M12.im.v[i] = m12r * ui + m12i * ur;
-        s.M21.re.v[i] = m21r * ur - m21i * ui;
-        s.M21.im.v[i] = m21r * ui + m21i * ur;
-        s.M22.re.v[i] = n22r;
-        s.M22.im.v[i] = n22i;
-        const double xr = (n11r + n22r) / 2.0;
-        const double xi = (n11i + n22i) / 2.0;
-        double sinr, sini;
-        vmath::PrincipalSqrt(1.0 - (xr * xr - xi * xi), -(2.0 * xr * xi), sinr, sini);
-        const bool nearIdentity = !(sinr * sinr + sini * sini >= kSmallestSinSquared);
-        s.Unreliable.v[i] = nearIdentity ? 1.0 : s.Unreliable.v[i];
-        s.Eigen1.re.v[i] = xr - sini;  // l = x + i S
-        s.Eigen1.im.v[i] = xi + sinr;
-        s.Eigen2.re.v[i] = xr + sini;  // 1/l = x - i S
-        s.Eigen2.im.v[i] = xi - sinr;
-        s.Base1.re.v[i] = s.Eigen1.re.v[i];
-        s.Base1.im.v[i] = s.Eigen1.im.v[i];
-        s.Base2.re.v[i] = s.Eigen2.re.v[i];
-        s.Base2.im.v[i] = s.Eigen2.im.v[i];
-        s.Power1.re.v[i] = 1.0;
-        s.Power1.im.v[i] = 0.0;
-        s.Power2.re.v[i] = 1.0;
-        s.Power2.im.v[i] = 0.0;
-    }
-    // Power1 = l^(power-1), Power2 = l^-(power-1), by repeated squaring.
-    for (int e = power - 1; e > 0; e >>= 1) {
-        if (e & 1) {
-            MultiplyComplex(s.Power1, s.Base1);
-            MultiplyComplex(s.Power2, s.Base2);
-        }
-        if (e > 1) {
-            MultiplyComplex(s.Base1, s.Base1);
-            MultiplyComplex(s.Base2, s.Base2);
-        }
-    }
-    // a1 = l^power - l^-power and a2 = l^(power-1) - l^-(power-1), both times the
-    // dropped factor; M = a1 M - a2 I.
-    for (int i = 0; i < kLanes; ++i) {
-        const double p1r = s.Power1.re.v[i], p1i = s.Power1.im.v[i];
-        const double p2r = s.Power2.re.v[i], p2i = s.Power2.im.v[i];
-        const double e1r = s.Eigen1.re.v[i], e1i = s.Eigen1.im.v[i];
-        const double e2r = s.Eigen2.re.v[i], e2i = s.Eigen2.im.v[i];
-        const double q1r = p1r * e1r - p1i * e1i, q1i = p1r * e1i + p1i * e1r;
-        const double q2r = p2r * e2r - p2i * e2i, q2i = p2r * e2i + p2i * e2r;
-        const double size = (q1r * q1r + q1i * q1i) + (q2r * q2r + q2i * q2i);
-        const bool huge = !(size <= kLargestPowerSquared);
-        s.Unreliable.v[i] = huge ? 1.0 : s.Unreliable.v[i];
-        const double a1r = q1r - q2r, a1i = q1i - q2i;
-        const double a2r = p1r - p2r, a2i = p1i - p2i;
-        const double m11r = s.M11.re.v[i], m11i = s.M11.im.v[i];
-        const double m12r = s.M12.re.v[i], m12i = s.M12.im.v[i];
-        const double m21r = s.M21.re.v[i], m21i = s.M21.im.v[i];
-        const double m22r = s.M22.re.v[i], m22i = s.M22.im.v[i];
-        s.M11.re.v[i] = (m11r * a1r - m11i * a1i) - a2r;
-        s.M11.im.v[i] = (m11r * a1i + m11i * a1r) - a2i;
-        s.M12.re.v[i] = m12r * a1r - m12i * a1i;
-        s.M12.im.v[i] = m12r * a1i + m12i * a1r;
-        s.M21.re.v[i] = m21r * a1r - m21i * a1i;
-        s.M21.im.v[i] = m21r * a1i + m21i * a1r;
-        s.M22.re.v[i] = (m22r * a1r - m22i * a1i) - a2r;
-        s.M22.im.v[i] = (m22r * a1i + m22i * a1r) - a2i;
-    }
 }
 
 }  // namespace

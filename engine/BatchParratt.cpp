@@ -109,9 +109,10 @@ KORVEL_ALWAYS_INLINE void StepBefore(ComplexLanes& a11, ComplexLanes& a12, Compl
 
 // Applies `count` higher periods to s.Amplitude at once. One higher period is the
 // Moebius map X -> (Q11 X + Q12) / (Q21 X + Q22) with Q the product of its step
-// matrices; Q^count is formed by repeated squaring (about 2 log2(count) products,
-// each rescaled by a power of two so that no element leaves the double range),
-// which is the same composition the recursion performs one step at a time.
+// matrices; Q^count, up to a common factor that cancels in the map, comes from the
+// Chebyshev identity (RaiseToPower): the same composition the recursion performs
+// one step at a time, at a cost that does not grow with the count. Near the
+// identity's singular point the lane is marked and recomputed on the reference path.
 KORVEL_ALWAYS_INLINE void ComposePeriods(BlockScratch& s, int first, int last, int count) {
     const int n2 = last - first + 1;
     SetIdentity(s.M11, s.M12, s.M21, s.M22);
@@ -119,24 +120,13 @@ KORVEL_ALWAYS_INLINE void ComposePeriods(BlockScratch& s, int first, int last, i
     for (int j = last - 1; j >= first; --j)
         StepBefore(s.M11, s.M12, s.M21, s.M22, s.UnitCoefficient[j - first],
                    s.UnitPhase[j - first]);
-    Rescale(s.M11, s.M12, s.M21, s.M22);
-    SetIdentity(s.V11, s.V12, s.V21, s.V22);
-    for (int e = count; e > 0; e >>= 1) {
-        if (e & 1) {
-            MultiplyByMatrix(s.V11, s.V12, s.V21, s.V22, s.M11, s.M12, s.M21, s.M22);
-            Rescale(s.V11, s.V12, s.V21, s.V22);
-        }
-        if (e > 1) {
-            MultiplyByMatrix(s.M11, s.M12, s.M21, s.M22, s.M11, s.M12, s.M21, s.M22);
-            Rescale(s.M11, s.M12, s.M21, s.M22);
-        }
-    }
+    RaiseToPower(s, count);
     for (int i = 0; i < kLanes; ++i) {
         const double xr = s.Amplitude.re.v[i], xi = s.Amplitude.im.v[i];
-        const double nr = (s.V11.re.v[i] * xr - s.V11.im.v[i] * xi) + s.V12.re.v[i];
-        const double ni = (s.V11.re.v[i] * xi + s.V11.im.v[i] * xr) + s.V12.im.v[i];
-        const double dr = (s.V21.re.v[i] * xr - s.V21.im.v[i] * xi) + s.V22.re.v[i];
-        const double di = (s.V21.re.v[i] * xi + s.V21.im.v[i] * xr) + s.V22.im.v[i];
+        const double nr = (s.M11.re.v[i] * xr - s.M11.im.v[i] * xi) + s.M12.re.v[i];
+        const double ni = (s.M11.re.v[i] * xi + s.M11.im.v[i] * xr) + s.M12.im.v[i];
+        const double dr = (s.M21.re.v[i] * xr - s.M21.im.v[i] * xi) + s.M22.re.v[i];
+        const double di = (s.M21.re.v[i] * xi + s.M21.im.v[i] * xr) + s.M22.im.v[i];
         const double inverse = 1.0 / (dr * dr + di * di);
         s.Amplitude.re.v[i] = (nr * dr + ni * di) * inverse;
         s.Amplitude.im.v[i] = (ni * dr - nr * di) * inverse;

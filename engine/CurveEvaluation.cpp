@@ -100,7 +100,8 @@ double EvaluateCurve(Workspace& ws, std::span<const double> vertex) {
     const double cutOff = ws.Settings.CutOffLevel;
     for (int k = 0; k < points; ++k) {
         double r = engine.Reflectivity[k];
-        if (!std::isfinite(r)) ThrowNotFinite(MethodOf(context, mode, curves.CosSquared[k]), curves.Angle[k]);
+        if (!std::isfinite(r))
+            ThrowNotFinite(MethodOf(context, mode, curves.CosSquared[k]), curves.Angle[k]);
         if (r < cutOff) r = cutOff;
         curves.CalculatedCurve[k] = r;
     }

@@ -12,7 +12,7 @@ namespace korvel {
 struct EngineCacheState;
 
 class EngineCache {
-public:
+  public:
     EngineCache();
     ~EngineCache();
     EngineCache(const EngineCache&);
@@ -22,7 +22,7 @@ public:
 
     EngineCacheState& State();
 
-private:
+  private:
     std::unique_ptr<EngineCacheState> state_;
 };
 

@@ -31,8 +31,8 @@ ThreadPool::~ThreadPool() {
     for (std::thread& worker : workers_) worker.join();
 }
 
-void ThreadPool::Work(std::uint32_t job, int count,
-                      const std::function<void(int, unsigned)>* task, unsigned thread) {
+void ThreadPool::Work(std::uint32_t job, int count, const std::function<void(int, unsigned)>* task,
+                      unsigned thread) {
     std::uint64_t state = claim_.load();
     for (;;) {
         const auto item = static_cast<std::uint32_t>(state);

@@ -18,7 +18,7 @@
 namespace korvel {
 
 class ThreadPool {
-public:
+  public:
     // `threads` counts the caller: a pool of 1 starts no thread.
     explicit ThreadPool(unsigned threads);
     ~ThreadPool();
@@ -32,7 +32,7 @@ public:
     // here (the first one; the remaining items still run).
     void Run(int count, const std::function<void(int, unsigned)>& task);
 
-private:
+  private:
     void WorkerLoop(unsigned thread);
     // Claims and runs items of job `job` until none is left.
     void Work(std::uint32_t job, int count, const std::function<void(int, unsigned)>* task,

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QMenuBar>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -44,6 +45,8 @@ EditForm::EditForm(EditorHost& host, UserPrompts& prompts) : host_(host), prompt
     editor_->setObjectName(QStringLiteral("Editor"));
     editor_->setFrameShape(QFrame::NoFrame);
     editor_->setAcceptRichText(false);
+    // A fixed-pitch face keeps the columns of model, limits and data files aligned.
+    editor_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     editor_->setLineWrapMode(QTextEdit::WidgetWidth);
     editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

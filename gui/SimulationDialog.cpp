@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,7 +36,11 @@ long long ToInteger(const std::string& text, const QLocale& locale) {
 }  // namespace
 
 SimulationRequest ParseSimulationSettings(const SimulationSettingsRecord& r,
-                                          const QLocale& locale) {
+                                          const QLocale& userLocale) {
+    // Only the decimal separator follows the user's settings: a digit-group separator
+    // would turn "1.000" (German) or "1,000" (English) silently into a thousand.
+    QLocale locale = userLocale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
     SimulationRequest request;
     request.ModelFileName = r.EModelFN;
     static constexpr char kModes[] = {'F', 'P', 'M'};
@@ -63,9 +68,12 @@ SimulationDialog::SimulationDialog(UserPrompts& prompts) : prompts_(prompts) {
     pick->setObjectName(QStringLiteral("MFNBitBtn"));
     pick->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     connect(pick, &QToolButton::clicked, this, &SimulationDialog::MFNBitBtnClick);
+    // The glyph button sits right beside the name it picks.
+    auto* modelRow = new QHBoxLayout;
+    modelRow->addWidget(pick);
+    modelRow->addWidget(EModelFN, 1);
     grid->addWidget(modelLabel, 0, 0, 1, 3);
-    grid->addWidget(pick, 1, 0);
-    grid->addWidget(EModelFN, 1, 1, 1, 2);
+    grid->addLayout(modelRow, 1, 0, 1, 3);
 
     CalculationFPM = new RadioGroup("CalculationFPM", "  Calculation Mode  ",
                                     {"Fourier", "Parratt", "Matrix"}, 2, this);

@@ -114,7 +114,10 @@ HistoryDialog::HistoryDialog() {
         "- Bug of plot option is corrected",
         "  (plot did not update the Qz scale )",
     });
-    ListBox1->setMinimumSize(420, 360);
+    // Tall enough for every line, so the history reads without scrolling.
+    int height = 2 * ListBox1->frameWidth() + 4;
+    for (int row = 0; row < ListBox1->count(); ++row) height += ListBox1->sizeHintForRow(row);
+    ListBox1->setMinimumSize(420, height);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ListBox1);
     layout->addWidget(OkButton(this), 0, Qt::AlignCenter);

@@ -17,6 +17,7 @@
 #include "app/Workspace.h"
 #include "input/ModelReader.h"
 #include "input/NumberStream.h"
+#include "input/ParameterIndex.h"
 #include "output/TextFile.h"
 
 namespace korvel {
@@ -235,7 +236,10 @@ void ReadModelAndLimits(Workspace& ws) {
         }
         f.FreeMid[k] = (b.hi + b.lo) / 2.0;
         f.FreeHalfRange[k] = (b.hi - b.lo) / 2.0;
-        if (v < b.lo || v > b.hi) throw RunError(OutOfRangeMessage(j), limitsPath);
+        if (v < b.lo || v > b.hi)
+            throw RunError(OutOfRangeMessage(j),
+                           limitsPath + ": the model's starting value of [" + ParameterLabel(j) +
+                               ":" + std::to_string(LayerOf(j)) + "] lies outside its limits");
         // The spread v (1 + sigma r p), sigma = +-1 and r uniform in [0, 1), redrawn until it
         // lies within the bounds, is uniform on the part of v (1 - p) .. v (1 + p) inside
         // them; it is drawn there directly, so narrow bounds cannot make it loop for long.

@@ -124,7 +124,19 @@ void ThrowFileError(int err, const std::string& path) {
         const auto parent = std::filesystem::absolute(path, ec).parent_path();
         if (!ec && !parent.empty() && !std::filesystem::exists(parent, ec)) code = 3;
     }
-    throw RunError(IoErrorMessage(code), path.empty() ? "(no file name given)" : path);
+    throw RunError(IoErrorMessage(code), FileNameForMessage(path));
+}
+
+std::string FileNameForMessage(const std::string& path) {
+    if (path.empty()) return "(no file name given)";
+    // A blank or tab at either end is part of the name but invisible in a message.
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const bool blankAtStart = nameStart < path.size() && isBlank(path[nameStart]);
+    if (isBlank(path.front()) || blankAtStart || isBlank(path.back()))
+        return "'" + path + "' (the name begins or ends with a blank)";
+    return path;
 }
 
 }  // namespace korvel

@@ -11,7 +11,10 @@ std::string IoErrorMessage(int code);
 // Maps an errno value of a failed open or create onto the codes above (ENOENT 2,
 // EACCES/EROFS 5, ...).
 int IoCodeFromErrno(int err);
-// Throws RunError(IoErrorMessage(code of err), path).
+// The file name as a message shows it: quoted, with a remark, when a blank at either end
+// would otherwise be invisible; "(no file name given)" for an empty name.
+std::string FileNameForMessage(const std::string& path);
+// Throws RunError(IoErrorMessage(code of err), FileNameForMessage(path)).
 [[noreturn]] void ThrowFileError(int err, const std::string& path);
 
 }  // namespace korvel

@@ -25,7 +25,7 @@ constexpr double kAgreement = 1e-10;
 struct Comparison {
     double WorstRelative = 0.0;
     double WorstAngle = 0.0;
-    int NonFinite = 0;       // points where both paths give a non-finite value
+    int NonFinite = 0;          // points where both paths give a non-finite value
     int FinitenessDiffers = 0;  // points where only one of them does
 };
 

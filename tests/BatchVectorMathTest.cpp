@@ -87,9 +87,9 @@ TEST(BatchVectorMath, PrincipalSqrtTakesTheComplexLibrarysBranches) {
     struct Case {
         double x, y;
     };
-    const Case cases[] = {{-4.0, 0.0},   {-4.0, -0.0}, {-4.0, -1e-300}, {-4.0, 1e-300},
-                          {0.0, 0.0},    {3.0, 4.0},   {3.0, -4.0},     {0.0, -2.0},
-                          {0.0, 2.0},    {-1.0, -1.0}, {1e-5, -3e-7},   {-2e-5, 3e-12},
+    const Case cases[] = {{-4.0, 0.0},     {-4.0, -0.0}, {-4.0, -1e-300}, {-4.0, 1e-300},
+                          {0.0, 0.0},      {3.0, 4.0},   {3.0, -4.0},     {0.0, -2.0},
+                          {0.0, 2.0},      {-1.0, -1.0}, {1e-5, -3e-7},   {-2e-5, 3e-12},
                           {-2e-5, -3e-12}, {5.0, -0.0}};
     for (const Case& c : cases) {
         double re, im;

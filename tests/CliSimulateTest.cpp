@@ -15,13 +15,13 @@ using testing::CrLfLines;
 using testing::FilmModel;
 using testing::ReadText;
 using testing::RunCli;
-using testing::ScratchFolder;
+using testing::TempFolder;
 using testing::WriteText;
 namespace fs = testing::fs;
 
 class CliSimulateTest : public ::testing::Test {
   protected:
-    ScratchFolder folder;
+    TempFolder folder;
 };
 
 TEST_F(CliSimulateTest, VersionAndHelpSucceed) {

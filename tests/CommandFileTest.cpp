@@ -44,12 +44,7 @@ Workspace ReadWithEntry(const TempFolder& dir, int entry, const std::string& val
 }
 
 std::string FailureOf(const TempFolder& dir, const std::string& text) {
-    try {
-        Read(dir, text);
-    } catch (const RunError& e) {
-        return e.Message() + " | " + e.Where();
-    }
-    return "";
+    return korvel::testing::RunErrorOf([&] { Read(dir, text); });
 }
 
 }  // namespace
@@ -180,23 +175,13 @@ TEST(ReadCommandFile, ReportsMissingFilesAndLeavesTheSettingsAlone) {
     TempFolder dir;
     Workspace ws;
     ws.Settings.CommandFileName = dir.Path("none.inp");
-    try {
-        ReadCommandFile(ws);
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Message(), "File not found.");
-        EXPECT_EQ(e.Where(), dir.Path("none.inp"));
-    }
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { ReadCommandFile(ws); }),
+              "File not found. | " + dir.Path("none.inp"));
     auto lines = Entries();
     lines[4] = "absent.mdl";
     ws.Settings.CommandFileName = dir.Write("run.inp", Join(lines));
-    try {
-        ReadCommandFile(ws);
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Message(), "File not found.");
-        EXPECT_EQ(e.Where(), dir.Path("absent.mdl"));
-    }
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { ReadCommandFile(ws); }),
+              "File not found. | " + dir.Path("absent.mdl"));
     EXPECT_EQ(ws.Settings.DataFileName, "indefined");
 }
 

@@ -41,12 +41,7 @@ std::string Lines(int count, const std::string& end = "\n") {
 }
 
 std::string FailureOf(Workspace& ws, RunInterface& ui) {
-    try {
-        ReadDataFile(ws, ui);
-    } catch (const RunError& e) {
-        return e.Message() + " | " + e.Where();
-    }
-    return "";
+    return korvel::testing::RunErrorOf([&] { ReadDataFile(ws, ui); });
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #pragma once
 // Small helpers for the fitting tests: a workspace whose simplex is filled by hand,
-// and a temporary working directory.
+// and a temporary working folder.
 
-#include <filesystem>
-#include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "app/Workspace.h"
 
 namespace korvel::testing {
@@ -21,36 +20,16 @@ inline Workspace SimplexWorkspace(const std::vector<std::vector<double>>& vertic
     return ws;
 }
 
-// Runs in a fresh temporary directory and returns to the previous one at the end.
+// Runs in a fresh temporary folder and returns to the previous one at the end.
 class TemporaryDirectory {
   public:
-    TemporaryDirectory() : previous_(std::filesystem::current_path()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        std::filesystem::current_path(path_);
-    }
-    ~TemporaryDirectory() {
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& Path() const { return path_; }
+    TemporaryDirectory() : previous_(fs::current_path()) { fs::current_path(folder_.Root()); }
+    ~TemporaryDirectory() { fs::current_path(previous_); }
+    const fs::path& Path() const { return folder_.Root(); }
 
   private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
+    TempFolder folder_;
+    fs::path previous_;
 };
-
-inline std::string ReadText(const std::filesystem::path& path) {
-    std::FILE* file = std::fopen(path.string().c_str(), "rb");
-    if (!file) return "<missing>";
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
 
 }  // namespace korvel::testing

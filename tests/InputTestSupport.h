@@ -1,54 +1,13 @@
 #pragma once
-// A fresh temporary folder per test for the reader and file tests, and a run
-// interface whose weighting dialog answers from a script.
+// The temporary folder of the reader and file tests, and a run interface whose
+// weighting dialog answers from a script.
 
-#include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "TestFiles.h"
 #include "app/RunInterface.h"
 
 namespace korvel::testing {
-
-class TempFolder {
-  public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = std::filesystem::temp_directory_path() /
-                ("korvel-input-" + std::to_string(ticks) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Root() const { return path_; }
-
-    // Writes `content` byte for byte and returns the file's path.
-    std::string Write(const std::string& name, const std::string& content) const {
-        const auto file = path_ / name;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << content;
-        return file.string();
-    }
-
-    std::string Read(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-  private:
-    std::filesystem::path path_;
-};
 
 // Every window interaction is a no-op except the weighting dialog, which takes the
 // scripted answer and counts how often it was shown.

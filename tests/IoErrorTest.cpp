@@ -2,10 +2,12 @@
 
 #include <cerrno>
 
+#include "TestFiles.h"
 #include "app/RunError.h"
 #include "output/IoError.h"
 
 using namespace korvel;
+using korvel::testing::RunErrorOf;
 
 TEST(IoErrorMessage, GivesTheTableTextForKnownCodes) {
     EXPECT_EQ(IoErrorMessage(2), "File not found.");
@@ -39,17 +41,27 @@ TEST(IoCodeFromErrno, MapsTheSystemsFileErrorsOntoTheTable) {
 }
 
 TEST(ThrowFileError, NamesTheFileAndTellsAMissingFolderFromAMissingFile) {
+    EXPECT_EQ(RunErrorOf([] { ThrowFileError(ENOENT, "/no-such-folder-korvel/model.mdl"); }),
+              "Path not found. | /no-such-folder-korvel/model.mdl");
+    EXPECT_EQ(RunErrorOf([] { ThrowFileError(ENOENT, "/tmp/no-such-file-korvel.mdl"); }),
+              "File not found. | /tmp/no-such-file-korvel.mdl");
+}
+
+TEST(ThrowFileError, MakesABlankAtEitherEndOfTheNameVisible) {
+    // Names in a command file are whole lines, so "data.dat " names another file.
     try {
-        ThrowFileError(ENOENT, "/no-such-folder-korvel/model.mdl");
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Message(), "Path not found.");
-        EXPECT_EQ(e.Where(), "/no-such-folder-korvel/model.mdl");
-    }
-    try {
-        ThrowFileError(ENOENT, "/tmp/no-such-file-korvel.mdl");
+        ThrowFileError(ENOENT, "/tmp/no-such-file-korvel.dat ");
         FAIL();
     } catch (const RunError& e) {
         EXPECT_EQ(e.Message(), "File not found.");
+        EXPECT_EQ(e.Where(),
+                  "'/tmp/no-such-file-korvel.dat ' (the name begins or ends with a blank)");
     }
+    EXPECT_EQ(FileNameForMessage("\tdata.dat"),
+              "'\tdata.dat' (the name begins or ends with a blank)");
+    // The command file's folder is put in front of a relative name.
+    EXPECT_EQ(FileNameForMessage("/runs/ data.dat"),
+              "'/runs/ data.dat' (the name begins or ends with a blank)");
+    EXPECT_EQ(FileNameForMessage("my data.dat"), "my data.dat");
+    EXPECT_EQ(FileNameForMessage(""), "(no file name given)");
 }

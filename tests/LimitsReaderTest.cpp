@@ -72,12 +72,7 @@ Workspace Read(const TempFolder& dir, const std::string& model, const std::strin
 }
 
 std::string FailureOf(Workspace& ws) {
-    try {
-        ReadModelAndLimits(ws);
-    } catch (const RunError& e) {
-        return e.Message() + " | " + e.Where();
-    }
-    return "";
+    return korvel::testing::RunErrorOf([&] { ReadModelAndLimits(ws); });
 }
 
 // Value of free parameter k (1-based) in vertex m: c + h cos(u).
@@ -225,7 +220,9 @@ TEST(ReadModelAndLimits, ReportsAFreeValueOutsideItsBounds) {
     Limits limits(4);
     limits.Set(10, "0 1e-5 10");  // layer 3 delta is 3e-5
     Workspace ws = Prepare(dir, Model(3, 0, 0, 0), limits.Text());
-    EXPECT_EQ(FailureOf(ws), "Parameter [R 3 :C 2 ] out of range. | " + dir.Path("m.lmt"));
+    EXPECT_EQ(FailureOf(ws), "Parameter [R 3 :C 2 ] out of range. | " + dir.Path("m.lmt") +
+                                 ": the model's starting value of [ReDensity:3] lies outside "
+                                 "its limits");
 }
 
 TEST(ReadModelAndLimits, ConvertsDensityBoundsWithTheDensityUnits) {

@@ -25,12 +25,7 @@ const char* const kMultilayer =
 
 std::string MessageOf(const std::string& path) {
     LayerModel m;
-    try {
-        ReadModel(path, 0, m);
-    } catch (const RunError& e) {
-        return e.Message() + " | " + e.Where();
-    }
-    return "";
+    return korvel::testing::RunErrorOf([&] { ReadModel(path, 0, m); });
 }
 
 }  // namespace
@@ -179,20 +174,14 @@ TEST(QzAndAngle, ConvertBothWays) {
 
 TEST(QzAndAngle, RefusesAQzWithoutAGlancingAngle) {
     // With lambda = 4 pi, s equals Qz exactly.
-    for (double qz : {1.0, 1.5, -1.0}) {
-        try {
-            QzToAngle(qz, 4 * kPi);
-            FAIL() << qz;
-        } catch (const RunError& e) {
-            EXPECT_EQ(e.Message(), "Qz out of range.");
-            EXPECT_NE(e.Where().find("Qz = "), std::string::npos);
-        }
-    }
-    try {
-        QzToAngle(9.5, 1.54);
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Where(), "Qz = 9.5 1/A has no glancing angle at wavelength 1.54 A");
-    }
+    for (double qz : {1.0, 1.5, -1.0})
+        EXPECT_EQ(korvel::testing::RunErrorOf([&] {
+                      QzToAngle(qz, 4 * kPi);
+                  }).rfind("Qz out of range. | Qz = ", 0),
+                  0u)
+            << qz;
+    EXPECT_EQ(korvel::testing::RunErrorOf([] { QzToAngle(9.5, 1.54); }),
+              "Qz out of range. | Qz = 9.5 1/A has no glancing angle at wavelength 1.54 A");
 }
 
 TEST(PeekModel, ReadsHeaderAndCountsOnly) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
 #include "app/RunError.h"
 #include "input/NumberStream.h"
 
 using namespace korvel;
+using korvel::testing::RunErrorOf;
 
 TEST(ParseReal, AcceptsWhatAUserWrites) {
     EXPECT_EQ(ParseReal("1"), 1.0);
@@ -63,13 +65,8 @@ TEST(NumberStream, ReadsZeroAtTheEndOfTheFile) {
 TEST(NumberStream, NamesFileLineAndTokenOfAnInvalidNumber) {
     NumberStream in("1.54 0\r\n1 0 0 0\r\n10 abc 0 3", "model.mdl");
     for (int i = 0; i < 7; ++i) in.ReadReal();
-    try {
-        in.ReadReal();
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Message(), "Invalid numeric input");
-        EXPECT_EQ(e.Where(), "model.mdl, line 3: 'abc'");
-    }
+    EXPECT_EQ(RunErrorOf([&] { in.ReadReal(); }),
+              "Invalid numeric input | model.mdl, line 3: 'abc'");
 }
 
 TEST(NumberStream, CountsLinesForEveryKindOfLineEnd) {
@@ -92,10 +89,6 @@ TEST(NumberStream, SkipsAByteOrderMarkAndShortensLongTokens) {
         "f");
     EXPECT_EQ(bom.ReadReal(), 1.54);
     NumberStream garbage(std::string(100, 'x'), "f");
-    try {
-        garbage.ReadReal();
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Where(), "f, line 1: '" + std::string(40, 'x') + "...'");
-    }
+    const std::string failure = RunErrorOf([&] { garbage.ReadReal(); });
+    EXPECT_TRUE(failure.ends_with(" | f, line 1: '" + std::string(40, 'x') + "...'")) << failure;
 }

@@ -10,11 +10,11 @@ namespace {
 using testing::FilmModel;
 using testing::ReadText;
 using testing::RunCli;
-using testing::ScratchFolder;
+using testing::TempFolder;
 using testing::WriteText;
 
 TEST(PlotCli, SimulateDrawsTheCurveIntoAnSvgFile) {
-    ScratchFolder folder;
+    TempFolder folder;
     WriteText(folder / "film.mdl", FilmModel());
     const auto result = RunCli({"simulate", "film.mdl", "--max", "3", "--plot", "film.svg"},
                                folder.Path());
@@ -29,7 +29,7 @@ TEST(PlotCli, SimulateDrawsTheCurveIntoAnSvgFile) {
 }
 
 TEST(PlotCli, FitDrawsDataAndBestCurveIntoAnSvgFile) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string demo = std::string(KORVEL_SOURCE_DIR) + "/examples/demo/";
     for (const char* name : {"demo.inp", "demo.dat", "au-film-start.mdl", "au-film.lmt"})
         testing::fs::copy_file(demo + name, folder / name);
@@ -44,7 +44,7 @@ TEST(PlotCli, FitDrawsDataAndBestCurveIntoAnSvgFile) {
 }
 
 TEST(PlotCli, AnSvgFileThatCannotBeWrittenFailsTheRun) {
-    ScratchFolder folder;
+    TempFolder folder;
     WriteText(folder / "film.mdl", FilmModel());
     const auto result =
         RunCli({"simulate", "film.mdl", "--plot", "no/such/folder/film.svg"}, folder.Path());

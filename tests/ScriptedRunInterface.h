@@ -23,6 +23,8 @@ class ScriptedRunInterface : public RunInterface {
     std::optional<WeightingDialogRecord> WeightingAnswer;
     // Key typed at iteration n (n-th ProcessPendingEvents call).
     std::map<int, int> KeysAtIteration;
+    // Also list each DrawPlot in Calls (as "DrawPlot").
+    bool RecordDraws = false;
 
     // What the run did.
     std::vector<std::string> Calls;  // one entry per call, "Name: argument"
@@ -34,6 +36,7 @@ class ScriptedRunInterface : public RunInterface {
     std::vector<std::string> Messages;
     int Iterations = 0;  // ProcessPendingEvents calls
     int PlotDraws = 0;
+    CurveArrays Drawn;  // the curves of the last DrawPlot
     bool DrawEnabled = false;
     bool FittingInformationShown = false;
     bool SimplexInitializationShown = false;
@@ -85,7 +88,11 @@ class ScriptedRunInterface : public RunInterface {
         DrawEnabled = enabled;
     }
     void ShowPlotWindow() override { Calls.push_back("ShowPlotWindow"); }
-    void DrawPlot(const CurveArrays&) override { ++PlotDraws; }
+    void DrawPlot(const CurveArrays& curves) override {
+        ++PlotDraws;
+        Drawn = curves;
+        if (RecordDraws) Calls.push_back("DrawPlot");
+    }
     void ProcessPendingEvents() override {
         ++Iterations;
         auto key = KeysAtIteration.find(Iterations);

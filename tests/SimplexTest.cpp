@@ -43,38 +43,24 @@ TEST(MachineEpsilon, IsTheSmallestDescentValueAboveHalfAnUlpOfOne) {
     EXPECT_LT(eps, std::ldexp(1.0, -53) * (1.0 + 1e-6));
 }
 
-TEST(SimplexRanking, FindsLowestHighestAndNextHighest) {
-    const std::vector<double> y{3.0, 1.0, 5.0, 2.0};
-    const SimplexRanking r = RankVertices(y);
-    EXPECT_EQ(r.Lowest, 2);
-    EXPECT_EQ(r.Highest, 3);
-    EXPECT_EQ(r.NextHighest, 1);
-}
-
-TEST(SimplexRanking, KeepsTheEarlierIndexOnTies) {
-    const std::vector<double> y{2.0, 2.0, 2.0};
-    const SimplexRanking r = RankVertices(y);
-    EXPECT_EQ(r.Lowest, 1);
-    EXPECT_EQ(r.Highest, 2);
-    EXPECT_EQ(r.NextHighest, 1);
-    const std::vector<double> late{1.0, 4.0, 4.0, 0.5};
-    const SimplexRanking s = RankVertices(late);
-    EXPECT_EQ(s.Lowest, 4);
-    EXPECT_EQ(s.Highest, 2);  // the later equal value becomes the next highest
-    EXPECT_EQ(s.NextHighest, 3);
-}
-
-TEST(SimplexRanking, SeparatesHighestAndNextHighestWithTwoVertices) {
-    const std::vector<double> rising{1.0, 4.0};
-    const std::vector<double> falling{4.0, 1.0};
-    const SimplexRanking a = RankVertices(rising);
-    const SimplexRanking b = RankVertices(falling);
-    EXPECT_EQ(a.Lowest, 1);
-    EXPECT_EQ(a.Highest, 2);
-    EXPECT_EQ(a.NextHighest, 1);
-    EXPECT_EQ(b.Lowest, 2);
-    EXPECT_EQ(b.Highest, 1);
-    EXPECT_EQ(b.NextHighest, 2);
+TEST(SimplexRanking, FindsLowestHighestAndNextHighestKeepingTheEarlierIndexOnTies) {
+    struct Case {
+        std::vector<double> Merits;
+        int Lowest, Highest, NextHighest;
+    };
+    const std::vector<Case> cases{
+        {{3.0, 1.0, 5.0, 2.0}, 2, 3, 1}, {{2.0, 2.0, 2.0}, 1, 2, 1},
+        {{1.0, 4.0, 4.0, 0.5}, 4, 2, 3},  // the later equal value becomes the next highest
+        {{1.0, 4.0}, 1, 2, 1},            // two vertices: highest and next highest differ
+        {{4.0, 1.0}, 2, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Merits));
+        const SimplexRanking r = RankVertices(c.Merits);
+        EXPECT_EQ(r.Lowest, c.Lowest);
+        EXPECT_EQ(r.Highest, c.Highest);
+        EXPECT_EQ(r.NextHighest, c.NextHighest);
+    }
 }
 
 TEST(TerminationMessages, AreThirtyFourCharactersAndDifferByVariant) {
@@ -153,51 +139,50 @@ TEST(LocalSimplex, ToleranceOverridesTheIterationLimit) {
               kToleranceAttained);
 }
 
-TEST(LocalSimplex, CtrlXEndsOnlyTheRun) {
-    Bowl bowl;
-    Workspace ws = BowlWorkspace(bowl);
-    ws.Settings.FitTolerance = 0.0;
-    ScriptedRunInterface ui;
-    ui.KeysAtIteration[5] = kCtrlX;
-    EXPECT_EQ(RunSimplex(ws, ui, SimplexVariant::Local, std::ref(bowl)), kCanceledByUser);
-    EXPECT_EQ(ws.Fit.IterationCount, 4);
-    EXPECT_FALSE(ws.Fit.StopRequested);
-    EXPECT_EQ(ui.LastKey(), 0);
-    EXPECT_EQ(ui.TermMessages.back(), "Amoeba has been canceled by user. ");
-}
-
-TEST(LocalSimplex, CtrlQEndsTheRunAndRequestsAFullStop) {
-    Bowl bowl;
-    Workspace ws = BowlWorkspace(bowl);
-    ws.Settings.FitTolerance = 0.0;
-    ScriptedRunInterface ui;
-    ui.KeysAtIteration[3] = kCtrlQ;
-    EXPECT_EQ(RunSimplex(ws, ui, SimplexVariant::Local, std::ref(bowl)), kLocalFullStop);
-    EXPECT_TRUE(ws.Fit.StopRequested);
-    EXPECT_EQ(ui.LastKey(), 0);
-    EXPECT_EQ(ui.TermMessages.back(), "Full stop by user.                ");
-}
-
-TEST(LocalSimplex, IterationLimitOverridesAKeyStopButTheStopRequestStays) {
-    Bowl bowl;
-    Workspace ws = BowlWorkspace(bowl);
-    ws.Settings.MaxIterations = 0;
-    ScriptedRunInterface ui;
-    ui.KeysAtIteration[1] = kCtrlQ;
-    EXPECT_EQ(RunSimplex(ws, ui, SimplexVariant::Local, std::ref(bowl)), kMaxIterationsExceeded);
-    EXPECT_TRUE(ws.Fit.StopRequested);
-}
-
-TEST(LocalSimplex, OtherKeysStayInLastKeyAndStopNothing) {
-    Bowl bowl;
-    Workspace ws = BowlWorkspace(bowl);
-    ws.Settings.MaxIterations = 10;
-    ws.Settings.FitTolerance = 0.0;
-    ScriptedRunInterface ui;
-    ui.KeysAtIteration[2] = 1;  // Ctrl+A
-    EXPECT_EQ(RunSimplex(ws, ui, SimplexVariant::Local, std::ref(bowl)), kMaxIterationsExceeded);
-    EXPECT_EQ(ui.LastKey(), 1);
-    EXPECT_FALSE(ws.Fit.StopRequested);
+// Keys typed during a run on the bowl: Ctrl+X ends only the run, Ctrl+Q also requests a
+// full stop, the iteration limit overrides a key stop, other keys stay in LastKey.
+TEST(LocalSimplex, KeysEndTheRunOrStayInLastKey) {
+    struct Case {
+        const char* Name;
+        int MaxIterations;
+        double Tolerance;
+        int Iteration, Key;
+        int Code;
+        bool StopRequested;
+        int LastKey;
+        const char* TermMessage;  // nullptr: not checked
+    };
+    const int anyCount = RunSettings{}.MaxIterations;
+    const double usualTolerance = RunSettings{}.FitTolerance;
+    const std::vector<Case> cases{
+        {"Ctrl+X", anyCount, 0.0, 5, kCtrlX, kCanceledByUser, false, 0,
+         "Amoeba has been canceled by user. "},
+        {"Ctrl+Q", anyCount, 0.0, 3, kCtrlQ, kLocalFullStop, true, 0,
+         "Full stop by user.                "},
+        {"limit over Ctrl+Q", 0, usualTolerance, 1, kCtrlQ, kMaxIterationsExceeded, true, -1,
+         nullptr},
+        {"Ctrl+A", 10, 0.0, 2, 1, kMaxIterationsExceeded, false, 1, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Bowl bowl;
+        Workspace ws = BowlWorkspace(bowl);
+        ws.Settings.MaxIterations = static_cast<std::uint16_t>(c.MaxIterations);
+        ws.Settings.FitTolerance = c.Tolerance;
+        ScriptedRunInterface ui;
+        ui.KeysAtIteration[c.Iteration] = c.Key;
+        EXPECT_EQ(RunSimplex(ws, ui, SimplexVariant::Local, std::ref(bowl)), c.Code);
+        EXPECT_EQ(ws.Fit.StopRequested, c.StopRequested);
+        if (c.LastKey >= 0) {
+            EXPECT_EQ(ui.LastKey(), c.LastKey);
+        }
+        if (c.TermMessage) {
+            EXPECT_EQ(ui.TermMessages.back(), c.TermMessage);
+        }
+        if (c.Key == kCtrlX) {
+            EXPECT_EQ(ws.Fit.IterationCount, 4);
+        }
+    }
 }
 
 TEST(LocalSimplex, WritesOneFitLogLinePerIterationWhenTheLogIsOn) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CliTestSupport.h"
+#include "ScriptedRunInterface.h"
 #include "app/RunError.h"
 #include "app/RunInterface.h"
 #include "app/SimulationRun.h"
@@ -22,37 +23,9 @@ namespace {
 using testing::CrLfLines;
 using testing::FilmModel;
 using testing::ReadText;
-using testing::ScratchFolder;
+using testing::ScriptedRunInterface;
+using testing::TempFolder;
 using testing::WriteText;
-
-// Records what the run asks of the window, in order, and keeps the drawn curves.
-class RecordingInterface : public RunInterface {
-  public:
-    void ShowCommandFileDialog(CommandFileDialogRecord&) override { events.push_back("dialog"); }
-    void ShowWeightingDialog(WeightingDialogRecord&) override { events.push_back("weights"); }
-    bool AskNewtonStep() override { return false; }
-    bool AskUncertainty() override { return false; }
-    void ShowMessage(const std::string& text) override { events.push_back("message " + text); }
-    void ShowSimplexInitialization(bool) override {}
-    void SetSimplexInitField(SimplexInitField, const std::string&) override {}
-    void ShowFittingInformation(bool) override {}
-    void SetFittingField(FittingField, const std::string&) override {}
-    void SetTmpMessage(const std::string&, TmpMessageStyle) override {}
-    void SetDrawEnabled(bool enabled) override {
-        events.push_back(enabled ? "draw enabled" : "draw disabled");
-    }
-    void ShowPlotWindow() override { events.push_back("plot window"); }
-    void DrawPlot(const CurveArrays& curves) override {
-        events.push_back("draw plot");
-        drawn = curves;
-    }
-    void ProcessPendingEvents() override {}
-    int LastKey() const override { return 0; }
-    void ClearLastKey() override {}
-
-    std::vector<std::string> events;
-    CurveArrays drawn;
-};
 
 class SimulationRunTest : public ::testing::Test {
   protected:
@@ -73,9 +46,9 @@ class SimulationRunTest : public ::testing::Test {
         return std::stod(line.substr(index == 0 ? 0 : 16, 15));
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
     Workspace ws;
-    RecordingInterface ui;
+    ScriptedRunInterface ui;
 };
 
 TEST_F(SimulationRunTest, DefaultGridGives101PointsFromZeroToOneDegree) {
@@ -105,34 +78,36 @@ TEST_F(SimulationRunTest, EveryLineIsTwoFifteenCharacterFieldsEndingInCrLf) {
     }
 }
 
-TEST_F(SimulationRunTest, NegativeLowerLimitStartsTheGridAtZero) {
-    auto request = Request(Model(FilmModel()));
-    request.Lower = -0.2;
-    request.Upper = 0.3;
-    const auto lines = SmlLines(RunSimulation(ws, ui, request));
-    ASSERT_EQ(lines.size(), 101u);
-    EXPECT_EQ(Field(lines.front(), 0), 0.0);
-    EXPECT_NEAR(Field(lines[1], 0), 0.003, 1e-12);
-    EXPECT_NEAR(Field(lines.back(), 0), 0.3, 1e-12);
-}
-
-TEST_F(SimulationRunTest, UpperLimitBelowTheLowerRunsHalfADegreeFromTheLower) {
-    auto request = Request(Model(FilmModel()));
-    request.Lower = 2.0;
-    request.Upper = 1.0;
-    const auto lines = SmlLines(RunSimulation(ws, ui, request));
-    ASSERT_EQ(lines.size(), 101u);
-    EXPECT_NEAR(Field(lines.front(), 0), 2.0, 1e-12);
-    EXPECT_NEAR(Field(lines.back(), 0), 2.5, 1e-12);
-}
-
-TEST_F(SimulationRunTest, IntervalCountsBelowMinusOneGiveTheTwoPointGrid) {
-    auto request = Request(Model(FilmModel()));
-    request.Intervals = -7;
-    const auto lines = SmlLines(RunSimulation(ws, ui, request));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(Field(lines[0], 0), 0.0);
-    EXPECT_EQ(Field(lines[1], 0), 1.0);
+// A negative lower limit starts the grid at zero; an upper limit below the lower runs
+// half a degree from the lower; interval counts below -1 give the two-point grid.
+TEST_F(SimulationRunTest, GridRulesMendOddLimitsAndCounts) {
+    struct Case {
+        const char* Name;
+        double Lower, Upper;
+        long long Intervals;
+        std::size_t Points;
+        double First, Second, Last;
+    };
+    const SimulationRequest usual;
+    const std::vector<Case> cases{
+        {"negative lower", -0.2, 0.3, usual.Intervals, 101, 0.0, 0.003, 0.3},
+        {"upper below lower", 2.0, 1.0, usual.Intervals, 101, 2.0, 2.005, 2.5},
+        {"intervals -7", usual.Lower, usual.Upper, -7, 2, 0.0, 1.0, 1.0},
+    };
+    const std::string model = Model(FilmModel());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto request = Request(model);
+        request.Lower = c.Lower;
+        request.Upper = c.Upper;
+        request.Intervals = c.Intervals;
+        const auto lines = SmlLines(RunSimulation(ws, ui, request));
+        ASSERT_EQ(lines.size(), c.Points);
+        // Seven significant digits read back: the nearest doubles of the decimal values.
+        EXPECT_EQ(Field(lines.front(), 0), c.First);
+        EXPECT_EQ(Field(lines[1], 0), c.Second);
+        EXPECT_EQ(Field(lines.back(), 0), c.Last);
+    }
 }
 
 TEST_F(SimulationRunTest, QzFormatTakesTheLimitsAsQzAndWritesQzInTheFirstColumn) {
@@ -147,7 +122,7 @@ TEST_F(SimulationRunTest, QzFormatTakesTheLimitsAsQzAndWritesQzInTheFirstColumn)
         EXPECT_NEAR(Field(lines[i], 0), 0.01 * static_cast<double>(i), 1e-8) << i;
     // Inside, the abscissa is the glancing angle.
     const double s = 0.2 * 1.54 / (4.0 * std::numbers::pi);
-    EXPECT_NEAR(ui.drawn.Angle.back(), std::asin(s) * 180.0 / std::numbers::pi, 1e-12);
+    EXPECT_NEAR(ui.Drawn.Angle.back(), std::asin(s) * 180.0 / std::numbers::pi, 1e-12);
 }
 
 TEST_F(SimulationRunTest, QzWithoutAGlancingAngleIsRefusedNamingTheValue) {
@@ -178,7 +153,7 @@ TEST_F(SimulationRunTest, TheLargestGridThatTheCountHoldsIsComputed) {
     request.Intervals = 65534;
     const auto lines = SmlLines(RunSimulation(ws, ui, request));
     EXPECT_EQ(lines.size(), 65535u);
-    EXPECT_EQ(ui.drawn.PointCount, 65535);
+    EXPECT_EQ(ui.Drawn.PointCount, 65535);
 }
 
 TEST_F(SimulationRunTest, NonFiniteLimitsAreRefused) {
@@ -191,26 +166,19 @@ TEST_F(SimulationRunTest, NonFiniteLimitsAreRefused) {
 }
 
 TEST_F(SimulationRunTest, MissingModelFailsWithFileNotFoundAndLeavesNoFile) {
-    try {
-        RunSimulation(ws, ui, Request(folder / "absent.mdl"));
-        FAIL() << "no error";
-    } catch (const RunError& error) {
-        EXPECT_EQ(error.Message(), "File not found.");
-        EXPECT_NE(error.Where().find("absent.mdl"), std::string::npos);
-    }
+    const std::string failure =
+        testing::RunErrorOf([&] { RunSimulation(ws, ui, Request(folder / "absent.mdl")); });
+    EXPECT_EQ(failure.rfind("File not found. | ", 0), 0u) << failure;
+    EXPECT_NE(failure.find("absent.mdl"), std::string::npos) << failure;
     EXPECT_FALSE(testing::fs::exists(folder / "absent.sml"));
-    EXPECT_TRUE(ui.events.empty());
+    EXPECT_TRUE(ui.Calls.empty());
 }
 
 TEST_F(SimulationRunTest, TextInTheModelIsInvalidNumericInputNamingTheFile) {
     const std::string model = Model("1.54 0 0 0 0 0\n1 0 0 0\n200 abc 1e-6 4\n0 7.6e-6 1.7e-7 3\n");
-    try {
-        RunSimulation(ws, ui, Request(model));
-        FAIL() << "no error";
-    } catch (const RunError& error) {
-        EXPECT_EQ(error.Message(), "Invalid numeric input");
-        EXPECT_NE(error.Where().find("sample.mdl"), std::string::npos);
-    }
+    const std::string failure = testing::RunErrorOf([&] { RunSimulation(ws, ui, Request(model)); });
+    EXPECT_EQ(failure.rfind("Invalid numeric input | ", 0), 0u) << failure;
+    EXPECT_NE(failure.find("sample.mdl"), std::string::npos) << failure;
     EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
 }
 
@@ -232,21 +200,22 @@ TEST_F(SimulationRunTest, NonFiniteReflectivityFailsAndKeepsTheEarlierSml) {
     WriteText(folder / "sample.sml", "earlier result\r\n");
     EXPECT_THROW(RunSimulation(ws, ui, Request(model)), RunError);
     EXPECT_EQ(ReadText(folder / "sample.sml"), "earlier result\r\n");
-    EXPECT_EQ(ui.events.back(), "draw disabled");
+    EXPECT_EQ(ui.Calls.back(), "SetDrawEnabled: off");
     EXPECT_FALSE(ws.Fit.SkipFigureOfMerit);
 }
 
 TEST_F(SimulationRunTest, TheWindowSeesDrawEnabledPlotWindowCurvesThenDrawDisabled) {
+    ui.RecordDraws = true;
     RunSimulation(ws, ui, Request(Model(FilmModel())));
-    const std::vector<std::string> expected = {"draw enabled", "plot window", "draw plot",
-                                               "draw disabled"};
-    EXPECT_EQ(ui.events, expected);
-    ASSERT_EQ(ui.drawn.PointCount, 101);
-    EXPECT_EQ(ui.drawn.MeasuredIntensity, ui.drawn.CalculatedCurve);
+    const std::vector<std::string> expected = {"SetDrawEnabled: on", "ShowPlotWindow", "DrawPlot",
+                                               "SetDrawEnabled: off"};
+    EXPECT_EQ(ui.Calls, expected);
+    ASSERT_EQ(ui.Drawn.PointCount, 101);
+    EXPECT_EQ(ui.Drawn.MeasuredIntensity, ui.Drawn.CalculatedCurve);
     for (int i = 0; i < 101; ++i) {
-        EXPECT_EQ(ui.drawn.Uncertainty[i], 0.01);
-        EXPECT_NEAR(ui.drawn.CosSquared[i],
-                    std::pow(std::cos(ui.drawn.Angle[i] * std::numbers::pi / 180.0), 2), 1e-15);
+        EXPECT_EQ(ui.Drawn.Uncertainty[i], 0.01);
+        EXPECT_NEAR(ui.Drawn.CosSquared[i],
+                    std::pow(std::cos(ui.Drawn.Angle[i] * std::numbers::pi / 180.0), 2), 1e-15);
     }
 }
 

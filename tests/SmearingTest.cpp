@@ -53,10 +53,7 @@ TEST(SmearingWindow, ZeroWidthsChangeNothingButExcludeBothEndPoints) {
 
 TEST(SmearingWindow, NegativeWidthsChangeNothingAndKeepEveryPoint) {
     const auto angles = AngleGrid(0.1, 2.0, 19);
-    Resolution negative;
-    negative.Spread = -0.01;
-    negative.Offset1 = -0.02;
-    negative.Offset2 = -0.01;
+    const Resolution negative{.Spread = -0.01, .Offset1 = -0.02, .Offset2 = -0.01};
     Workspace ws = CurveWorkspace(angles, Wavy(20), negative);
     SmearCurve(ws);
     EXPECT_EQ(ws.Curves.SmearedCurve, ws.Curves.CalculatedCurve);
@@ -68,10 +65,7 @@ TEST(SmearingWindow, ANeighbourExactlyOneWidthFromTheEndStaysInTheEdge) {
     // Pass 1 half width theta / 2 on angles 1, 2, 3, ...: point 2 lies exactly w(2) = 1
     // from point 1, so it is not yet far enough from the end to be smeared.
     const auto angles = AngleGrid(1.0, 12.0, 11);
-    Resolution spread;
-    spread.Wavelength = 1.0;
-    spread.Spread = 0.5;
-    Workspace ws = CurveWorkspace(angles, Wavy(12), spread);
+    Workspace ws = CurveWorkspace(angles, Wavy(12), {.Wavelength = 1.0, .Spread = 0.5});
     SmearCurve(ws);
     EXPECT_EQ(ws.Curves.SpreadSmearedCurve[1], ws.Curves.CalculatedCurve[1]);
     EXPECT_NE(ws.Curves.SpreadSmearedCurve[2], ws.Curves.CalculatedCurve[2]);
@@ -80,10 +74,7 @@ TEST(SmearingWindow, ANeighbourExactlyOneWidthFromTheEndStaysInTheEdge) {
 
 TEST(SmearingPasses, WithoutWavelengthSpreadOnlyTheResolutionPassSmooths) {
     const auto angles = AngleGrid(0.5, 1.5, 40);
-    Resolution laws;
-    laws.Offset1 = 0.06;
-    laws.Offset2 = 0.08;
-    Workspace ws = CurveWorkspace(angles, Wavy(41), laws);
+    Workspace ws = CurveWorkspace(angles, Wavy(41), {.Offset1 = 0.06, .Offset2 = 0.08});
     SmearCurve(ws);
     EXPECT_EQ(ws.Curves.SpreadSmearedCurve, ws.Curves.CalculatedCurve);
     // Edge searches start at points 2 and n - 1; half width 0.06 covers 2.4 steps.
@@ -97,10 +88,8 @@ TEST(SmearingPasses, TriangularWeightsFallLinearlyWithDistance) {
     // Half width 2.5 steps: neighbours at 1 and 2 steps weigh 0.6 and 0.2.
     std::vector<double> spike(21, 0.0);
     spike[10] = 1.0;
-    Resolution laws;
-    laws.Offset1 = 0.25;
-    laws.Offset2 = 0.25;
-    Workspace ws = CurveWorkspace(AngleGrid(1.0, 3.0, 20), spike, laws);
+    Workspace ws =
+        CurveWorkspace(AngleGrid(1.0, 3.0, 20), spike, {.Offset1 = 0.25, .Offset2 = 0.25});
     SmearCurve(ws);
     const double sum = 1.0 + 2 * 0.6 + 2 * 0.2;
     EXPECT_NEAR(ws.Curves.SmearedCurve[10], 1.0 / sum, 1e-14);
@@ -117,10 +106,7 @@ TEST(SmearingPasses, TheSmallerLawCutsTheTriangleOfTheFirstLaw) {
     for (int i = 0; i < 30; ++i) angles.push_back(1.0 + i * step);
     std::vector<double> spike(30, 0.0);
     spike[15] = 1.0;
-    Resolution laws;
-    laws.Offset1 = 2 * step;
-    laws.Offset2 = step;
-    Workspace ws = CurveWorkspace(angles, spike, laws);
+    Workspace ws = CurveWorkspace(angles, spike, {.Offset1 = 2 * step, .Offset2 = step});
     SmearCurve(ws);
     EXPECT_DOUBLE_EQ(ws.Curves.SmearedCurve[15], 1.0 / 2.0);
     EXPECT_DOUBLE_EQ(ws.Curves.SmearedCurve[14], 0.5 / 2.0);
@@ -130,12 +116,8 @@ TEST(SmearingPasses, TheSmallerLawCutsTheTriangleOfTheFirstLaw) {
 
 TEST(SmearingPasses, ConstantCurveStaysConstantAndLinearCurveStaysLinear) {
     const auto angles = AngleGrid(0.2, 4.0, 100);
-    Resolution both;
-    both.Spread = 0.02;
-    both.Offset1 = 0.01;
-    both.Slope1 = 0.02;
-    both.Offset2 = 0.02;
-    both.Slope2 = 0.01;
+    const Resolution both{
+        .Spread = 0.02, .Offset1 = 0.01, .Offset2 = 0.02, .Slope1 = 0.02, .Slope2 = 0.01};
     Workspace constant = CurveWorkspace(angles, std::vector<double>(101, 3.5), both);
     SmearCurve(constant);
     for (double value : constant.Curves.SmearedCurve) EXPECT_NEAR(value, 3.5, 1e-14);
@@ -149,10 +131,8 @@ TEST(SmearingPasses, ConstantCurveStaysConstantAndLinearCurveStaysLinear) {
 }
 
 TEST(SmearingLimits, ACurveShorterThanItsWindowIsLeftUnsmearedWithAnEmptyWindow) {
-    Resolution wide;
-    wide.Offset1 = 5.0;
-    wide.Offset2 = 5.0;
-    Workspace ws = CurveWorkspace(AngleGrid(0.0, 1.0, 10), Wavy(11), wide);
+    Workspace ws =
+        CurveWorkspace(AngleGrid(0.0, 1.0, 10), Wavy(11), {.Offset1 = 5.0, .Offset2 = 5.0});
     SmearCurve(ws);
     EXPECT_EQ(ws.Curves.SmearedCurve, ws.Curves.CalculatedCurve);
     EXPECT_EQ(ws.Curves.SpreadSmearedCurve, ws.Curves.CalculatedCurve);
@@ -169,9 +149,7 @@ TEST(SmearingLimits, ACurveShorterThanItsWindowIsLeftUnsmearedWithAnEmptyWindow)
 }
 
 TEST(SmearingLimits, DecreasingAnglesAreLeftUnsmearedWithAnEmptyWindow) {
-    Resolution laws;
-    laws.Offset1 = 0.05;
-    laws.Offset2 = 0.05;
+    const Resolution laws{.Offset1 = 0.05, .Offset2 = 0.05};
     auto angles = AngleGrid(0.1, 2.0, 30);
     std::swap(angles[10], angles[11]);
     Workspace ws = CurveWorkspace(angles, Wavy(31), laws);
@@ -181,9 +159,7 @@ TEST(SmearingLimits, DecreasingAnglesAreLeftUnsmearedWithAnEmptyWindow) {
 }
 
 TEST(SmearingLimits, RepeatedAnglesAreSmearedTogether) {
-    Resolution laws;
-    laws.Offset1 = 0.05;
-    laws.Offset2 = 0.05;
+    const Resolution laws{.Offset1 = 0.05, .Offset2 = 0.05};
     auto angles = AngleGrid(0.1, 2.0, 30);
     angles[11] = angles[10];
     Workspace ws = CurveWorkspace(angles, std::vector<double>(31, 2.0), laws);

@@ -18,12 +18,8 @@ namespace {
 // Message of the RunError that `action` throws, or "" when it throws none.
 template <typename Action>
 std::string MessageOf(Action action) {
-    try {
-        action();
-    } catch (const RunError& e) {
-        return e.Message();
-    }
-    return "";
+    const std::string failure = korvel::testing::RunErrorOf(action);
+    return failure.substr(0, failure.find(" | "));
 }
 
 int FileCount(const fs::path& folder) {
@@ -45,13 +41,8 @@ TEST(ReadWholeFile, ReturnsEveryByteUnchanged) {
 
 TEST(ReadWholeFile, ReportsTheCauseAndThePath) {
     TempFolder dir;
-    try {
-        ReadWholeFile(dir.Path("missing.mdl"));
-        FAIL();
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.Message(), "File not found.");
-        EXPECT_EQ(e.Where(), dir.Path("missing.mdl"));
-    }
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { ReadWholeFile(dir.Path("missing.mdl")); }),
+              "File not found. | " + dir.Path("missing.mdl"));
     EXPECT_EQ(MessageOf([&] { ReadWholeFile(dir.Path("nofolder/a.mdl")); }), "Path not found.");
     EXPECT_EQ(MessageOf([&] { ReadWholeFile(dir.Root().string()); }), "File access denied.");
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,6 +65,13 @@ class EditFormTest : public QObject {
         form.Action("Open1")->trigger();
         QCOMPARE(host.news, 1);
         QCOMPARE(host.opens, 1);
+    }
+
+    void ShowsTextInAFixedPitchFontSoColumnsStayAligned() {
+        CountingHost host;
+        ScriptedPrompts prompts;
+        EditForm form(host, prompts);
+        QVERIFY(QFontInfo(form.Editor()->font()).fixedPitch());
     }
 
     void OpensAFileAndSavesItWithCrLfLines() {

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -88,6 +89,30 @@ class MainWindowTest : public QObject {
         QVERIFY(prompts.Asked.isEmpty());
         for (QWidget* w : main.Windows())
             if (w != &main) QVERIFY(!w->isVisible());
+    }
+
+    void TheHistoryReadsWithoutScrolling() {
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        QListWidget* list = main.FormHistory().ListBox1;
+        main.FormHistory().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main.FormHistory()));
+        QCOMPARE(list->verticalScrollBar()->maximum(), 0);
+        main.FormHistory().hide();
+    }
+
+    void TheModelButtonOfTheSimulationDialogSitsBesideItsField() {
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        SimulationDialog& dialog = main.SimulForm();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QWidget* button = dialog.findChild<QWidget*>("MFNBitBtn");
+        const QWidget* field = dialog.findChild<QWidget*>("EModelFN");
+        QVERIFY(button && field);
+        QVERIFY2(field->geometry().left() - button->geometry().right() <= 12,
+                 "a gap between the glyph button and the model file name");
+        dialog.hide();
     }
 
     void SmallDialogsShowModallyAndOptionsDriveTheFitLog() {
@@ -218,6 +243,29 @@ class MainWindowTest : public QObject {
         } catch (const RunError& e) {
             QCOMPARE(e.Message(), std::string("'1.5' is not a valid integer value"));
         }
+    }
+
+    void DigitGroupSeparatorsAreRefusedNotTakenAsThousands() {
+        const auto refused = [](const char* max, const char* intervals, const QLocale& locale) {
+            SimulationSettingsRecord r;
+            r.EditQzMAX = max;
+            r.EditNIntervals = intervals;
+            try {
+                ParseSimulationSettings(r, locale);
+            } catch (const RunError& e) {
+                return e.Message();
+            }
+            return std::string("accepted");
+        };
+        const QLocale german(QLocale::German, QLocale::Germany);
+        const QLocale english(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(refused("1.000", "100", german),
+                 std::string("'1.000' is not a valid floating point value"));
+        QCOMPARE(refused("1,000", "100", english),
+                 std::string("'1,000' is not a valid floating point value"));
+        QCOMPARE(refused("1", "1.000", german), std::string("'1.000' is not a valid integer value"));
+        QCOMPARE(refused("1", "1,000", english), std::string("'1,000' is not a valid integer value"));
+        QCOMPARE(refused("1,5", "1000", german), std::string("accepted"));
     }
 
     void ClosingAsksForEveryModifiedEditorAndCancelKeepsTheProgram() {
