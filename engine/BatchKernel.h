@@ -26,6 +26,8 @@ struct EngineCacheState {
     std::vector<int> OtherPoints;
     std::vector<double> Reflectivity;
     std::unique_ptr<ThreadPool> Pool;
+    // Processors of the machine, asked once: the query reads a system file each time.
+    unsigned Processors = 0;
 };
 
 // Reflectivity at every point, cosSquared[k] -> reflectivity[k], by mode 'P', 'M' or
