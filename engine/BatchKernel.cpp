@@ -183,7 +183,12 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
     if (state.Scratch.size() < used) state.Scratch.resize(used);
     for (unsigned t = 0; t < used; ++t) state.Scratch[t].Reserve(constants);
 
-    const std::function<void(int, unsigned)> task = [&](int block, unsigned thread) {
+    // The task and what it captures live on the heap, not on this thread's stack:
+    // the other threads read them for every block, and a cache line shared with the
+    // caller's busy stack would be taken from them at every write.
+    std::function<void(int, unsigned)>& task = state.Task;
+    task = [&context, &constants, &state, cosSquared, reflectivity, parrattBlocks, otherKind](
+               int block, unsigned thread) {
         const bool isParratt = block < parrattBlocks;
         const std::vector<int>& list = isParratt ? state.ParrattPoints : state.OtherPoints;
         const Kind kind = isParratt ? Kind::Parratt : otherKind;
