@@ -151,20 +151,30 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
 
     // Points in blocks by method: in mode 'F' the Fourier points and the Parratt
     // points below four critical angles form separate blocks.
+    // This runs on the calling thread alone, so it is kept short: the lists are
+    // written in place, without a branch per point.
     const int points = static_cast<int>(cosSquared.size());
-    state.ParrattPoints.clear();
-    state.OtherPoints.clear();
+    state.ParrattPoints.resize(cosSquared.size());
+    state.OtherPoints.resize(cosSquared.size());
+    int parrattCount = 0;
+    int otherCount = 0;
     for (int p = 0; p < points; ++p) {
         const bool other = mode == 'M' || (mode == 'F' && FourierApplies(context, cosSquared[p]));
-        (other ? state.OtherPoints : state.ParrattPoints).push_back(p);
+        state.OtherPoints[otherCount] = p;
+        state.ParrattPoints[parrattCount] = p;
+        otherCount += other ? 1 : 0;
+        parrattCount += other ? 0 : 1;
     }
+    state.ParrattPoints.resize(parrattCount);
+    state.OtherPoints.resize(otherCount);
     const Kind otherKind = mode == 'M' ? Kind::Matrix : Kind::Fourier;
     const int parrattBlocks = (static_cast<int>(state.ParrattPoints.size()) + kLanes - 1) / kLanes;
     const int otherBlocks = (static_cast<int>(state.OtherPoints.size()) + kLanes - 1) / kLanes;
     const int blocks = parrattBlocks + otherBlocks;
 
-    const unsigned poolSize = std::min(
-        kMostThreads, threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency()));
+    if (threads == 0 && state.Processors == 0)
+        state.Processors = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned poolSize = std::min(kMostThreads, threads != 0 ? threads : state.Processors);
     const long work = static_cast<long>(points) * WorkPerPoint(constants);
     const bool parallel = poolSize > 1 && blocks >= 2 && work >= kParallelWork;
     if (parallel && (!state.Pool || state.Pool->Size() != poolSize))
@@ -173,7 +183,12 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
     if (state.Scratch.size() < used) state.Scratch.resize(used);
     for (unsigned t = 0; t < used; ++t) state.Scratch[t].Reserve(constants);
 
-    const std::function<void(int, unsigned)> task = [&](int block, unsigned thread) {
+    // The task and what it captures live on the heap, not on this thread's stack:
+    // the other threads read them for every block, and a cache line shared with the
+    // caller's busy stack would be taken from them at every write.
+    std::function<void(int, unsigned)>& task = state.Task;
+    task = [&context, &constants, &state, cosSquared, reflectivity, parrattBlocks, otherKind](
+               int block, unsigned thread) {
         const bool isParratt = block < parrattBlocks;
         const std::vector<int>& list = isParratt ? state.ParrattPoints : state.OtherPoints;
         const Kind kind = isParratt ? Kind::Parratt : otherKind;

@@ -7,6 +7,7 @@
 // formulations could part by more than rounding, is recomputed by the reference
 // function itself. Results do not depend on the number of threads.
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -26,6 +27,9 @@ struct EngineCacheState {
     std::vector<int> OtherPoints;
     std::vector<double> Reflectivity;
     std::unique_ptr<ThreadPool> Pool;
+    // Processors of the machine, asked once: the query reads a system file each time.
+    unsigned Processors = 0;
+    std::function<void(int, unsigned)> Task;  // the current evaluation's work per block
 };
 
 // Reflectivity at every point, cosSquared[k] -> reflectivity[k], by mode 'P', 'M' or

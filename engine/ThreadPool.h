@@ -5,6 +5,11 @@
 // done, not when every worker has woken up: a worker that the system schedules late
 // costs nothing but its share. The pool computes nothing itself: results must not
 // depend on which thread runs an item.
+//
+// Jobs are handed out without a lock: the claim counter carries the job's number and
+// item count, so a worker that polls it sees a whole job at once. Idle workers poll
+// for a short, bounded time after each job (a fit's evaluations follow each other
+// within microseconds) and then sleep on a condition variable.
 
 #include <atomic>
 #include <condition_variable>
@@ -33,22 +38,35 @@ class ThreadPool {
     void Run(int count, const std::function<void(int, unsigned)>& task);
 
   private:
+    using Task = std::function<void(int, unsigned)>;
+
+    // One job of at most kMostItems items, numbered from `first`.
+    void RunJob(int first, int count, const Task& task);
     void WorkerLoop(unsigned thread);
-    // Claims and runs items of job `job` until none is left.
-    void Work(std::uint32_t job, int count, const std::function<void(int, unsigned)>* task,
-              unsigned thread);
+    // Claims and runs items of the job tagged `job` until none is left.
+    void Work(std::uint64_t job, unsigned thread);
+    void Finish(int count);
 
     std::vector<std::thread> workers_;
-    std::mutex mutex_;
+
+    // Job number (16 bits) | item count (24 bits) | next item (24 bits).
+    alignas(64) std::atomic<std::uint64_t> claim_{0};
+    // Items of the current job that have returned.
+    alignas(64) std::atomic<int> completed_{0};
+    // The current job's task and first item; read only by a thread that holds a
+    // claimed item of the job, so they cannot change under it.
+    std::atomic<const Task*> task_{nullptr};
+    std::atomic<int> first_{0};
+
+    // The sleeping side: workers with no job, the caller waiting for a late item.
+    alignas(64) std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable finished_;
-    std::atomic<std::uint64_t> claim_{0};  // job number << 32 | next item
-    std::atomic<int> completed_{0};
-    std::uint32_t job_ = 0;
-    int count_ = 0;
-    const std::function<void(int, unsigned)>* task_ = nullptr;
-    std::exception_ptr error_;
-    bool stopping_ = false;
+    std::atomic<int> sleepers_{0};
+    std::atomic<bool> callerWaiting_{false};
+    std::atomic<bool> stopping_{false};
+    std::exception_ptr error_;  // guarded by mutex_
+    std::uint64_t job_ = 0;     // the caller's own count of jobs
 };
 
 }  // namespace korvel

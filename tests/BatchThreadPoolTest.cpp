@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "engine/ThreadPool.h"
@@ -48,4 +50,27 @@ TEST(BatchThreadPool, APoolOfOneRunsOnTheCallingThread) {
         order.push_back(item);
     });
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+}
+
+// Each job's first item waits for a second thread to take another item, so every job
+// needs a worker to wake: after a pause long enough for the workers to fall asleep,
+// and straight after the previous job while they are still polling.
+TEST(BatchThreadPool, WakesItsWorkersForEveryJobWhetherAsleepOrPolling) {
+    ThreadPool pool(2);
+    for (int round = 0; round < 40; ++round) {
+        if (round % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        std::atomic<bool> helped{false};
+        std::atomic<bool> gaveUp{false};
+        pool.Run(2, [&](int item, unsigned) {
+            if (item == 1) {
+                helped = true;
+                return;
+            }
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!helped.load() && std::chrono::steady_clock::now() < until)
+                std::this_thread::yield();
+            if (!helped.load()) gaveUp = true;
+        });
+        ASSERT_FALSE(gaveUp.load()) << "round " << round;
+    }
 }
