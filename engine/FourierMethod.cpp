@@ -43,10 +43,6 @@ void AddLayerTerm(const EvaluationContext& context, int entry, int above, double
     sum.Im += (std::sin(qr * top) - std::sin(qr * z)) * weight;
 }
 
-double RefractedSquare(const EvaluationContext& context, double c2) {
-    return 1.0 - c2 - 2.0 * context.MeanDelta;
-}
-
 }  // namespace
 
 void FourierSetup(EvaluationContext& context) {
@@ -94,10 +90,6 @@ void FourierSetup(EvaluationContext& context) {
     context.FourierThreshold = s * s;
 }
 
-bool FourierApplies(const EvaluationContext& context, double c2) {
-    return context.FourierThreshold > c2 && RefractedSquare(context, c2) > 0.0;
-}
-
 double FourierReflectivity(const EvaluationContext& context, double c2) {
     const int n1 = context.TopLayerCount;
     const int n2 = context.RepeatUnitLayerCount;
@@ -107,7 +99,7 @@ double FourierReflectivity(const EvaluationContext& context, double c2) {
     const double q = kFourPi / context.Wavelength;
 
     const double qz = -q * std::sqrt(1.0 - c2);
-    const double qr = -q * std::sqrt(RefractedSquare(context, c2));
+    const double qr = -q * std::sqrt(FourierRefractedSquare(context, c2));
     const double normalisation = context.K4 / (qz * qz);
     const double g = -2.0 * k * k * (1.0 - c2);
 
