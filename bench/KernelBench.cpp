@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "Yardstick.h"
-#include "app/RunInterface.h"
+#include "app/SilentRunInterface.h"
 #include "app/Workspace.h"
 #include "engine/BatchKernel.h"
 #include "engine/FourierMethod.h"
@@ -156,22 +156,9 @@ class TableReporter : public benchmark::ConsoleReporter {
 
 // ---- Whole fit on the bundled multilayer example -----------------------------------
 
-class QuietRunInterface : public RunInterface {
+class QuietRunInterface : public SilentRunInterface {
   public:
     explicit QuietRunInterface(int stopAtIteration) : stopAt_(stopAtIteration) {}
-    void ShowCommandFileDialog(CommandFileDialogRecord&) override {}
-    void ShowWeightingDialog(WeightingDialogRecord&) override {}
-    bool AskNewtonStep() override { return false; }
-    bool AskUncertainty() override { return false; }
-    void ShowMessage(const std::string&) override {}
-    void ShowSimplexInitialization(bool) override {}
-    void SetSimplexInitField(SimplexInitField, const std::string&) override {}
-    void ShowFittingInformation(bool) override {}
-    void SetFittingField(FittingField, const std::string&) override {}
-    void SetTmpMessage(const std::string&, TmpMessageStyle) override {}
-    void SetDrawEnabled(bool) override {}
-    void ShowPlotWindow() override {}
-    void DrawPlot(const CurveArrays&) override {}
     void ProcessPendingEvents() override {
         if (++iterations_ >= stopAt_) key_ = 17;  // Ctrl+Q: end the search
     }

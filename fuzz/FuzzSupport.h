@@ -16,7 +16,7 @@
 #include <span>
 #include <string>
 
-#include "app/RunInterface.h"
+#include "app/SilentRunInterface.h"
 
 namespace korvel::fuzzing {
 
@@ -69,30 +69,15 @@ inline void RequireFinite(std::span<const double> values) {
 }
 
 // Every dialog closes at once with what its record holds; nothing is drawn.
-class SilentInterface : public RunInterface {
+class SilentInterface : public SilentRunInterface {
   public:
     int WeightingItem = 1;
     std::string WeightingText = "0.05";
 
-    void ShowCommandFileDialog(CommandFileDialogRecord&) override {}
     void ShowWeightingDialog(WeightingDialogRecord& record) override {
         record.NormaRadioGroup = WeightingItem;
         record.FracEdit = WeightingText;
     }
-    bool AskNewtonStep() override { return false; }
-    bool AskUncertainty() override { return false; }
-    void ShowMessage(const std::string&) override {}
-    void ShowSimplexInitialization(bool) override {}
-    void SetSimplexInitField(SimplexInitField, const std::string&) override {}
-    void ShowFittingInformation(bool) override {}
-    void SetFittingField(FittingField, const std::string&) override {}
-    void SetTmpMessage(const std::string&, TmpMessageStyle) override {}
-    void SetDrawEnabled(bool) override {}
-    void ShowPlotWindow() override {}
-    void DrawPlot(const CurveArrays&) override {}
-    void ProcessPendingEvents() override {}
-    int LastKey() const override { return 0; }
-    void ClearLastKey() override {}
 };
 
 }  // namespace korvel::fuzzing
