@@ -1,7 +1,7 @@
 // Drives the batch kernel: the point-independent constants of the stack once per
-// evaluation, the points grouped into blocks by the method that computes them, the
-// blocks spread over the workspace's threads, and the reference functions for the
-// points a block marks as unreliable.
+// evaluation, the points in blocks of consecutive points (each block sorting its own
+// points by the method that computes them), the blocks spread over the workspace's
+// threads, and the reference functions for the points a block marks as unreliable.
 
 #include "engine/BatchKernel.h"
 
@@ -149,28 +149,12 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
     batch::StackConstants& constants = state.Constants;
     batch::BuildStackConstants(context, mode == 'F', constants);
 
-    // Points in blocks by method: in mode 'F' the Fourier points and the Parratt
-    // points below four critical angles form separate blocks.
-    // This runs on the calling thread alone, so it is kept short: the lists are
-    // written in place, without a branch per point.
+    // Blocks of consecutive points, so nothing is sorted or listed on the calling
+    // thread before the others can start. In mode 'F' a block sorts its own points
+    // into Fourier ones and Parratt ones (below four critical angles) and runs each
+    // kernel on its share; a curve ordered by angle has at most one such mixed block.
     const int points = static_cast<int>(cosSquared.size());
-    state.ParrattPoints.resize(cosSquared.size());
-    state.OtherPoints.resize(cosSquared.size());
-    int parrattCount = 0;
-    int otherCount = 0;
-    for (int p = 0; p < points; ++p) {
-        const bool other = mode == 'M' || (mode == 'F' && FourierApplies(context, cosSquared[p]));
-        state.OtherPoints[otherCount] = p;
-        state.ParrattPoints[parrattCount] = p;
-        otherCount += other ? 1 : 0;
-        parrattCount += other ? 0 : 1;
-    }
-    state.ParrattPoints.resize(parrattCount);
-    state.OtherPoints.resize(otherCount);
-    const Kind otherKind = mode == 'M' ? Kind::Matrix : Kind::Fourier;
-    const int parrattBlocks = (static_cast<int>(state.ParrattPoints.size()) + kLanes - 1) / kLanes;
-    const int otherBlocks = (static_cast<int>(state.OtherPoints.size()) + kLanes - 1) / kLanes;
-    const int blocks = parrattBlocks + otherBlocks;
+    const int blocks = (points + kLanes - 1) / kLanes;
 
     if (threads == 0 && state.Processors == 0)
         state.Processors = std::max(1u, std::thread::hardware_concurrency());
@@ -187,34 +171,53 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
     // the other threads read them for every block, and a cache line shared with the
     // caller's busy stack would be taken from them at every write.
     std::function<void(int, unsigned)>& task = state.Task;
-    task = [&context, &constants, &state, cosSquared, reflectivity, parrattBlocks, otherKind](
-               int block, unsigned thread) {
-        const bool isParratt = block < parrattBlocks;
-        const std::vector<int>& list = isParratt ? state.ParrattPoints : state.OtherPoints;
-        const Kind kind = isParratt ? Kind::Parratt : otherKind;
-        const int first = (isParratt ? block : block - parrattBlocks) * kLanes;
-        const int count = std::min(kLanes, static_cast<int>(list.size()) - first);
+    task = [&context, &constants, &state, cosSquared, reflectivity, mode](int block,
+                                                                          unsigned thread) {
         batch::BlockScratch& s = state.Scratch[thread];
-        // Lanes past the end repeat the last point; their results are dropped.
-        for (int i = 0; i < kLanes; ++i)
-            s.CosSquared.v[i] = cosSquared[list[first + std::min(i, count - 1)]];
-        switch (kind) {
-            case Kind::Parratt:
-                batch::ParrattBlock(constants, s);
-                break;
-            case Kind::Matrix:
-                batch::MatrixBlock(constants, s);
-                break;
-            case Kind::Fourier:
-                batch::FourierBlock(constants, s);
-                break;
+        const int first = block * kLanes;
+        const int count = std::min(kLanes, static_cast<int>(cosSquared.size()) - first);
+        // The points of one kernel's share, as offsets into the curve.
+        int parratt[kLanes];
+        int other[kLanes];
+        int parrattCount = 0;
+        int otherCount = 0;
+        if (mode == 'F') {
+            for (int i = 0; i < count; ++i) {
+                const int p = first + i;
+                if (FourierApplies(context, cosSquared[p]))
+                    other[otherCount++] = p;
+                else
+                    parratt[parrattCount++] = p;
+            }
+        } else {
+            int* list = mode == 'M' ? other : parratt;
+            for (int i = 0; i < count; ++i) list[i] = first + i;
+            (mode == 'M' ? otherCount : parrattCount) = count;
         }
-        for (int i = 0; i < count; ++i) {
-            double r = s.Reflectivity.v[i];
-            if (s.Unreliable.v[i] != 0.0 || !std::isfinite(r))
-                r = ReferenceReflectivity(kind, context, s.CosSquared.v[i]);
-            reflectivity[list[first + i]] = r;
-        }
+        const auto run = [&](Kind kind, const int* list, int n) {
+            if (n == 0) return;
+            // Lanes past the share repeat its last point; their results are dropped.
+            for (int i = 0; i < kLanes; ++i) s.CosSquared.v[i] = cosSquared[list[std::min(i, n - 1)]];
+            switch (kind) {
+                case Kind::Parratt:
+                    batch::ParrattBlock(constants, s);
+                    break;
+                case Kind::Matrix:
+                    batch::MatrixBlock(constants, s);
+                    break;
+                case Kind::Fourier:
+                    batch::FourierBlock(constants, s);
+                    break;
+            }
+            for (int i = 0; i < n; ++i) {
+                double r = s.Reflectivity.v[i];
+                if (s.Unreliable.v[i] != 0.0 || !std::isfinite(r))
+                    r = ReferenceReflectivity(kind, context, s.CosSquared.v[i]);
+                reflectivity[list[i]] = r;
+            }
+        };
+        run(Kind::Parratt, parratt, parrattCount);
+        run(mode == 'M' ? Kind::Matrix : Kind::Fourier, other, otherCount);
     };
     if (parallel)
         state.Pool->Run(blocks, task);

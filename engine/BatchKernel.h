@@ -23,8 +23,6 @@ struct EngineCacheState {
     EvaluationContext Context;
     batch::StackConstants Constants;
     std::vector<batch::BlockScratch> Scratch;  // one per thread
-    std::vector<int> ParrattPoints;            // points by the method that computes them
-    std::vector<int> OtherPoints;
     std::vector<double> Reflectivity;
     std::unique_ptr<ThreadPool> Pool;
     // Processors of the machine, asked once: the query reads a system file each time.
