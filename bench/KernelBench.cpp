@@ -241,9 +241,10 @@ double FitEvaluationsPerSecond(const std::filesystem::path& commandFile, bool re
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Without arguments: three short repetitions of each benchmark, the fastest kept.
+    // Without arguments: five short repetitions of each benchmark, the fastest kept (a
+    // repetition that shares the machine with another program is slower, never faster).
     std::vector<char*> arguments(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=3";
+    std::string repetitions = "--benchmark_repetitions=5";
     std::string minTime = "--benchmark_min_time=0.2";
     if (argc == 1) arguments.insert(arguments.end(), {repetitions.data(), minTime.data()});
     int count = static_cast<int>(arguments.size());
