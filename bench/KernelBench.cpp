@@ -241,12 +241,17 @@ double FitEvaluationsPerSecond(const std::filesystem::path& commandFile, bool re
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Without arguments: five short repetitions of each benchmark, the fastest kept (a
-    // repetition that shares the machine with another program is slower, never faster).
+    // Without arguments: seven short repetitions of each benchmark in random order,
+    // the fastest of each kept. A repetition that shares the machine with another
+    // program is slower, never faster, and interleaving spreads each benchmark's
+    // repetitions over the whole run, so a few seconds of disturbance cannot spoil all
+    // of them (nor one side of a ratio alone).
     std::vector<char*> arguments(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5";
-    std::string minTime = "--benchmark_min_time=0.2";
-    if (argc == 1) arguments.insert(arguments.end(), {repetitions.data(), minTime.data()});
+    std::string repetitions = "--benchmark_repetitions=7";
+    std::string minTime = "--benchmark_min_time=0.1";
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    if (argc == 1)
+        arguments.insert(arguments.end(), {repetitions.data(), minTime.data(), interleave.data()});
     int count = static_cast<int>(arguments.size());
     benchmark::Initialize(&count, arguments.data());
     const std::vector<Sample> models = Models();
