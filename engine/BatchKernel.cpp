@@ -101,6 +101,62 @@ double ReferenceReflectivity(Kind kind, const EvaluationContext& context, double
 // and the repeat unit's power about as much as eight more (it does not grow with N).
 long WorkPerPoint(const batch::StackConstants& k) { return k.Layers() + 2 + 8; }
 
+// One block of consecutive points of the current job, on the scratch of `thread`.
+void ComputeBlock(EngineCacheState& state, int block, unsigned thread) {
+    using batch::kLanes;
+    const EvaluationContext& context = *state.CurrentJob.Context;
+    const char mode = state.CurrentJob.Mode;
+    const std::span<const double> cosSquared = state.CurrentJob.CosSquared;
+    const std::span<double> reflectivity = state.CurrentJob.Reflectivity;
+    const batch::StackConstants& constants = state.Constants;
+    batch::BlockScratch& s = state.Scratch[thread];
+    const int first = block * kLanes;
+    const int count = std::min(kLanes, static_cast<int>(cosSquared.size()) - first);
+    // The points of one kernel's share, as offsets into the curve.
+    int parratt[kLanes];
+    int other[kLanes];
+    int parrattCount = 0;
+    int otherCount = 0;
+    if (mode == 'F') {
+        for (int i = 0; i < count; ++i) {
+            const int p = first + i;
+            if (FourierApplies(context, cosSquared[p]))
+                other[otherCount++] = p;
+            else
+                parratt[parrattCount++] = p;
+        }
+    } else {
+        int* list = mode == 'M' ? other : parratt;
+        for (int i = 0; i < count; ++i) list[i] = first + i;
+        (mode == 'M' ? otherCount : parrattCount) = count;
+    }
+    const auto run = [&](Kind kind, const int* list, int n) {
+        if (n == 0) return;
+        // Lanes past the share repeat its last point; their results are dropped.
+        for (int i = 0; i < kLanes; ++i) s.CosSquared.v[i] = cosSquared[list[std::min(i, n - 1)]];
+        switch (kind) {
+            case Kind::Parratt:
+                batch::ParrattBlock(constants, s);
+                break;
+            case Kind::Matrix:
+                batch::MatrixBlock(constants, s);
+                break;
+            case Kind::Fourier:
+                batch::FourierBlock(constants, s);
+                break;
+        }
+        for (int i = 0; i < n; ++i) {
+            double r = s.Reflectivity.v[i];
+            if (s.Unreliable.v[i] != 0.0 || !std::isfinite(r))
+                r = ReferenceReflectivity(kind, context, s.CosSquared.v[i]);
+            reflectivity[list[i]] = r;
+        }
+    };
+    run(Kind::Parratt, parratt, parrattCount);
+    run(mode == 'M' ? Kind::Matrix : Kind::Fourier, other, otherCount);
+}
+
+
 }  // namespace
 
 void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
@@ -167,58 +223,9 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
     if (state.Scratch.size() < used) state.Scratch.resize(used);
     for (unsigned t = 0; t < used; ++t) state.Scratch[t].Reserve(constants);
 
-    // The task and what it captures live on the heap, not on this thread's stack:
-    // the other threads read them for every block, and a cache line shared with the
-    // caller's busy stack would be taken from them at every write.
+    state.CurrentJob = {&context, mode, cosSquared, reflectivity};
     std::function<void(int, unsigned)>& task = state.Task;
-    task = [&context, &constants, &state, cosSquared, reflectivity, mode](int block,
-                                                                          unsigned thread) {
-        batch::BlockScratch& s = state.Scratch[thread];
-        const int first = block * kLanes;
-        const int count = std::min(kLanes, static_cast<int>(cosSquared.size()) - first);
-        // The points of one kernel's share, as offsets into the curve.
-        int parratt[kLanes];
-        int other[kLanes];
-        int parrattCount = 0;
-        int otherCount = 0;
-        if (mode == 'F') {
-            for (int i = 0; i < count; ++i) {
-                const int p = first + i;
-                if (FourierApplies(context, cosSquared[p]))
-                    other[otherCount++] = p;
-                else
-                    parratt[parrattCount++] = p;
-            }
-        } else {
-            int* list = mode == 'M' ? other : parratt;
-            for (int i = 0; i < count; ++i) list[i] = first + i;
-            (mode == 'M' ? otherCount : parrattCount) = count;
-        }
-        const auto run = [&](Kind kind, const int* list, int n) {
-            if (n == 0) return;
-            // Lanes past the share repeat its last point; their results are dropped.
-            for (int i = 0; i < kLanes; ++i) s.CosSquared.v[i] = cosSquared[list[std::min(i, n - 1)]];
-            switch (kind) {
-                case Kind::Parratt:
-                    batch::ParrattBlock(constants, s);
-                    break;
-                case Kind::Matrix:
-                    batch::MatrixBlock(constants, s);
-                    break;
-                case Kind::Fourier:
-                    batch::FourierBlock(constants, s);
-                    break;
-            }
-            for (int i = 0; i < n; ++i) {
-                double r = s.Reflectivity.v[i];
-                if (s.Unreliable.v[i] != 0.0 || !std::isfinite(r))
-                    r = ReferenceReflectivity(kind, context, s.CosSquared.v[i]);
-                reflectivity[list[i]] = r;
-            }
-        };
-        run(Kind::Parratt, parratt, parrattCount);
-        run(mode == 'M' ? Kind::Matrix : Kind::Fourier, other, otherCount);
-    };
+    if (!task) task = [&state](int block, unsigned thread) { ComputeBlock(state, block, thread); };
     if (parallel)
         state.Pool->Run(blocks, task);
     else

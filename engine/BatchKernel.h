@@ -27,7 +27,18 @@ struct EngineCacheState {
     std::unique_ptr<ThreadPool> Pool;
     // Processors of the machine, asked once: the query reads a system file each time.
     unsigned Processors = 0;
-    std::function<void(int, unsigned)> Task;  // the current evaluation's work per block
+    // The current evaluation, read by every thread's blocks. It lives here on the
+    // heap, not on the caller's stack: a cache line shared with the caller's busy
+    // stack would be taken from the other threads at every write.
+    struct Job {
+        const EvaluationContext* Context = nullptr;
+        char Mode = 'P';
+        std::span<const double> CosSquared;
+        std::span<double> Reflectivity;
+    } CurrentJob;
+    // Runs one block of CurrentJob; captures only the state, so assigning it does not
+    // allocate.
+    std::function<void(int, unsigned)> Task;
 };
 
 // Reflectivity at every point, cosSquared[k] -> reflectivity[k], by mode 'P', 'M' or
