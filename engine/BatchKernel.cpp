@@ -156,7 +156,6 @@ void ComputeBlock(EngineCacheState& state, int block, unsigned thread) {
     run(mode == 'M' ? Kind::Matrix : Kind::Fourier, other, otherCount);
 }
 
-
 }  // namespace
 
 void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
