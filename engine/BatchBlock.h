@@ -237,31 +237,6 @@ KORVEL_ALWAYS_INLINE void SetIdentity(ComplexLanes& a11, ComplexLanes& a12, Comp
     }
 }
 
-// A = A * B for general 2x2 complex matrices.
-KORVEL_ALWAYS_INLINE void MultiplyByMatrix(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
-                                           ComplexLanes& a22, const ComplexLanes& b11,
-                                           const ComplexLanes& b12, const ComplexLanes& b21,
-                                           const ComplexLanes& b22) {
-    for (int i = 0; i < kLanes; ++i) {
-        const double x11r = a11.re.v[i], x11i = a11.im.v[i];
-        const double x12r = a12.re.v[i], x12i = a12.im.v[i];
-        const double x21r = a21.re.v[i], x21i = a21.im.v[i];
-        const double x22r = a22.re.v[i], x22i = a22.im.v[i];
-        const double y11r = b11.re.v[i], y11i = b11.im.v[i];
-        const double y12r = b12.re.v[i], y12i = b12.im.v[i];
-        const double y21r = b21.re.v[i], y21i = b21.im.v[i];
-        const double y22r = b22.re.v[i], y22i = b22.im.v[i];
-        a11.re.v[i] = (x11r * y11r - x11i * y11i) + (x12r * y21r - x12i * y21i);
-        a11.im.v[i] = (x11r * y11i + x11i * y11r) + (x12r * y21i + x12i * y21r);
-        a12.re.v[i] = (x11r * y12r - x11i * y12i) + (x12r * y22r - x12i * y22i);
-        a12.im.v[i] = (x11r * y12i + x11i * y12r) + (x12r * y22i + x12i * y22r);
-        a21.re.v[i] = (x21r * y11r - x21i * y11i) + (x22r * y21r - x22i * y21i);
-        a21.im.v[i] = (x21r * y11i + x21i * y11r) + (x22r * y21i + x22i * y21r);
-        a22.re.v[i] = (x21r * y12r - x21i * y12i) + (x22r * y22r - x22i * y22i);
-        a22.im.v[i] = (x21r * y12i + x21i * y12r) + (x22r * y22i + x22i * y22r);
-    }
-}
-
 inline constexpr double kSmallestSinSquared = 1e-8;  // |S|^2 below this: reference path
 inline constexpr double kLargestPowerSquared = 1e300;
 inline constexpr double kNegligible = 0x1p-600;
@@ -275,29 +250,6 @@ KORVEL_ALWAYS_INLINE double InverseScale(double largest) {
     std::int64_t field = 2046 - exponent;  // 2^(1023 - exponent)
     field = field < 1 ? 1 : (field > 2046 ? 2046 : field);
     return vmath::DoubleOf(field << 52);
-}
-
-// Multiplies the four elements by the same power of two, chosen per lane to bring
-// the largest component near 1: exact, and it keeps repeated products in range.
-KORVEL_ALWAYS_INLINE void Rescale(ComplexLanes& a11, ComplexLanes& a12, ComplexLanes& a21,
-                                  ComplexLanes& a22) {
-    for (int i = 0; i < kLanes; ++i) {
-        // A NaN is passed over here; it stays in the elements and fails the point.
-        const double largest =
-            Larger(Larger(Larger(std::fabs(a11.re.v[i]), std::fabs(a11.im.v[i])),
-                          Larger(std::fabs(a12.re.v[i]), std::fabs(a12.im.v[i]))),
-                   Larger(Larger(std::fabs(a21.re.v[i]), std::fabs(a21.im.v[i])),
-                          Larger(std::fabs(a22.re.v[i]), std::fabs(a22.im.v[i]))));
-        const double scale = InverseScale(largest);
-        a11.re.v[i] *= scale;
-        a11.im.v[i] *= scale;
-        a12.re.v[i] *= scale;
-        a12.im.v[i] *= scale;
-        a21.re.v[i] *= scale;
-        a21.im.v[i] *= scale;
-        a22.re.v[i] *= scale;
-        a22.im.v[i] *= scale;
-    }
 }
 
 // Multiplies a and b by one power of two that brings the larger component near 1.

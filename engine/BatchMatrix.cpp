@@ -18,30 +18,6 @@ namespace korvel::batch {
 
 namespace {
 
-// A = A * H with H = [[1, r P], [r, P]], as MultiplyRight does it.
-KORVEL_ALWAYS_INLINE void MultiplyByInterface(ComplexLanes& a11, ComplexLanes& a12,
-                                              ComplexLanes& a21, ComplexLanes& a22,
-                                              const ComplexLanes& r, const ComplexLanes& p) {
-    for (int i = 0; i < kLanes; ++i) {
-        const double rr = r.re.v[i], ri = r.im.v[i];
-        const double pr = p.re.v[i], pi = p.im.v[i];
-        const double rpr = rr * pr - ri * pi;
-        const double rpi = rr * pi + ri * pr;
-        const double g11r = a11.re.v[i], g11i = a11.im.v[i];
-        const double g12r = a12.re.v[i], g12i = a12.im.v[i];
-        const double g21r = a21.re.v[i], g21i = a21.im.v[i];
-        const double g22r = a22.re.v[i], g22i = a22.im.v[i];
-        a11.re.v[i] = g11r + (g12r * rr - g12i * ri);
-        a11.im.v[i] = g11i + (g12r * ri + g12i * rr);
-        a12.re.v[i] = (g11r * rpr - g11i * rpi) + (g12r * pr - g12i * pi);
-        a12.im.v[i] = (g11r * rpi + g11i * rpr) + (g12r * pi + g12i * pr);
-        a21.re.v[i] = g21r + (g22r * rr - g22i * ri);
-        a21.im.v[i] = g21i + (g22r * ri + g22i * rr);
-        a22.re.v[i] = (g21r * rpr - g21i * rpi) + (g22r * pr - g22i * pi);
-        a22.im.v[i] = (g21r * rpi + g21i * rpr) + (g22r * pi + g22i * pr);
-    }
-}
-
 // The first row of G times H: R = |G12 / G11|^2 needs only that row, and every
 // factor multiplies G from the right, so the second row is never formed.
 KORVEL_ALWAYS_INLINE void RowByInterface(ComplexLanes& a11, ComplexLanes& a12,
@@ -58,6 +34,15 @@ KORVEL_ALWAYS_INLINE void RowByInterface(ComplexLanes& a11, ComplexLanes& a12,
         a12.re.v[i] = (g11r * rpr - g11i * rpi) + (g12r * pr - g12i * pi);
         a12.im.v[i] = (g11r * rpi + g11i * rpr) + (g12r * pi + g12i * pr);
     }
+}
+
+// A = A * H with H = [[1, r P], [r, P]], as MultiplyRight does it: each row of A
+// is multiplied alone.
+KORVEL_ALWAYS_INLINE void MultiplyByInterface(ComplexLanes& a11, ComplexLanes& a12,
+                                              ComplexLanes& a21, ComplexLanes& a22,
+                                              const ComplexLanes& r, const ComplexLanes& p) {
+    RowByInterface(a11, a12, r, p);
+    RowByInterface(a21, a22, r, p);
 }
 
 // The first row of G times a full matrix B.
