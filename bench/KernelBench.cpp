@@ -117,15 +117,8 @@ struct Case {
 };
 
 void ReferenceCurve(Case& c) {
-    for (std::size_t k = 0; k < c.CosSquared.size(); ++k) {
-        const double c2 = c.CosSquared[k];
-        if (c.Mode == 'M')
-            c.Reflectivity[k] = MatrixReflectivity(c.Context, c2);
-        else if (c.Mode == 'F' && FourierApplies(c.Context, c2))
-            c.Reflectivity[k] = FourierReflectivity(c.Context, c2);
-        else
-            c.Reflectivity[k] = ParrattReflectivity(c.Context, c2);
-    }
+    for (std::size_t k = 0; k < c.CosSquared.size(); ++k)
+        c.Reflectivity[k] = ReferencePointReflectivity(c.Context, c.Mode, c.CosSquared[k]);
 }
 
 std::map<std::string, double> g_seconds;  // per curve (or per evaluation), by benchmark name

@@ -85,18 +85,6 @@ void BuildFourierConstants(const EvaluationContext& context, batch::FourierBlock
         FillFourierBlock(context, 1, 0, 0.0, f.UnitDepths, f.UnitSteps, f.Roughness);
 }
 
-double ReferenceReflectivity(Kind kind, const EvaluationContext& context, double c2) {
-    switch (kind) {
-        case Kind::Matrix:
-            return MatrixReflectivity(context, c2);
-        case Kind::Fourier:
-            return FourierReflectivity(context, c2);
-        case Kind::Parratt:
-            break;
-    }
-    return ParrattReflectivity(context, c2);
-}
-
 // Work per point, in interfaces, to decide whether threads pay: each medium once,
 // and the repeat unit's power about as much as eight more (it does not grow with N).
 long WorkPerPoint(const batch::StackConstants& k) { return k.Layers() + 2 + 8; }
@@ -148,7 +136,7 @@ void ComputeBlock(EngineCacheState& state, int block, unsigned thread) {
         for (int i = 0; i < n; ++i) {
             double r = s.Reflectivity.v[i];
             if (s.Unreliable.v[i] != 0.0 || !std::isfinite(r))
-                r = ReferenceReflectivity(kind, context, s.CosSquared.v[i]);
+                r = ReferencePointReflectivity(context, mode, s.CosSquared.v[i]);
             reflectivity[list[i]] = r;
         }
     };
@@ -157,6 +145,12 @@ void ComputeBlock(EngineCacheState& state, int block, unsigned thread) {
 }
 
 }  // namespace
+
+double ReferencePointReflectivity(const EvaluationContext& context, char mode, double c2) {
+    if (mode == 'M') return MatrixReflectivity(context, c2);
+    if (mode == 'F' && FourierApplies(context, c2)) return FourierReflectivity(context, c2);
+    return ParrattReflectivity(context, c2);
+}
 
 void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
                                 StackConstants& constants) {

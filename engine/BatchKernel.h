@@ -41,6 +41,10 @@ struct EngineCacheState {
     std::function<void(int, unsigned)> Task;
 };
 
+// The reference value at one point: mode 'M' the Matrix method, mode 'F' the Fourier
+// method where FourierApplies (the context through FourierSetup), Parratt otherwise.
+double ReferencePointReflectivity(const EvaluationContext& context, char mode, double c2);
+
 // Reflectivity at every point, cosSquared[k] -> reflectivity[k], by mode 'P', 'M' or
 // 'F' (in mode 'F' the Fourier method where FourierApplies, Parratt elsewhere; the
 // context must have been through FourierSetup). A non-finite value is returned only

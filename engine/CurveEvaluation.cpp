@@ -60,20 +60,8 @@ Method MethodOf(const EvaluationContext& context, char mode, double c2) {
 void ReferenceReflectivities(const EvaluationContext& context, char mode,
                              const std::vector<double>& cosSquared,
                              std::vector<double>& reflectivity) {
-    for (std::size_t k = 0; k < reflectivity.size(); ++k) {
-        const double c2 = cosSquared[k];
-        switch (MethodOf(context, mode, c2)) {
-            case Method::Parratt:
-                reflectivity[k] = ParrattReflectivity(context, c2);
-                break;
-            case Method::Matrix:
-                reflectivity[k] = MatrixReflectivity(context, c2);
-                break;
-            case Method::Fourier:
-                reflectivity[k] = FourierReflectivity(context, c2);
-                break;
-        }
-    }
+    for (std::size_t k = 0; k < reflectivity.size(); ++k)
+        reflectivity[k] = ReferencePointReflectivity(context, mode, cosSquared[k]);
 }
 
 }  // namespace
