@@ -15,6 +15,7 @@
 #include "engine/CurveEvaluation.h"
 #include "input/ModelReader.h"
 #include "output/NumberFormat.h"
+#include "output/ResultSetWriter.h"
 #include "output/TextFile.h"
 
 namespace korvel {
@@ -166,6 +167,9 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
     if (SameFile(smlPath, request.ModelFileName))
         throw RunError("The model file would be overwritten by the simulated curve.", smlPath);
     CheckCreatable(smlPath);
+    if (!ws.Options.PlotFile.empty())
+        CheckExtraOutput(ws.Options.PlotFile, {request.ModelFileName}, {smlPath});
+    ResultSetWriter results({smlPath});
 
     ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model);
     settings.RepeatUnitFixed = false;
@@ -194,7 +198,8 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
 
     // The curves, the vertex and the model stay in the workspace until the next run
     // replaces them, so the plot window can still repaint them.
-    ReplaceFile(smlPath, content);
+    results.Write(smlPath, content);
+    results.Commit();
     return smlPath;
 }
 

@@ -139,6 +139,12 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
     CheckCreatable(ws.Files.FittedCurveFile);
     CheckCreatable(ws.Files.ResultModelFile);
     CheckCreatable(ws.Files.LocalRunFile);
+    if (!ws.Options.PlotFile.empty())
+        CheckExtraOutput(
+            ws.Options.PlotFile,
+            {s.CommandFileName, modelPath, RunFilePath(s, s.DataFileName),
+             RunFilePath(s, s.LimitsFileName)},
+            {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile});
 
     // The fitting log follows the options ("  Create Log file of fitting"); off by default.
     ws.Fit.FitLogEnabled = ws.Options.CreateFitLog;

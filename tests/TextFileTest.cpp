@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -136,6 +139,73 @@ TEST(ReplaceFile, KeepsPermissionsAndSymbolicLinks) {
     EXPECT_EQ(dir.Read("target.bst"), "new");
     EXPECT_EQ(fs::status(dir.Path("target.bst")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(CheckCreatable, RefusesWhatIsNotARegularFileWithoutOpeningIt) {
+    TempFolder dir;
+    const std::string refusal = "Not a regular file: results are written to regular files only.";
+    // Through a link, a device would be replaced by a regular file (as root, /dev/null).
+    fs::create_symlink("/dev/null", dir.Path("m.sml"));
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { CheckCreatable(dir.Path("m.sml")); }),
+              refusal + " | " + dir.Path("m.sml") + " -> /dev/null (a character device)");
+    EXPECT_EQ(MessageOf([&] { ReplaceFile(dir.Path("m.sml"), "x"); }), refusal);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // Opening a named pipe for the check would wait for a reader for ever; a reader is
+    // held open here, so a check that opened it would pass instead of hanging.
+    ASSERT_EQ(::mkfifo(dir.Path("p.bst").c_str(), 0644), 0);
+    const int reader = ::open(dir.Path("p.bst").c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { CheckCreatable(dir.Path("p.bst")); }),
+              refusal + " | " + dir.Path("p.bst") + " (a named pipe)");
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(dir.Path("p.bst")));
+
+    if (!RunningAsRoot()) return;
+    // The reported case: a device node of its own at the result's name.
+    ASSERT_EQ(::mknod(dir.Path("dev").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+    fs::create_symlink(dir.Path("dev"), dir.Path("d.sml"));
+    EXPECT_EQ(MessageOf([&] { CheckCreatable(dir.Path("d.sml")); }), refusal);
+    EXPECT_EQ(MessageOf([&] { ReplaceFile(dir.Path("d.sml"), "x"); }), refusal);
+    EXPECT_TRUE(fs::is_character_file(dir.Path("dev")));
+}
+
+TEST(CheckCreatable, NamesALoopOfSymbolicLinks) {
+    TempFolder dir;
+    fs::create_symlink(dir.Path("b.sml"), dir.Path("a.sml"));
+    fs::create_symlink(dir.Path("a.sml"), dir.Path("b.sml"));
+    const std::string loop =
+        "Path not found. | " + dir.Path("a.sml") + " (symbolic links that form a loop)";
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { CheckCreatable(dir.Path("a.sml")); }), loop);
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { ReplaceFile(dir.Path("a.sml"), "x"); }), loop);
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { ReadWholeFile(dir.Path("a.sml")); }), loop);
+}
+
+TEST(ReplaceFile, WorksForNamesOfUpTo255Bytes) {
+    TempFolder dir;
+    for (const std::size_t length : {243u, 255u}) {
+        const std::string name = std::string(length - 4, 'm') + ".sml";
+        CheckCreatable(dir.Path(name));
+        ReplaceFile(dir.Path(name), "curve");
+        ReplaceFile(dir.Path(name), "second curve");
+        EXPECT_EQ(dir.Read(name), "second curve");
+    }
+    EXPECT_EQ(FileCount(dir.Root()), 2);
+}
+
+TEST(ReplaceFile, KeepsOwnerAndGroupOfTheReplacedFile) {
+    if (!RunningAsRoot()) GTEST_SKIP() << "only root can replace another user's file";
+    TempFolder dir;
+    dir.Write("user.bst", "the user's result");
+    ASSERT_EQ(::chown(dir.Path("user.bst").c_str(), 1234, 2345), 0);
+    fs::permissions(dir.Path("user.bst"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ReplaceFile(dir.Path("user.bst"), "root's run");
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.Path("user.bst").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, 2345u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(dir.Read("user.bst"), "root's run");
 }
 
 TEST(AppendToFile, CreatesThenAppends) {
