@@ -136,7 +136,7 @@ void ReadCommandFile(Workspace& ws) {
     s.ModelFileName = lines.Entry(5);
 
     LayerModel peeked = ws.Model;
-    PeekModel(RunFilePath(s, s.ModelFileName), peeked);
+    PeekModel(RunFilePath(s, s.ModelFileName), peeked, &ws.Inputs);
     s.RepeatUnitFixed = false;
 
     s.LimitsFileName = lines.Entry(6);

@@ -148,9 +148,10 @@ std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
 std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request) {
     ws.Free.VertexHoldsValues = true;
     ws.Fit.EvaluationCount = 0;
+    ws.Inputs.Clear();
 
     // The header alone gives the wavelength for a Qz grid.
-    ReadModelHeader(request.ModelFileName, ws.Model);
+    ReadModelHeader(request.ModelFileName, ws.Model, &ws.Inputs);
 
     RunSettings& settings = ws.Settings;
     settings.CutOffLevel = 0.0;
@@ -171,7 +172,7 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
         CheckExtraOutput(ws.Options.PlotFile, {request.ModelFileName}, {smlPath});
     ResultSetWriter results({smlPath});
 
-    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model);
+    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model, &ws.Inputs);
     settings.RepeatUnitFixed = false;
     ClearFreeParameters(ws);
 

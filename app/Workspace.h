@@ -15,6 +15,7 @@
 #include "input/CurveArrays.h"
 #include "input/LayerModel.h"
 #include "input/Weighting.h"
+#include "output/InputTexts.h"
 
 namespace korvel {
 
@@ -50,6 +51,7 @@ struct Workspace {
     FreeParameters Free;
     FitState Fit;
     ResultFiles Files;
+    InputTexts Inputs;  // inputs that give their contents once, read once per run
 
     RunOptions Options;
     std::mt19937_64 Random;

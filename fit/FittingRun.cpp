@@ -174,6 +174,7 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     free.VertexHoldsValues = false;
     fit.BestVertex = 1;
     ws.Files.Written = false;
+    ws.Inputs.Clear();
 
     ReadCommandFile(ws);
     SettingsToDialog(ws.Settings, ws.CommandFileDialog);

@@ -182,7 +182,7 @@ void ReadModelAndLimits(Workspace& ws) {
     FreeParameters& f = ws.Free;
     const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
 
-    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m);
+    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m, &ws.Inputs);
     const int count = m.ParameterCount;
     f.StepPercent.assign(count, 0.0);
     f.FreeFlags.assign(count, false);
@@ -190,7 +190,7 @@ void ReadModelAndLimits(Workspace& ws) {
     f.RepeatUnit = RepeatUnitConstraint{};
     f.VertexHoldsValues = false;
 
-    const std::string limits = ReadWholeFile(limitsPath);
+    const std::string limits = ws.Inputs.Read(limitsPath);
     if (s.FitMode) {
         NumberStream in(limits, limitsPath);
         for (int j = 1; j <= count; ++j)
