@@ -1,6 +1,7 @@
 // korvel-cli's result files under the faults of a hostile file system: result names
 // that lead to devices or pipes, plots over inputs, two runs at once, kills, long
-// names, a file-size limit, and a fit that fails after writing its results.
+// names, a file-size limit, and a fit that fails after writing its results. (Two
+// runs at once: RegressionResultFilesTest.)
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,13 +12,11 @@
 #include <vector>
 
 #include "CliTestSupport.h"
-#include "output/ResultSetWriter.h"
 
 namespace korvel {
 namespace {
 
 using testing::BackgroundCli;
-using testing::CliLaunch;
 using testing::CrLfLines;
 using testing::FilmModel;
 using testing::LeftoverFiles;
@@ -104,23 +103,6 @@ TEST_F(CliResultFilesTest, APlotFileIsCheckedBeforeTheRunAndNeverReplacesAnInput
     EXPECT_FALSE(fs::exists(folder / "au-film-start.bst"));
 }
 
-TEST_F(CliResultFilesTest, ASecondRunOnResultsInUseIsRefusedAtOnce) {
-    WriteText(folder / "m.mdl", FilmModel());
-    WriteText(folder / "m.sml", "earlier curve\r\n");
-    {
-        ResultSetWriter running({folder / "m.sml"});  // what a first simulation holds
-        const auto second = RunCli({"simulate", "m.mdl"}, folder.Path());
-        EXPECT_EQ(second.ExitCode, 1);
-        EXPECT_EQ(second.Stderr,
-                  "korvel-cli: Another run is writing this result file; try again when it has "
-                  "ended.\n" +
-                      (folder / "m.sml") + "\n");
-        EXPECT_EQ(ReadText(folder / "m.sml"), "earlier curve\r\n");
-    }
-    EXPECT_EQ(RunCli({"simulate", "m.mdl"}, folder.Path()).ExitCode, 0);
-    EXPECT_EQ(CrLfLines(ReadText(folder / "m.sml")).size(), 101u);
-}
-
 TEST_F(CliResultFilesTest, AKilledFitLeavesTheEarlierSetWholeAndTheNextRunClearsItsLeftovers) {
     testing::CopyDemo(folder.Path());
     testing::WriteEndlessFit(folder.Path());
@@ -156,16 +138,6 @@ TEST_F(CliResultFilesTest, ModelNamesOfUpTo255BytesWork) {
         EXPECT_EQ(result.ExitCode, 0) << length << result.Stderr;
         EXPECT_EQ(CrLfLines(ReadText(folder / (stem + ".sml"))).size(), 101u) << length;
     }
-    // A fit of a model so named: its three results have names of 255 bytes too.
-    testing::CopyDemo(folder.Path());
-    const std::string stem(251, 'f');
-    fs::copy_file(folder / "au-film-start.mdl", folder / (stem + ".mdl"));
-    WriteText(folder / "long-name.inp",
-              "demo.dat\nF\nN\nY\n" + stem + ".mdl\nau-film.lmt\n1e-6\n200\n0\nM\n");
-    const auto fit = RunCli(
-        {"fit", "long-name.inp", "--quiet", "--seed", "3", "--max-respreads", "1"}, folder.Path());
-    EXPECT_EQ(fit.ExitCode, 0) << fit.Stderr;
-    for (const char* ext : {".bst", ".pct", ".loc"}) EXPECT_TRUE(fs::exists(folder / (stem + ext)));
     EXPECT_EQ(LeftoverFiles(folder.Path()), std::vector<std::string>{});
 }
 
