@@ -4,6 +4,7 @@
 
 #include "app/CommandFile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -33,19 +34,33 @@ const char* const kEntryNames[10] = {
     "cut-off level",   "calculation mode letter",
 };
 
-// The command file split into lines; LF and CR LF both end a line.
+// A command file saved in UTF-16, or binary data, would otherwise be read as lines of
+// strange file names and letters; no name or entry of a command file holds a NUL.
+void CheckIsText(const std::string& text, const std::string& path) {
+    if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0)
+        throw RunError("Command file is not a text file.", path + " (it is in UTF-16)");
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+        const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(nul), '\n');
+        throw RunError("Command file is not a text file.",
+                       path + ", line " + std::to_string(line) + " (it holds a NUL byte)");
+    }
+}
+
+// The command file split into lines; LF, CR LF and a lone CR (as older editors on
+// other systems write) each end a line, as in the number files.
 class CommandFileLines {
   public:
     CommandFileLines(const std::string& text, std::string path) : path_(std::move(path)) {
+        CheckIsText(text, path_);
         // A byte-order mark written by some editors is invisible to the user; skip it.
         std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
         while (start < text.size()) {
-            std::size_t end = text.find('\n', start);
+            std::size_t end = text.find_first_of("\r\n", start);
             if (end == std::string::npos) end = text.size();
-            std::string line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines_.push_back(std::move(line));
-            start = end + 1;
+            lines_.push_back(text.substr(start, end - start));
+            const bool crLf = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n';
+            start = end + (crLf ? 2 : 1);
         }
     }
 
@@ -121,7 +136,7 @@ void ReadCommandFile(Workspace& ws) {
     s.ModelFileName = lines.Entry(5);
 
     LayerModel peeked = ws.Model;
-    PeekModel(RunFilePath(s, s.ModelFileName), peeked);
+    PeekModel(RunFilePath(s, s.ModelFileName), peeked, &ws.Inputs);
     s.RepeatUnitFixed = false;
 
     s.LimitsFileName = lines.Entry(6);

@@ -15,6 +15,7 @@
 #include "engine/CurveEvaluation.h"
 #include "input/ModelReader.h"
 #include "output/NumberFormat.h"
+#include "output/ResultSetWriter.h"
 #include "output/TextFile.h"
 
 namespace korvel {
@@ -147,9 +148,10 @@ std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
 std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request) {
     ws.Free.VertexHoldsValues = true;
     ws.Fit.EvaluationCount = 0;
+    ws.Inputs.Clear();
 
     // The header alone gives the wavelength for a Qz grid.
-    ReadModelHeader(request.ModelFileName, ws.Model);
+    ReadModelHeader(request.ModelFileName, ws.Model, &ws.Inputs);
 
     RunSettings& settings = ws.Settings;
     settings.CutOffLevel = 0.0;
@@ -166,8 +168,11 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
     if (SameFile(smlPath, request.ModelFileName))
         throw RunError("The model file would be overwritten by the simulated curve.", smlPath);
     CheckCreatable(smlPath);
+    if (!ws.Options.PlotFile.empty())
+        CheckExtraOutput(ws.Options.PlotFile, {request.ModelFileName}, {smlPath});
+    ResultSetWriter results({smlPath});
 
-    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model);
+    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model, &ws.Inputs);
     settings.RepeatUnitFixed = false;
     ClearFreeParameters(ws);
 
@@ -194,7 +199,8 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
 
     // The curves, the vertex and the model stay in the workspace until the next run
     // replaces them, so the plot window can still repaint them.
-    ReplaceFile(smlPath, content);
+    results.Write(smlPath, content);
+    results.Commit();
     return smlPath;
 }
 

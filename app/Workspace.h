@@ -15,6 +15,7 @@
 #include "input/CurveArrays.h"
 #include "input/LayerModel.h"
 #include "input/Weighting.h"
+#include "output/InputTexts.h"
 
 namespace korvel {
 
@@ -25,6 +26,9 @@ struct RunOptions {
     unsigned Threads = 0;               // engine threads; 0: as many as the machine has
     bool ReferenceEngine = false;       // evaluate point by point with the literal methods
     bool CreateFitLog = false;          // "  Create Log file of fitting": write fitlog.txt
+    // A plot the caller writes after the run (korvel-cli --plot): checked with the run's
+    // result files before any work, so it can overwrite neither an input nor a result.
+    std::string PlotFile;
 };
 
 // Full paths of a fit's result files, formed from the model file name.
@@ -32,6 +36,7 @@ struct ResultFiles {
     std::string FittedCurveFile;  // .pct
     std::string ResultModelFile;  // .bst
     std::string LocalRunFile;     // .loc
+    bool Written = false;         // all three are in place (a later failure leaves them)
 };
 
 struct Workspace {
@@ -46,6 +51,7 @@ struct Workspace {
     FreeParameters Free;
     FitState Fit;
     ResultFiles Files;
+    InputTexts Inputs;  // inputs that give their contents once, read once per run
 
     RunOptions Options;
     std::mt19937_64 Random;

@@ -317,7 +317,7 @@ std::string UsageText(const std::string& topic) {
         "  --max-respreads K     at most K re-spreads in one global step (default unbounded)\n"
         "  --quiet               no progress on stderr\n"
         "  --plot FILE.svg       also draw data and fit into an SVG file\n"
-        "  Ctrl+C ends the search early; the result files are still written.\n";
+        "  Ctrl+C (or SIGTERM) ends the search early; the result files are still written.\n";
     if (topic == "simulate") return "usage: " + simulate;
     if (topic == "fit") return "usage: " + fit;
     return "usage: korvel-cli simulate MODEL.mdl [options]\n"

@@ -1,10 +1,11 @@
 // `korvel-cli fit`: the fitting run with the dialogs answered from the command
-// line; prints where the result files went and the fitted free parameters in the
-// units of the model file.
+// line; prints where the result files went (also when the run fails after writing
+// them) and the fitted free parameters in the units of the model file.
 
 #include <cstdio>
 #include <string>
 
+#include "app/RunError.h"
 #include "app/Workspace.h"
 #include "cli/CliRunInterface.h"
 #include "cli/Commands.h"
@@ -14,6 +15,16 @@
 #include "fit/FittingRun.h"
 
 namespace korvel::cli {
+
+namespace {
+
+void PrintResultPaths(const Workspace& ws) {
+    std::printf("results: %s\n", ws.Files.ResultModelFile.c_str());
+    std::printf("         %s\n", ws.Files.FittedCurveFile.c_str());
+    std::printf("         %s\n", ws.Files.LocalRunFile.c_str());
+}
+
+}  // namespace
 
 int RunFitCommand(const FitOptions& options) {
     Workspace ws;
@@ -30,13 +41,25 @@ int RunFitCommand(const FitOptions& options) {
     answers.NewtonStep = options.NewtonStep;
     answers.Uncertainty = options.Uncertainty;
 
+    ws.Options.PlotFile = options.PlotFile;
+
     InstallInterruptHandler();
     CliRunInterface ui(answers, options.Quiet);
-    RunFitting(ws, ui);
+    try {
+        RunFitting(ws, ui);
+    } catch (const RunError&) {
+        // A failure after the result files were written (the uncertainty estimate, say)
+        // leaves them complete: say where they are before the failure is reported.
+        if (ws.Files.Written) PrintResultPaths(ws);
+        throw;
+    }
+    // Even with --quiet: the files do not hold the end of the search.
+    if (ui.Interrupted())
+        std::fprintf(stderr,
+                     "korvel-cli: the fit was stopped; the results are those of the best model "
+                     "so far.\n");
 
-    std::printf("results: %s\n", ws.Files.ResultModelFile.c_str());
-    std::printf("         %s\n", ws.Files.FittedCurveFile.c_str());
-    std::printf("         %s\n", ws.Files.LocalRunFile.c_str());
+    PrintResultPaths(ws);
     const auto fitted = FittedParameters(ws);
     if (!fitted.empty()) {
         std::printf("fitted parameters (units of the model file):\n");

@@ -23,6 +23,7 @@ int RunSimulateCommand(const SimulateOptions& options) {
     request.Upper = options.Upper;
     request.Intervals = options.Intervals;
     request.DensityUnits = options.DensityUnits;
+    ws.Options.PlotFile = options.PlotFile;
 
     const std::string smlPath = RunSimulation(ws, ui, request);
     std::printf("%s\n", smlPath.c_str());

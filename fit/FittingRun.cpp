@@ -25,6 +25,7 @@
 #include "input/LimitsReader.h"
 #include "output/NumberFormat.h"
 #include "output/ResultFiles.h"
+#include "output/ResultSetWriter.h"
 #include "output/TextFile.h"
 
 namespace korvel {
@@ -60,7 +61,7 @@ void EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
     ui.ShowSimplexInitialization(false);
 }
 
-void Search(Workspace& ws, RunInterface& ui) {
+void Search(Workspace& ws, RunInterface& ui, ResultSetWriter& results) {
     FreeParameters& free = ws.Free;
     ui.SetDrawEnabled(true);
     ws.Fit.StopRequested = false;
@@ -73,7 +74,7 @@ void Search(Workspace& ws, RunInterface& ui) {
     while (!ws.Fit.StopRequested) {
         RunLocalSimplex(ws, ui);
         FoldAllVertices(free);
-        AppendToFile(ws.Files.LocalRunFile, LocalRunLine(ws));
+        results.Append(ws.Files.LocalRunFile, LocalRunLine(ws));
         if (free.FreeCount >= 1 && ws.Settings.MaxIterations >= 1) {
             GlobalSearchStep(ws, ui);
             FoldAllVertices(free);
@@ -172,12 +173,17 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     fit.MachineEpsilon = ComputeMachineEpsilon();
     free.VertexHoldsValues = false;
     fit.BestVertex = 1;
+    ws.Files.Written = false;
+    ws.Inputs.Clear();
 
     ReadCommandFile(ws);
     SettingsToDialog(ws.Settings, ws.CommandFileDialog);
     ui.ShowCommandFileDialog(ws.CommandFileDialog);
     DialogToSettings(ws.CommandFileDialog, ws.Settings);
     ReadDataFile(ws, ui);
+    // Held to the end of the run, Newton and uncertainty sections included.
+    ResultSetWriter results(
+        {ws.Files.ResultModelFile, ws.Files.FittedCurveFile, ws.Files.LocalRunFile});
     fit.FitLogEnabled = ws.Options.CreateFitLog;
     ReadModelAndLimits(ws);  // refuses more than 99 free parameters
 
@@ -197,10 +203,11 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
 
     EvaluateInitialSimplex(ws, ui);
 
-    // The .loc file holds the local runs of this fit only.
-    ReplaceFile(ws.Files.LocalRunFile, "");
+    // The .loc file holds the local runs of this fit only; it is put into place with
+    // the .bst and .pct.
+    results.Write(ws.Files.LocalRunFile, "");
     const bool search = free.FreeCount >= 1;
-    if (search) Search(ws, ui);
+    if (search) Search(ws, ui, results);
 
     ConvertBestVertex(ws);
     const int b = fit.BestVertex - 1;
@@ -209,7 +216,7 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     ws.Curves.BestCurve = ws.Curves.SmearedCurve;
     std::vector<double> saved = free.Vertices[b];
     saved.push_back(free.VertexMerit[b]);
-    WriteFitResults(ws);
+    WriteFitResults(ws, results);
 
     if (ws.Settings.FitMode && search) {
         if (ui.AskNewtonStep()) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <csignal>
 #include <cstdio>
 
 #include "gui/MainWindow.h"
@@ -12,6 +13,9 @@
 #include "gui/UserPrompts.h"
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) makes a write fail as a full disk does ("Disk write
+    // error.", earlier results kept) instead of killing the program mid-write.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     const QStringList args = QApplication::arguments();

@@ -86,7 +86,7 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
 
     // Qz is converted with the wavelength of the model this run will read: the one
     // named now, which the dialog may have changed since the command file was read.
-    if (s.QzInverseAngstrom) ReadModelHeader(RunFilePath(s, s.ModelFileName), ws.Model);
+    if (s.QzInverseAngstrom) ReadModelHeader(RunFilePath(s, s.ModelFileName), ws.Model, &ws.Inputs);
     const double wavelength = ws.Model.Header.Wavelength;
 
     std::vector<double> angles(points.size());
@@ -121,7 +121,7 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
             c.Uncertainty[i] = 1.0;  // "Freshnel law": the fitting run sets them
     }
 
-    CheckReadable(RunFilePath(s, s.LimitsFileName));
+    ws.Inputs.CheckReadable(RunFilePath(s, s.LimitsFileName));
 
     const std::string modelPath = RunFilePath(s, s.ModelFileName);
     ws.Files.FittedCurveFile = WithExtension(modelPath, ".pct");
@@ -139,6 +139,12 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
     CheckCreatable(ws.Files.FittedCurveFile);
     CheckCreatable(ws.Files.ResultModelFile);
     CheckCreatable(ws.Files.LocalRunFile);
+    if (!ws.Options.PlotFile.empty())
+        CheckExtraOutput(
+            ws.Options.PlotFile,
+            {s.CommandFileName, modelPath, RunFilePath(s, s.DataFileName),
+             RunFilePath(s, s.LimitsFileName)},
+            {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile});
 
     // The fitting log follows the options ("  Create Log file of fitting"); off by default.
     ws.Fit.FitLogEnabled = ws.Options.CreateFitLog;

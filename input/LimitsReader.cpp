@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,13 @@ int LinkTarget(double stepPercent) { return static_cast<int>(stepPercent / kLink
 
 double UniformUnit(std::mt19937_64& random) {
     return static_cast<double>(random() >> 11) * 0x1.0p-53;  // [0, 1)
+}
+
+// A limit as the file gives it, for messages.
+std::string Shown(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
 }
 
 std::string OutOfRangeMessage(int j) {
@@ -174,7 +182,7 @@ void ReadModelAndLimits(Workspace& ws) {
     FreeParameters& f = ws.Free;
     const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
 
-    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m);
+    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m, &ws.Inputs);
     const int count = m.ParameterCount;
     f.StepPercent.assign(count, 0.0);
     f.FreeFlags.assign(count, false);
@@ -182,7 +190,7 @@ void ReadModelAndLimits(Workspace& ws) {
     f.RepeatUnit = RepeatUnitConstraint{};
     f.VertexHoldsValues = false;
 
-    const std::string limits = ReadWholeFile(limitsPath);
+    const std::string limits = ws.Inputs.Read(limitsPath);
     if (s.FitMode) {
         NumberStream in(limits, limitsPath);
         for (int j = 1; j <= count; ++j)
@@ -220,7 +228,8 @@ void ReadModelAndLimits(Workspace& ws) {
     const int n2 = m.Counts.RepeatUnitLayerCount;
     int k = 0;
     for (int j = 1; j <= count; ++j) {
-        Bounds b = ReadBounds(in);
+        const Bounds fileBounds = ReadBounds(in);
+        Bounds b = fileBounds;
         if (IsDensityParameter(j)) {
             b.lo = ConvertDensity(j, b.lo, s.DensityUnits, m.Header.Wavelength);
             b.hi = ConvertDensity(j, b.hi, s.DensityUnits, m.Header.Wavelength);
@@ -234,6 +243,12 @@ void ReadModelAndLimits(Workspace& ws) {
             b.lo = 0.0;
             b.hi = kHalfPi;
         }
+        // No starting value lies inside such limits; "out of range" would blame the model.
+        if (b.lo > b.hi)
+            throw RunError("The lower limit of [" + std::string(ParameterLabel(j)) + ":" +
+                               std::to_string(LayerOf(j)) + "] is above its upper limit.",
+                           limitsPath + ", parameter " + std::to_string(j) + ": lower " +
+                               Shown(fileBounds.lo) + ", upper " + Shown(fileBounds.hi));
         f.FreeMid[k] = (b.hi + b.lo) / 2.0;
         f.FreeHalfRange[k] = (b.hi - b.lo) / 2.0;
         if (v < b.lo || v > b.hi)

@@ -10,6 +10,7 @@
 
 #include "app/RunError.h"
 #include "input/NumberStream.h"
+#include "output/InputTexts.h"
 #include "output/TextFile.h"
 
 namespace korvel {
@@ -61,8 +62,8 @@ void ReadCounts(NumberStream& in, LayerCounts& counts) {
 
 }  // namespace
 
-void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
-    const std::string text = ReadWholeFile(path);
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model, InputTexts* inputs) {
+    const std::string text = inputs ? inputs->Read(path) : ReadWholeFile(path);
     NumberStream in(text, path);
     LayerModel read;
     ReadHeader(in, read);
@@ -84,8 +85,8 @@ void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
     model = std::move(read);
 }
 
-void ReadModelHeader(const std::string& path, LayerModel& model) {
-    const std::string text = ReadWholeFile(path);
+void ReadModelHeader(const std::string& path, LayerModel& model, InputTexts* inputs) {
+    const std::string text = inputs ? inputs->Read(path) : ReadWholeFile(path);
     NumberStream in(text, path);
     LayerModel read;
     ReadHeader(in, read);
@@ -93,8 +94,8 @@ void ReadModelHeader(const std::string& path, LayerModel& model) {
     model.WaveNumber = read.WaveNumber;
 }
 
-void PeekModel(const std::string& path, LayerModel& model) {
-    const std::string text = ReadWholeFile(path);
+void PeekModel(const std::string& path, LayerModel& model, InputTexts* inputs) {
+    const std::string text = inputs ? inputs->Read(path) : ReadWholeFile(path);
     NumberStream in(text, path);
     LayerModel read;
     ReadHeader(in, read);

@@ -8,13 +8,18 @@
 
 namespace korvel {
 
+class InputTexts;
+
+// With `inputs`, a model that gives its contents once (a named pipe, /dev/stdin) is
+// read once per run and every later reading is taken from there.
 // Full read; converts columns 2 and 3 with the density units into delta and beta.
 // Throws RunError ("File not found.", "Invalid numeric input", ...) naming the file.
-void ReadModel(const std::string& path, int densityUnits, LayerModel& model);
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
+               InputTexts* inputs = nullptr);
 // Header (and WaveNumber) only.
-void ReadModelHeader(const std::string& path, LayerModel& model);
+void ReadModelHeader(const std::string& path, LayerModel& model, InputTexts* inputs = nullptr);
 // Header and counts only (the command-file reader's peek).
-void PeekModel(const std::string& path, LayerModel& model);
+void PeekModel(const std::string& path, LayerModel& model, InputTexts* inputs = nullptr);
 
 // File value v of parameter j (column 2 or 3) into delta or beta.
 double ConvertDensity(int j, double v, int densityUnits, double wavelength);

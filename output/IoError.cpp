@@ -124,7 +124,16 @@ void ThrowFileError(int err, const std::string& path) {
         const auto parent = std::filesystem::absolute(path, ec).parent_path();
         if (!ec && !parent.empty() && !std::filesystem::exists(parent, ec)) code = 3;
     }
+    // "Path not found." alone would send the user looking for a missing folder.
+    if (err == ELOOP)
+        throw RunError(IoErrorMessage(code),
+                       FileNameForMessage(path) + " (symbolic links that form a loop)");
     throw RunError(IoErrorMessage(code), FileNameForMessage(path));
+}
+
+std::string WriteErrorMessage(int err) {
+    const int code = err != 0 ? IoCodeFromErrno(err) : 101;
+    return IoErrorMessage(code == err ? 101 : code);
 }
 
 std::string FileNameForMessage(const std::string& path) {

@@ -14,7 +14,11 @@ int IoCodeFromErrno(int err);
 // The file name as a message shows it: quoted, with a remark, when a blank at either end
 // would otherwise be invisible; "(no file name given)" for an empty name.
 std::string FileNameForMessage(const std::string& path);
-// Throws RunError(IoErrorMessage(code of err), FileNameForMessage(path)).
+// Throws RunError(IoErrorMessage(code of err), FileNameForMessage(path)); a loop of
+// symbolic links is named as such after the path.
 [[noreturn]] void ThrowFileError(int err, const std::string& path);
+// Message for a failed write, flush or close: the table's message when the errno maps
+// onto one of its codes, "Disk write error." otherwise (a broken pipe, say).
+std::string WriteErrorMessage(int err);
 
 }  // namespace korvel

@@ -11,7 +11,7 @@
 #include "input/ModelReader.h"
 #include "input/ParameterIndex.h"
 #include "output/NumberFormat.h"
-#include "output/TextFile.h"
+#include "output/ResultSetWriter.h"
 
 namespace korvel {
 
@@ -153,9 +153,11 @@ std::string FittedCurveText(const Workspace& ws) {
     return text;
 }
 
-void WriteFitResults(Workspace& ws) {
-    ReplaceFile(ws.Files.ResultModelFile, ResultModelText(ws));
-    ReplaceFile(ws.Files.FittedCurveFile, FittedCurveText(ws));
+void WriteFitResults(Workspace& ws, ResultSetWriter& results) {
+    results.Write(ws.Files.ResultModelFile, ResultModelText(ws));
+    results.Write(ws.Files.FittedCurveFile, FittedCurveText(ws));
+    results.Commit();
+    ws.Files.Written = true;
 }
 
 std::string LocalRunLine(const Workspace& ws) {

@@ -10,6 +10,7 @@
 namespace korvel {
 
 struct Workspace;
+class ResultSetWriter;
 
 // Local time of day in seconds (with milliseconds); no correction across midnight.
 double SecondsSinceMidnight();
@@ -21,9 +22,10 @@ void WriteModelBlock(Workspace& ws, std::string& text);
 // The whole result model file and the whole fitted-curve file, as text.
 std::string ResultModelText(Workspace& ws);
 std::string FittedCurveText(const Workspace& ws);
-// Replaces the .bst file, then the .pct file; a failed write leaves the previous
-// file in place and throws RunError (the .pct file is then not touched).
-void WriteFitResults(Workspace& ws);
+// Prepares the .bst and .pct files in `results` (which holds the .loc of the search)
+// and puts the three into place together; a failed write leaves all previous files
+// in place and throws RunError. Sets Files.Written once they are in place.
+void WriteFitResults(Workspace& ws, ResultSetWriter& results);
 
 // The .loc line of the best vertex: the plain cosine mapping of its angles, Xi,
 // #ITER and #Calls.

@@ -44,6 +44,7 @@ std::string Escaped(const std::string& text) {
 SvgCanvas::SvgCanvas(int width, int height) : width_(width), height_(height) {}
 
 void SvgCanvas::FillRect(int left, int top, int right, int bottom, PlotColor color) {
+    ClosePolyline();
     body_ << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << right - left
           << "\" height=\"" << bottom - top << "\" fill=\"" << Rgb(color) << "\"/>\n";
 }
@@ -59,11 +60,37 @@ void SvgCanvas::MoveTo(int x, int y) {
 }
 
 void SvgCanvas::LineTo(int x, int y) {
-    body_ << "<line x1=\"" << x_ << "\" y1=\"" << y_ << "\" x2=\"" << x << "\" y2=\"" << y
-          << "\" stroke=\"" << Rgb(pen_) << "\" stroke-width=\"" << penWidth_
-          << "\" stroke-linecap=\"square\"/>\n";
+    // A line continues the open polyline when it starts where that one ends, with its pen.
+    const bool continues = !polyline_.empty() && polyline_.back().X == x_ &&
+                           polyline_.back().Y == y_ && polylinePen_ == pen_ &&
+                           polylineWidth_ == penWidth_;
+    if (!continues) {
+        ClosePolyline();
+        polyline_.push_back({x_, y_});
+        polylinePen_ = pen_;
+        polylineWidth_ = penWidth_;
+    }
+    polyline_.push_back({x, y});
     x_ = x;
     y_ = y;
+}
+
+// Square caps as the separate lines had; the default mitre join covers the same
+// corner as two square caps meeting at a right angle (the frame).
+std::string SvgCanvas::PolylineElement() const {
+    if (polyline_.empty()) return {};
+    std::ostringstream element;
+    element << "<polyline points=\"";
+    for (std::size_t i = 0; i < polyline_.size(); ++i)
+        element << (i == 0 ? "" : " ") << polyline_[i].X << ',' << polyline_[i].Y;
+    element << "\" fill=\"none\" stroke=\"" << Rgb(polylinePen_) << "\" stroke-width=\""
+            << polylineWidth_ << "\" stroke-linecap=\"square\"/>\n";
+    return element.str();
+}
+
+void SvgCanvas::ClosePolyline() {
+    body_ << PolylineElement();
+    polyline_.clear();
 }
 
 void SvgCanvas::SetFont(const std::string&, int size, PlotColor color) {
@@ -72,6 +99,7 @@ void SvgCanvas::SetFont(const std::string&, int size, PlotColor color) {
 }
 
 void SvgCanvas::TextOut(int x, int y, const std::string& text) {
+    ClosePolyline();
     // The canvas places text by its top-left corner; SVG by its baseline.
     const double pixels = fontSize_ * 96.0 / 72.0;
     const int baseline = y + static_cast<int>(pixels * 0.9 + 0.5);
@@ -86,7 +114,7 @@ std::string SvgCanvas::Document() const {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width_ << "\" height=\""
         << height_ << "\" viewBox=\"0 0 " << width_ << ' ' << height_ << "\">\n"
-        << body_.str() << "</svg>\n";
+        << body_.str() << PolylineElement() << "</svg>\n";
     return out.str();
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 // A plot canvas that writes Scalable Vector Graphics: one <svg> document of the
-// canvas size in pixels, each line and text as its own element.
+// canvas size in pixels. Lines that continue one another with the same pen form one
+// <polyline> (a curve of 30,000 points is one element between its breaks, not
+// 30,000); every rectangle and text is its own element, in drawing order.
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "output/Plot.h"
 
@@ -26,6 +29,14 @@ class SvgCanvas : public PlotCanvas {
     std::string Document() const;
 
   private:
+    struct Point {
+        int X = 0;
+        int Y = 0;
+    };
+    // Writes the open polyline, if any, to the body.
+    void ClosePolyline();
+    std::string PolylineElement() const;
+
     int width_;
     int height_;
     PlotColor pen_ = kPlotBlack;
@@ -35,6 +46,9 @@ class SvgCanvas : public PlotCanvas {
     int fontSize_ = 8;
     PlotColor fontColor_ = kPlotBlack;
     std::ostringstream body_;
+    std::vector<Point> polyline_;  // the open polyline; drawn with polylinePen_
+    PlotColor polylinePen_ = kPlotBlack;
+    int polylineWidth_ = 1;
 };
 
 // The whole plot of `curves` as an SVG document of the given size.

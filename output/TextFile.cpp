@@ -5,9 +5,12 @@
 
 #include "output/TextFile.h"
 
-#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -15,49 +18,43 @@
 
 #include "app/RunError.h"
 #include "output/IoError.h"
-
-#if defined(__unix__) || defined(__APPLE__)
-#include <sys/stat.h>
-#include <unistd.h>
-#define KORVEL_HAVE_FSYNC 1
-#define KORVEL_HAVE_TRUNCATE 1
-#endif
+#include "output/ResultSetWriter.h"
 
 namespace korvel {
 namespace fs = std::filesystem;
 
 namespace {
 
-// Message for a failed write, flush or close: the errno's message when it is one
-// of the table's, "Disk write error." otherwise.
-[[noreturn]] void ThrowWriteError(int err, const std::string& path) {
-    const int code = err != 0 ? IoCodeFromErrno(err) : 101;
-    throw RunError(IoErrorMessage(code == err ? 101 : code), path);
-}
+// The kernel's own limit on links followed in one path.
+constexpr int kMostLinksFollowed = 40;
 
 // Writes all of `content` and closes the stream; returns 0 or the errno of the
 // first failure. The stream is closed in every case.
-int WriteAndClose(std::FILE* file, const std::string& content, bool sync) {
+int WriteAndClose(std::FILE* file, const std::string& content) {
     errno = 0;
     int err = 0;
     if (!content.empty() && std::fwrite(content.data(), 1, content.size(), file) != content.size())
         err = errno ? errno : EIO;
     if (err == 0 && std::fflush(file) != 0) err = errno ? errno : EIO;
-#ifdef KORVEL_HAVE_FSYNC
-    // Some file systems cannot sync (EINVAL); that is no failure of the write.
-    if (err == 0 && sync && ::fsync(::fileno(file)) != 0 && errno != EINVAL) err = errno;
-#else
-    (void)sync;
-#endif
     if (std::fclose(file) != 0 && err == 0) err = errno ? errno : EIO;
     return err;
 }
 
-std::string TemporaryNameBeside(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    return target + ".~" + std::to_string(ticks % 1000000007) + "-" +
-           std::to_string(counter.fetch_add(1));
+const char* KindOfFile(mode_t mode) {
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+// A device node, pipe or socket at a result's name would be replaced by a regular
+// file (or, for a pipe, block the run); a result is written to a regular file only.
+[[noreturn]] void ThrowNotRegular(const std::string& path, const std::string& target, mode_t mode) {
+    std::string where = FileNameForMessage(path);
+    if (target != path) where += " -> " + target;
+    throw RunError("Not a regular file: results are written to regular files only.",
+                   where + " (" + KindOfFile(mode) + ")");
 }
 
 }  // namespace
@@ -74,12 +71,10 @@ std::string ReadWholeFile(const std::string& path) {
                            " MB can be read.",
                        path);
     };
-#ifdef KORVEL_HAVE_FSYNC
     struct stat info {};
     if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
         static_cast<std::uintmax_t>(info.st_size) > kLargestReadableFile)
         tooLarge();
-#endif
     std::string content;
     char buffer[65536];
     errno = 0;
@@ -111,58 +106,71 @@ void CheckReadable(const std::string& path) {
     if (failed) ThrowFileError(err == EISDIR ? err : EIO, path);
 }
 
-void CheckCreatable(const std::string& path) {
-    // A new file is created and removed again; an existing one is opened for
-    // appending, which never truncates it.
-    if (std::FILE* created = std::fopen(path.c_str(), "wbx")) {
-        std::fclose(created);
-        std::remove(path.c_str());
-        return;
+std::string ResolvedTarget(const std::string& path) {
+    std::string current = path;
+    for (int followed = 0; followed <= kMostLinksFollowed; ++followed) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        char link[PATH_MAX];
+        const ssize_t length = ::readlink(current.c_str(), link, sizeof link - 1);
+        if (length < 0) return current;
+        const fs::path next(std::string(link, static_cast<std::size_t>(length)));
+        current =
+            next.is_absolute() ? next.string() : (fs::path(current).parent_path() / next).string();
     }
-    if (errno != EEXIST) ThrowFileError(errno, path);
-    std::FILE* existing = std::fopen(path.c_str(), "ab");
-    if (existing == nullptr) ThrowFileError(errno, path);
-    std::fclose(existing);
+    ThrowFileError(ELOOP, path);
+}
+
+void CheckReplaceable(const std::string& path) {
+    const std::string target = ResolvedTarget(path);
+    struct stat info {};
+    if (::stat(target.c_str(), &info) != 0) {
+        if (errno == ENOENT) return;  // a new file
+        ThrowFileError(errno, path);
+    }
+    if (S_ISDIR(info.st_mode)) ThrowFileError(EISDIR, path);
+    if (!S_ISREG(info.st_mode)) ThrowNotRegular(path, target, info.st_mode);
+    // A read-only file must stay as it is, even though renaming over it would work.
+    // Opening a regular file for writing without O_TRUNC changes nothing in it.
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) ThrowFileError(errno, path);
+    ::close(fd);
+}
+
+void CheckCreatable(const std::string& path) {
+    CheckReplaceable(path);
+    // The file is replaced through a temporary file beside it, so its folder must take
+    // one; a probe of the same kind is created and removed at once.
+    const std::string probe = TemporaryNameFor(ResolvedTarget(path));
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) ThrowFileError(errno, path);
+    ::close(fd);
+    ::unlink(probe.c_str());
+}
+
+void CheckExtraOutput(const std::string& path, const std::vector<std::string>& inputs,
+                      const std::vector<std::string>& results) {
+    // Results may not exist yet, so names are compared as well as files.
+    std::error_code ec;
+    const auto fullName = [&ec](const std::string& name) {
+        return fs::weakly_canonical(fs::absolute(name, ec), ec).string();
+    };
+    const std::string full = fullName(path);
+    for (const std::string& input : inputs)
+        if (SameFile(path, input) || full == fullName(input))
+            throw RunError("An input file would be overwritten by the plot file.",
+                           FileNameForMessage(path));
+    for (const std::string& result : results)
+        if (SameFile(path, result) || full == fullName(result))
+            throw RunError("A result file would be overwritten by the plot file.",
+                           FileNameForMessage(path));
+    CheckCreatable(path);
 }
 
 void ReplaceFile(const std::string& path, const std::string& content) {
-    std::error_code ec;
-    // Through a symbolic link the file it points at is replaced, not the link.
-    std::string target = path;
-    if (fs::is_symlink(path, ec)) {
-        const auto resolved = fs::weakly_canonical(path, ec);
-        if (!ec) target = resolved.string();
-    }
-    const bool existed = fs::exists(target, ec);
-    if (existed) {
-        // A read-only file must stay as it is, even though renaming over it would work.
-        std::FILE* probe = std::fopen(target.c_str(), "r+b");
-        if (probe == nullptr) ThrowFileError(errno, path);
-        std::fclose(probe);
-    }
-
-    std::string temporary;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
-        temporary = TemporaryNameBeside(target);
-        file = std::fopen(temporary.c_str(), "wbx");
-        if (file == nullptr && errno != EEXIST) ThrowFileError(errno, path);
-    }
-    if (file == nullptr) ThrowFileError(EEXIST, path);
-
-    if (const int err = WriteAndClose(file, content, true); err != 0) {
-        std::remove(temporary.c_str());
-        ThrowWriteError(err, path);
-    }
-    if (existed) {
-        const auto permissions = fs::status(target, ec).permissions();
-        if (!ec) fs::permissions(temporary, permissions, ec);
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        std::remove(temporary.c_str());
-        ThrowFileError(err, path);
-    }
+    ResultSetWriter file({path});
+    file.Write(path, content);
+    file.Commit();
 }
 
 void AppendToFile(const std::string& path, const std::string& content) {
@@ -172,11 +180,9 @@ void AppendToFile(const std::string& path, const std::string& content) {
     // keeps exactly what it held before (a complete result).
     long previousSize = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) previousSize = std::ftell(file);
-    if (const int err = WriteAndClose(file, content, false); err != 0) {
-#ifdef KORVEL_HAVE_TRUNCATE
+    if (const int err = WriteAndClose(file, content); err != 0) {
         if (previousSize >= 0) (void)::truncate(path.c_str(), previousSize);
-#endif
-        ThrowWriteError(err, path);
+        throw RunError(WriteErrorMessage(err), path);
     }
 }
 

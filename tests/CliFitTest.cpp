@@ -2,29 +2,21 @@
 // seed repeats the result files exactly, the options answer the run's dialogs,
 // Ctrl+C still leaves result files, and failures exit with code 1.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <map>
 #include <numbers>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "CliTestSupport.h"
 
-extern char** environ;
-
 namespace korvel {
 namespace {
 
+using testing::BackgroundCli;
 using testing::CrLfLines;
 using testing::ReadText;
 using testing::RunCli;
@@ -32,14 +24,9 @@ using testing::TempFolder;
 using testing::WriteText;
 namespace fs = testing::fs;
 
-const std::string kDemo = std::string(KORVEL_SOURCE_DIR) + "/examples/demo/";
-
 class CliFitTest : public ::testing::Test {
   protected:
-    void CopyDemo() {
-        for (const char* name : {"demo.inp", "demo.dat", "au-film-start.mdl", "au-film.lmt"})
-            fs::copy_file(kDemo + name, folder / name);
-    }
+    void CopyDemo() { testing::CopyDemo(folder.Path()); }
     // A command file in the demo's folder; `mode` F fits, anything else only evaluates.
     void WriteCommandFile(const std::string& name, const std::string& data, char mode,
                           char errorsFromFile, const std::string& iterations = "3000") {
@@ -172,59 +159,22 @@ TEST_F(CliFitTest, FailuresExitWithCodeOneAndTheProgramsMessage) {
 
 TEST_F(CliFitTest, InterruptEndsTheSearchAndStillWritesTheResultFiles) {
     CopyDemo();
-    // The 40-period multilayer by the Parratt recursion with a tolerance no simplex
-    // can reach (negative): however fast the evaluation, only the interrupt ends this
-    // search in time.
-    fs::copy_file(std::string(KORVEL_SOURCE_DIR) + "/examples/multilayer/w-si-40.mdl",
-                  folder / "ml.mdl");
-    WriteText(folder / "ml.lmt",
-              "5 20 20\n4.564e-5 4.564e-5 0\n4.059e-6 4.059e-6 0\n1 8 30\n"
-              "20 35 20\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n"
-              "0 0 0\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n");
-    WriteText(folder / "long.inp", "demo.dat\nF\nN\nY\nml.mdl\nml.lmt\n-1\n65000\n0\nP\n");
-    const std::string errPath = folder / "stderr.txt";
-    const std::string outPath = folder / "stdout.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    const std::string command = folder / "long.inp";
-    std::vector<std::string> arguments = {KORVEL_CLI_PATH, "fit", command, "--seed", "5"};
-    std::vector<char*> argv;
-    for (auto& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder.Path());
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, KORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    fs::current_path(previous);
-    posix_spawn_file_actions_destroy(&actions);
-    ASSERT_EQ(spawned, 0);
+    testing::WriteEndlessFit(folder.Path());
+    BackgroundCli cli({"fit", folder / "long.inp", "--seed", "5"}, folder.Path());
+    ASSERT_TRUE(cli.Started());
 
     // Interrupt once the search is under way.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ReadText(errPath).find("Ctrl+C") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    kill(pid, SIGINT);  // at once: with the batch engine the whole search takes well under 1 s
+    cli.WaitUntil([&] { return cli.Stderr().find("Ctrl+C") != std::string::npos; });
+    cli.Signal(SIGINT);  // at once: with the batch engine the whole search takes well under 1 s
 
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline + std::chrono::seconds(60)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            FAIL() << "the fit did not end after the interrupt";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_TRUE(WIFEXITED(status)) << ReadText(errPath);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << ReadText(errPath);
-    EXPECT_NE(ReadText(errPath).find("Full stop by user."), std::string::npos) << ReadText(errPath);
+    const int status = cli.Wait(120);
+    ASSERT_NE(status, -1) << "the fit did not end after the interrupt";
+    ASSERT_TRUE(WIFEXITED(status)) << cli.Stderr();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << cli.Stderr();
+    EXPECT_NE(cli.Stderr().find("Full stop by user."), std::string::npos) << cli.Stderr();
     EXPECT_NE(ReadText(folder / "ml.bst").find("Norma   = "), std::string::npos);
     EXPECT_EQ(CrLfLines(ReadText(folder / "ml.pct")).size(), 601u);
-    EXPECT_NE(ReadText(outPath).find("Thickness:1 = "), std::string::npos);
+    EXPECT_NE(cli.Stdout().find("Thickness:1 = "), std::string::npos);
 }
 
 }  // namespace

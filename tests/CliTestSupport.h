@@ -1,17 +1,25 @@
 #pragma once
-// Helpers of the simulation-run and korvel-cli tests: CR LF lines, a film model and
-// running the built korvel-cli with its output captured.
+// Helpers of the simulation-run and korvel-cli tests: CR LF lines, a film model,
+// running the built korvel-cli with its output captured, or in the background to be
+// signalled, and the program's leftover files in a folder.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestFiles.h"
+
+extern char** environ;
 
 namespace korvel::testing {
 
@@ -41,6 +49,27 @@ inline std::string FilmModel(double wavelength = 1.5406) {
     return text.str();
 }
 
+// The bundled demo fit (demo.inp, demo.dat, au-film-start.mdl, au-film.lmt) in `folder`.
+inline void CopyDemo(const fs::path& folder) {
+    const std::string demo = std::string(KORVEL_SOURCE_DIR) + "/examples/demo/";
+    for (const char* name : {"demo.inp", "demo.dat", "au-film-start.mdl", "au-film.lmt"})
+        fs::copy_file(demo + name, folder / name);
+}
+
+// A fit that only a signal ends, beside the demo (which it takes its data from):
+// long.inp fits the 40-period multilayer ml.mdl by the Parratt recursion with a
+// tolerance no simplex can reach (negative); however fast the evaluation, only an
+// interrupt ends this search in time. Its results are ml.bst, ml.pct and ml.loc.
+inline void WriteEndlessFit(const fs::path& folder) {
+    fs::copy_file(std::string(KORVEL_SOURCE_DIR) + "/examples/multilayer/w-si-40.mdl",
+                  folder / "ml.mdl");
+    WriteText(folder / "ml.lmt",
+              "5 20 20\n4.564e-5 4.564e-5 0\n4.059e-6 4.059e-6 0\n1 8 30\n"
+              "20 35 20\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n"
+              "0 0 0\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n");
+    WriteText(folder / "long.inp", "demo.dat\nF\nN\nY\nml.mdl\nml.lmt\n-1\n65000\n0\nP\n");
+}
+
 struct CliResult {
     int ExitCode = -1;
     std::string Stdout;
@@ -58,15 +87,24 @@ inline std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
+// How RunCli starts the program, beyond its arguments.
+struct CliLaunch {
+    std::string ShellPrefix;  // run first, in the same shell: "ulimit -f 1; ", "timeout 60 "
+    std::string Stdout;       // where standard output goes instead of being captured
+};
+
 // Runs korvel-cli with `arguments` in `workingFolder`; stdout and stderr are captured.
-inline CliResult RunCli(const std::vector<std::string>& arguments, const fs::path& workingFolder) {
+inline CliResult RunCli(const std::vector<std::string>& arguments, const fs::path& workingFolder,
+                        const CliLaunch& launch = {}) {
     static std::atomic<int> counter{0};
     const fs::path capture =
         fs::temp_directory_path() /
         ("korvel-cli-out-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::string command = "cd " + Quoted(workingFolder.string()) + " && " + Quoted(KORVEL_CLI_PATH);
+    std::string command = "cd " + Quoted(workingFolder.string()) + " && " + launch.ShellPrefix +
+                          Quoted(KORVEL_CLI_PATH);
     for (const auto& argument : arguments) command += " " + Quoted(argument);
-    command += " >" + Quoted(capture.string() + ".out") + " 2>" + Quoted(capture.string() + ".err");
+    command += " >" + Quoted(launch.Stdout.empty() ? capture.string() + ".out" : launch.Stdout) +
+               " 2>" + Quoted(capture.string() + ".err");
     const int status = std::system(command.c_str());
     CliResult result;
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -75,6 +113,87 @@ inline CliResult RunCli(const std::vector<std::string>& arguments, const fs::pat
     fs::remove(capture.string() + ".out");
     fs::remove(capture.string() + ".err");
     return result;
+}
+
+// korvel-cli running in the background in `workingFolder`, for tests that signal it.
+// Standard error goes to a file of its own; standard output to one as well, or to
+// `stdoutFd` when given. A program still running at the end is killed.
+class BackgroundCli {
+  public:
+    BackgroundCli(const std::vector<std::string>& arguments, const fs::path& workingFolder,
+                  int stdoutFd = -1) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (stdoutFd >= 0)
+            posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+        else
+            posix_spawn_file_actions_addopen(&actions, 1, output_.Path("stdout").c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, output_.Path("stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+        std::vector<std::string> all = {KORVEL_CLI_PATH};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        spawned_ =
+            posix_spawn(&pid_, KORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~BackgroundCli() {
+        if (spawned_ && !ended_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    BackgroundCli(const BackgroundCli&) = delete;
+    BackgroundCli& operator=(const BackgroundCli&) = delete;
+
+    bool Started() const { return spawned_; }
+    std::string Stdout() const { return output_.Read("stdout"); }
+    std::string Stderr() const { return output_.Read("stderr"); }
+    void Signal(int signal) const { ::kill(pid_, signal); }
+
+    // Waits until `ready` holds; false after `seconds`.
+    template <typename Condition>
+    bool WaitUntil(Condition ready, int seconds = 60) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!ready()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+    // The wait status once the program has ended; it is killed after `seconds`, and
+    // then -1 is returned.
+    int Wait(int seconds = 60) {
+        int status = 0;
+        const bool ended =
+            WaitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) != 0; }, seconds);
+        if (!ended) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+        }
+        ended_ = true;
+        return ended ? status : -1;
+    }
+
+  private:
+    TempFolder output_;
+    pid_t pid_ = 0;
+    bool spawned_ = false;
+    bool ended_ = false;
+};
+
+// Names in `folder` of the program's temporary files ("korvel-*.tmp") and lock files.
+inline std::vector<std::string> LeftoverFiles(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("korvel-", 0) == 0) names.push_back(name);
+    }
+    return names;
 }
 
 }  // namespace korvel::testing

@@ -76,6 +76,7 @@ TEST(ReadCommandFile, CommentLinesAndLineEndsDoNotChangeTheResult) {
     const RunSettings plain = Read(dir, Join(Entries())).Settings;
     for (const RunSettings& other :
          {Read(dir, Join(commented)).Settings, Read(dir, Join(Entries(), "\r\n")).Settings,
+          Read(dir, Join(commented, "\r")).Settings,  // line ends of a CR alone
           Read(dir, Join(Entries()) + "ignored\nlines\n").Settings}) {
         EXPECT_EQ(other.DataFileName, plain.DataFileName);
         EXPECT_EQ(other.LimitsFileName, plain.LimitsFileName);
@@ -84,6 +85,26 @@ TEST(ReadCommandFile, CommentLinesAndLineEndsDoNotChangeTheResult) {
         EXPECT_EQ(other.CalculationMode, plain.CalculationMode);
         EXPECT_EQ(other.FitMode, plain.FitMode);
     }
+}
+
+TEST(ReadCommandFile, RefusesWhatIsNotAText) {
+    TempFolder dir;
+    const std::string path = dir.Path("run.inp");
+    // Saved as UTF-16 (either byte order), with or without its byte-order mark.
+    std::string utf16le = "\xFF\xFE";
+    for (const char c : Join(Entries())) utf16le += std::string{c, '\0'};
+    std::string utf16be = "\xFE\xFF";
+    for (const char c : Join(Entries())) utf16be += std::string{'\0', c};
+    EXPECT_EQ(FailureOf(dir, utf16le),
+              "Command file is not a text file. | " + path + " (it is in UTF-16)");
+    EXPECT_EQ(FailureOf(dir, utf16be),
+              "Command file is not a text file. | " + path + " (it is in UTF-16)");
+    EXPECT_EQ(FailureOf(dir, utf16le.substr(2)),
+              "Command file is not a text file. | " + path + ", line 1 (it holds a NUL byte)");
+    EXPECT_EQ(FailureOf(dir, std::string(1, '\0') + Join(Entries())),
+              "Command file is not a text file. | " + path + ", line 1 (it holds a NUL byte)");
+    EXPECT_EQ(FailureOf(dir, std::string("data.dat\nF\nN\nY\nml.mdl") + '\0' + "\n"),
+              "Command file is not a text file. | " + path + ", line 5 (it holds a NUL byte)");
 }
 
 TEST(ReadCommandFile, NameEntriesAreWholeLines) {

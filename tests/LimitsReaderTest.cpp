@@ -225,6 +225,19 @@ TEST(ReadModelAndLimits, ReportsAFreeValueOutsideItsBounds) {
                                  "its limits");
 }
 
+TEST(ReadModelAndLimits, SaysSoWhenALowerLimitLiesAboveTheUpperOne) {
+    TempFolder dir;
+    Limits limits(4);
+    limits.Set(5, "30 10 10");  // layer 2 is 20 A thick: inside, were the limits in order
+    Workspace ws = Prepare(dir, Model(3, 0, 0, 0), limits.Text());
+    EXPECT_EQ(FailureOf(ws), "The lower limit of [Thickness:2] is above its upper limit. | " +
+                                 dir.Path("m.lmt") + ", parameter 5: lower 30, upper 10");
+    // A fixed parameter's limits are never used.
+    limits.Set(5, "30 10 0");
+    Workspace fixed = Prepare(dir, Model(3, 0, 0, 0), limits.Text());
+    EXPECT_EQ(FailureOf(fixed), "");
+}
+
 TEST(ReadModelAndLimits, ConvertsDensityBoundsWithTheDensityUnits) {
     TempFolder dir;
     Limits limits(2);

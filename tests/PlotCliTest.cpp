@@ -30,9 +30,7 @@ TEST(PlotCli, SimulateDrawsTheCurveIntoAnSvgFile) {
 
 TEST(PlotCli, FitDrawsDataAndBestCurveIntoAnSvgFile) {
     TempFolder folder;
-    const std::string demo = std::string(KORVEL_SOURCE_DIR) + "/examples/demo/";
-    for (const char* name : {"demo.inp", "demo.dat", "au-film-start.mdl", "au-film.lmt"})
-        testing::fs::copy_file(demo + name, folder / name);
+    testing::CopyDemo(folder.Path());
     const auto result = RunCli(
         {"fit", "demo.inp", "--seed", "5", "--max-respreads", "1", "--quiet", "--plot", "fit.svg"},
         folder.Path());

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
 
 #include "input/CurveArrays.h"
@@ -253,20 +254,91 @@ TEST(PlotLegend, NamesBothCurvesInTheirColoursRightOfTheBox) {
     EXPECT_EQ(canvas.Lines.size(), 4u);  // an empty plot is only its frame
 }
 
-TEST(SvgCanvas, WritesOneElementPerLineAndEscapesText) {
-    const auto curves = Curves({{0, 1e-1, 1e-2}, {5, 1e-3, 1e-3}});
+// The line segments of every <polyline> of an SVG document, in document order, with
+// the stroke colour as "#rrggbb" and the width.
+struct SvgSegment {
+    int X1, Y1, X2, Y2;
+    std::string Stroke;
+    int Width;
+    bool operator==(const SvgSegment&) const = default;
+};
+
+std::string Attribute(const std::string& element, const std::string& name) {
+    const std::string key = " " + name + "=\"";
+    const auto start = element.find(key) + key.size();
+    return element.substr(start, element.find('"', start) - start);
+}
+
+std::vector<std::vector<SvgSegment>> Polylines(const std::string& svg) {
+    std::vector<std::vector<SvgSegment>> polylines;
+    for (auto p = svg.find("<polyline"); p != std::string::npos; p = svg.find("<polyline", p + 1)) {
+        const std::string element = svg.substr(p, svg.find("/>", p) - p);
+        std::istringstream points(Attribute(element, "points"));
+        std::vector<std::array<int, 2>> xy;
+        int x = 0, y = 0;
+        char comma = 0;
+        while (points >> x >> comma >> y) xy.push_back({x, y});
+        const std::string stroke = Attribute(element, "stroke");
+        const int width = std::stoi(Attribute(element, "stroke-width"));
+        std::vector<SvgSegment> segments;
+        for (std::size_t i = 1; i < xy.size(); ++i)
+            segments.push_back({xy[i - 1][0], xy[i - 1][1], xy[i][0], xy[i][1], stroke, width});
+        polylines.push_back(segments);
+    }
+    return polylines;
+}
+
+std::string Hex(PlotColor c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.Red, c.Green, c.Blue);
+    return text;
+}
+
+TEST(SvgCanvas, DrawsEveryLineOnceWithOnePolylinePerUnbrokenCurveAndEscapesText) {
+    // The fourth point has no logarithm: both curves break there.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto curves = Curves({{0, 1e-1, 1e-2}, {1, 1e-2, 2e-3}, {2, 1e-3, 1e-3},
+                                {3, nan, nan}, {4, 1e-4, 1e-4}, {5, 1e-5, 1e-6}});
     RecordingCanvas recording(537, 376);
     DrawPlot(recording, curves);
     const std::string svg = PlotToSvg(curves);
     EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
     EXPECT_NE(svg.find("width=\"537\" height=\"376\""), std::string::npos);
-    std::size_t lines = 0;
-    for (auto p = svg.find("<line"); p != std::string::npos; p = svg.find("<line", p + 1)) ++lines;
-    EXPECT_EQ(lines, recording.Lines.size());
-    EXPECT_NE(svg.find("stroke=\"#0000ff\""), std::string::npos);
+    EXPECT_EQ(svg.find("<line"), std::string::npos);
+
+    // The same drawing: the polylines' segments are the canvas calls, in their order.
+    std::vector<SvgSegment> drawn;
+    int blue = 0, red = 0;
+    for (const auto& polyline : Polylines(svg)) {
+        drawn.insert(drawn.end(), polyline.begin(), polyline.end());
+        blue += polyline.front().Stroke == "#0000ff";
+        red += polyline.front().Stroke == "#ff0000";
+    }
+    std::vector<SvgSegment> recorded;
+    for (const auto& l : recording.Lines)
+        recorded.push_back({l.X1, l.Y1, l.X2, l.Y2, Hex(l.Color), l.Width});
+    EXPECT_EQ(drawn, recorded);
+    EXPECT_EQ(blue, 2);  // each curve in two pieces, around the break
+    EXPECT_EQ(red, 2);
+    EXPECT_EQ(Polylines(svg).front().size(), 4u);  // the frame is one polyline
     EXPECT_NE(svg.find(">Calculation</text>"), std::string::npos);
     SvgCanvas canvas(10, 10);
     canvas.TextOut(0, 0, "a<b&c");
     EXPECT_NE(canvas.Document().find("a&lt;b&amp;c"), std::string::npos);
     EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
+
+    // A 30,000-point curve is two elements, not 60,000.
+    CurveArrays many;
+    many.Resize(30000);
+    for (int i = 0; i < 30000; ++i) {
+        many.Angle[i] = 0.001 * i;
+        many.MeasuredIntensity[i] = std::exp(-0.001 * i) * (1.0 + 0.3 * std::sin(i));
+        many.SmearedCurve[i] = std::exp(-0.001 * i);
+    }
+    const std::string large = PlotToSvg(many);
+    EXPECT_LT(large.size(), 700000u);
+    int curvePolylines = 0;
+    for (const auto& polyline : Polylines(large))
+        curvePolylines += polyline.front().Stroke == "#0000ff" || polyline.front().Stroke == "#ff0000";
+    EXPECT_EQ(curvePolylines, 2);
 }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -19,6 +20,7 @@
 #include "app/SimulationRun.h"
 #include "app/Workspace.h"
 #include "fit/FittingRun.h"
+#include "output/ResultSetWriter.h"
 #include "output/TextFile.h"
 
 using namespace korvel;
@@ -117,6 +119,17 @@ std::string Simulate(const std::string& model) {
     return FailureOf([&] { RunSimulation(ws, ui, Simulation(model)); });
 }
 
+// The disk fills up while the search ends, just before the results are written.
+struct DiskFillingInterface : ScriptedRunInterface {
+    explicit DiskFillingInterface(rlim_t bytes) : Bytes(bytes) {}
+    void ShowMessage(const std::string& text) override {
+        ScriptedRunInterface::ShowMessage(text);
+        if (text == "End of Global Fitting") Disk = std::make_unique<FullDisk>(Bytes);
+    }
+    rlim_t Bytes;
+    std::unique_ptr<FullDisk> Disk;
+};
+
 int FileCount(const fs::path& folder) {
     int n = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
@@ -195,24 +208,50 @@ TEST(RegressionResultFiles, AFitIntoAReadOnlyFolderStopsBeforeTheSearchAndKeepsE
 
 TEST(RegressionResultFiles, AFitThatCannotWriteItsResultsKeepsTheEarlierOnes) {
     FitFolder folder;
-    ScriptedRunInterface ui;
-    std::unique_ptr<FullDisk> full;
-    // The disk fills up while the search ends, just before the results are written.
-    struct FillingInterface : ScriptedRunInterface {
-        std::unique_ptr<FullDisk>* disk = nullptr;
-        void ShowMessage(const std::string& text) override {
-            ScriptedRunInterface::ShowMessage(text);
-            if (text == "End of Global Fitting") *disk = std::make_unique<FullDisk>(200);
-        }
-    } filling;
-    filling.disk = &full;
+    DiskFillingInterface filling(200);
     const std::string failure = folder.Fit(filling);
-    full.reset();
+    filling.Disk.reset();
     EXPECT_EQ(failure, "Disk write error. | " + folder.dir.Path("film.bst"));
     EXPECT_TRUE(folder.KeepsEarlier("bst"));
     EXPECT_TRUE(folder.KeepsEarlier("pct"));  // not started once the .bst failed
-    // The .loc began afresh with this search and holds its local runs only.
-    EXPECT_EQ(folder.Read("loc").find("earlier"), std::string::npos);
+    // The .loc of this search was prepared beside the others and goes with them.
+    EXPECT_TRUE(folder.KeepsEarlier("loc"));
+    EXPECT_EQ(FileCount(folder.dir.Root()), 7);  // no temporary or lock file left
+}
+
+TEST(RegressionResultFiles, AFullDiskAfterTheBstWasPreparedReplacesNoneOfTheSet) {
+    // 200 points: the .pct (49 bytes a point) is far longer than the .bst.
+    std::string data;
+    for (int i = 1; i <= 200; ++i) {
+        const double r = std::exp(-i / 20.0);
+        data += std::to_string(0.01 * i) + " " + std::to_string(r) + " " +
+                std::to_string(0.05 * r) + "\n";
+    }
+    FitFolder folder(kFilm, kLimits, data.c_str());
+    DiskFillingInterface filling(4000);
+    const std::string failure = folder.Fit(filling);
+    filling.Disk.reset();
+    EXPECT_EQ(failure, "Disk write error. | " + folder.dir.Path("film.pct"));
+    for (const char* ext : {"bst", "pct", "loc"}) EXPECT_TRUE(folder.KeepsEarlier(ext)) << ext;
+    EXPECT_EQ(FileCount(folder.dir.Root()), 7);
+}
+
+TEST(RegressionResultFiles, ASecondRunOnTheSameResultsIsRefusedAtOnce) {
+    FitFolder folder;
+    ScriptedRunInterface ui;
+    std::string failure;
+    {
+        // What a first fit on this model holds for the whole of its run.
+        ResultSetWriter first({folder.dir.Path("film.bst"), folder.dir.Path("film.pct"),
+                               folder.dir.Path("film.loc")});
+        failure = folder.Fit(ui);
+    }
+    EXPECT_EQ(failure, "Another run is writing this result file; try again when it has ended. | " +
+                           folder.dir.Path("film.bst"));
+    EXPECT_EQ(ui.Messages.size(), 0u);  // refused before the search
+    for (const char* ext : {"bst", "pct", "loc"}) EXPECT_TRUE(folder.KeepsEarlier(ext)) << ext;
+    // Once the first run has ended the second goes ahead.
+    EXPECT_EQ(folder.Fit(ui), "");
     EXPECT_NE(folder.Read("loc").find("Xi="), std::string::npos);
     EXPECT_EQ(FileCount(folder.dir.Root()), 7);
 }

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "FitTestSupport.h"
 #include "app/Workspace.h"
 #include "output/ResultFiles.h"
+#include "output/ResultSetWriter.h"
 
 namespace korvel {
 namespace {
@@ -202,14 +204,25 @@ TEST(FitResults, ReplaceBothFilesAndKeepTheOldOnesWhenTheFirstFails) {
     ws.Curves.Resize(1);
     ws.Files.ResultModelFile = (directory.Path() / "m.bst").string();
     ws.Files.FittedCurveFile = (directory.Path() / "m.pct").string();
-    WriteFitResults(ws);
+    {
+        ResultSetWriter results({ws.Files.ResultModelFile, ws.Files.FittedCurveFile});
+        WriteFitResults(ws, results);
+    }
+    EXPECT_TRUE(ws.Files.Written);
     EXPECT_EQ(testing::ReadText(ws.Files.ResultModelFile), ResultModelText(ws));
     EXPECT_EQ(testing::ReadText(ws.Files.FittedCurveFile), FittedCurveText(ws));
 
     const std::string previousCurve = testing::ReadText(ws.Files.FittedCurveFile);
-    ws.Files.ResultModelFile = (directory.Path() / "missing" / "m.bst").string();
+    ws.Files.Written = false;
+    ws.Files.ResultModelFile = (directory.Path() / "other.bst").string();
     ws.Curves.MeasuredIntensity[0] = 3.0;
-    EXPECT_ANY_THROW(WriteFitResults(ws));
+    {
+        ResultSetWriter results({ws.Files.ResultModelFile, ws.Files.FittedCurveFile});
+        // A folder appears where the .bst goes: it cannot be replaced.
+        std::filesystem::create_directory(ws.Files.ResultModelFile);
+        EXPECT_ANY_THROW(WriteFitResults(ws, results));
+    }
+    EXPECT_FALSE(ws.Files.Written);
     EXPECT_EQ(testing::ReadText(ws.Files.FittedCurveFile), previousCurve);
 }
 

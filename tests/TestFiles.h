@@ -1,14 +1,18 @@
 #pragma once
 // Shared by the tests: a fresh temporary folder per test, removed with everything in
-// it, whole files written and read byte for byte, and the RunError a call throws.
+// it, whole files written and read byte for byte, the RunError a call throws, and a
+// writer that feeds a named pipe.
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "app/RunError.h"
 
@@ -72,6 +76,30 @@ class TempFolder {
 
   private:
     fs::path path_;
+};
+
+// Writes `text` into the named pipe `path` once a reader has opened it; gives up after
+// a minute so a test never hangs on a program that does not read.
+class PipeWriter {
+  public:
+    PipeWriter(const std::string& path, std::string text)
+        : thread_([path, text = std::move(text)] {
+              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+              int fd = -1;
+              while ((fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK)) < 0 &&
+                     std::chrono::steady_clock::now() < deadline)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+              if (fd < 0) return;
+              ::fcntl(fd, F_SETFL, 0);
+              (void)!::write(fd, text.data(), text.size());
+              ::close(fd);
+          }) {}
+    ~PipeWriter() { thread_.join(); }
+    PipeWriter(const PipeWriter&) = delete;
+    PipeWriter& operator=(const PipeWriter&) = delete;
+
+  private:
+    std::thread thread_;
 };
 
 }  // namespace korvel::testing

@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -136,6 +138,52 @@ TEST(ReplaceFile, KeepsPermissionsAndSymbolicLinks) {
     EXPECT_EQ(dir.Read("target.bst"), "new");
     EXPECT_EQ(fs::status(dir.Path("target.bst")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(CheckCreatable, RefusesWhatIsNotARegularFileWithoutOpeningIt) {
+    TempFolder dir;
+    const std::string refusal = "Not a regular file: results are written to regular files only.";
+    // Through a link, a device would be replaced by a regular file (as root, /dev/null).
+    fs::create_symlink("/dev/null", dir.Path("m.sml"));
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { CheckCreatable(dir.Path("m.sml")); }),
+              refusal + " | " + dir.Path("m.sml") + " -> /dev/null (a character device)");
+    EXPECT_EQ(MessageOf([&] { ReplaceFile(dir.Path("m.sml"), "x"); }), refusal);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // Opening a named pipe for the check would wait for a reader for ever; a reader is
+    // held open here, so a check that opened it would pass instead of hanging.
+    ASSERT_EQ(::mkfifo(dir.Path("p.bst").c_str(), 0644), 0);
+    const int reader = ::open(dir.Path("p.bst").c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { CheckCreatable(dir.Path("p.bst")); }),
+              refusal + " | " + dir.Path("p.bst") + " (a named pipe)");
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(dir.Path("p.bst")));
+}
+
+TEST(CheckCreatable, NamesALoopOfSymbolicLinks) {
+    TempFolder dir;
+    fs::create_symlink(dir.Path("b.sml"), dir.Path("a.sml"));
+    fs::create_symlink(dir.Path("a.sml"), dir.Path("b.sml"));
+    const std::string loop =
+        "Path not found. | " + dir.Path("a.sml") + " (symbolic links that form a loop)";
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { CheckCreatable(dir.Path("a.sml")); }), loop);
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { ReadWholeFile(dir.Path("a.sml")); }), loop);
+}
+
+TEST(ReplaceFile, KeepsOwnerAndGroupOfTheReplacedFile) {
+    if (!RunningAsRoot()) GTEST_SKIP() << "only root can replace another user's file";
+    TempFolder dir;
+    dir.Write("user.bst", "the user's result");
+    ASSERT_EQ(::chown(dir.Path("user.bst").c_str(), 1234, 2345), 0);
+    fs::permissions(dir.Path("user.bst"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ReplaceFile(dir.Path("user.bst"), "root's run");
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.Path("user.bst").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, 2345u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(dir.Read("user.bst"), "root's run");
 }
 
 TEST(AppendToFile, CreatesThenAppends) {
