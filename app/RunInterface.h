@@ -54,6 +54,11 @@ public:
     virtual void ProcessPendingEvents() = 0;
     virtual int LastKey() const = 0;
     virtual void ClearLastKey() = 0;
+
+    // Something the run read as its format says but that is probably not what was
+    // meant (a model file ending early, a link cycle): one line naming the file and the
+    // place. The run goes on.
+    virtual void ShowWarning(const std::string& text) = 0;
 };
 
 }  // namespace korvel

@@ -167,7 +167,9 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
         throw RunError("The model file would be overwritten by the simulated curve.", smlPath);
     CheckCreatable(smlPath);
 
-    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model);
+    ws.Warnings = ReadWarnings{};
+    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model, ws.Warnings);
+    for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
     settings.RepeatUnitFixed = false;
     ClearFreeParameters(ws);
 

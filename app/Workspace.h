@@ -14,6 +14,7 @@
 #include "fit/FreeParameters.h"
 #include "input/CurveArrays.h"
 #include "input/LayerModel.h"
+#include "input/ReadWarnings.h"
 #include "input/Weighting.h"
 
 namespace korvel {
@@ -46,6 +47,7 @@ struct Workspace {
     FreeParameters Free;
     FitState Fit;
     ResultFiles Files;
+    ReadWarnings Warnings;  // of the current run's readers
 
     RunOptions Options;
     std::mt19937_64 Random;

@@ -142,6 +142,17 @@ int CliRunInterface::LastKey() const { return lastKey_; }
 
 void CliRunInterface::ClearLastKey() { lastKey_ = 0; }
 
+void CliRunInterface::ShowWarning(const std::string& text) {
+    // Also with --quiet: like an error, a warning is about the input, not progress.
+    if (out_ == nullptr) return;
+    if (progressLineOpen_) {
+        std::fputc('\n', out_);
+        progressLineOpen_ = false;
+    }
+    std::fprintf(out_, "warning: %s\n", text.c_str());
+    std::fflush(out_);
+}
+
 void CliRunInterface::PrintLine(const std::string& line) {
     if (quiet_ || out_ == nullptr) return;
     if (progressLineOpen_) {

@@ -46,6 +46,7 @@ class CliRunInterface : public RunInterface {
     void ProcessPendingEvents() override;
     int LastKey() const override;
     void ClearLastKey() override;
+    void ShowWarning(const std::string& text) override;
 
     // The curves of the last DrawPlot (empty before the first).
     const CurveArrays& LastCurves() const { return lastCurves_; }

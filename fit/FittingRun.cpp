@@ -179,7 +179,9 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     DialogToSettings(ws.CommandFileDialog, ws.Settings);
     ReadDataFile(ws, ui);
     fit.FitLogEnabled = ws.Options.CreateFitLog;
+    ws.Warnings = ReadWarnings{};
     ReadModelAndLimits(ws);  // refuses more than 99 free parameters
+    for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
 
     fit.EvaluationCount = 0;
     if (ws.Weighting.FresnelWeights) {

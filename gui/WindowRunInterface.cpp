@@ -96,4 +96,8 @@ int WindowRunInterface::LastKey() const { return main_.LastKey(); }
 
 void WindowRunInterface::ClearLastKey() { main_.SetLastKey(0); }
 
+void WindowRunInterface::ShowWarning(const std::string& text) {
+    main_.ShowWarning(QString::fromStdString(text));
+}
+
 }  // namespace korvel::gui

@@ -33,6 +33,7 @@ class WindowRunInterface : public RunInterface {
     void ProcessPendingEvents() override;
     int LastKey() const override;
     void ClearLastKey() override;
+    void ShowWarning(const std::string& text) override;
 
   private:
     MainWindow& main_;

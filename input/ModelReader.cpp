@@ -51,6 +51,19 @@ std::uint8_t ReadCount(NumberStream& in, const char* what) {
     return static_cast<std::uint8_t>(count);
 }
 
+// What the file holds at 0-based position `number`: six header reals, four counts,
+// then four parameters per layer.
+std::string NameOfNumber(int number) {
+    static const char* const kHeaderAndCounts[10] = {
+        "the wavelength",      "the wavelength spread",       "resolution offset 1",
+        "resolution offset 2", "resolution slope 1",          "resolution slope 2",
+        "the top layer count", "the repeat unit layer count", "the bottom layer count",
+        "the repeat count",
+    };
+    if (number < 10) return kHeaderAndCounts[number];
+    return ParameterNameAndPlace(number - 10 + 1);
+}
+
 void ReadCounts(NumberStream& in, LayerCounts& counts) {
     counts.TopLayerCount = ReadCount(in, "Top layer count");
     counts.RepeatUnitLayerCount = ReadCount(in, "Repeat unit layer count");
@@ -61,7 +74,8 @@ void ReadCounts(NumberStream& in, LayerCounts& counts) {
 
 }  // namespace
 
-void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
+               ReadWarnings& warnings) {
     const std::string text = ReadWholeFile(path);
     NumberStream in(text, path);
     LayerModel read;
@@ -81,7 +95,16 @@ void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
         }
         read.SetValue(j, v);
     }
+    const int expected = 10 + read.ParameterCount;
+    if (in.NumbersRead() < expected)
+        warnings.Add(path + ": the model file ends before " + NameOfNumber(in.NumbersRead()) +
+                     "; the missing numbers read as 0.");
     model = std::move(read);
+}
+
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
+    ReadWarnings dropped;
+    ReadModel(path, densityUnits, model, dropped);
 }
 
 void ReadModelHeader(const std::string& path, LayerModel& model) {

@@ -5,11 +5,17 @@
 #include <string>
 
 #include "input/LayerModel.h"
+#include "input/ReadWarnings.h"
 
 namespace korvel {
 
 // Full read; converts columns 2 and 3 with the density units into delta and beta.
-// Throws RunError ("File not found.", "Invalid numeric input", ...) naming the file.
+// Throws RunError ("File not found.", "Invalid numeric input", a negative thickness or
+// roughness, ...) naming the file. A file that ends early reads its missing numbers
+// as 0 and adds a warning naming the first of them.
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
+               ReadWarnings& warnings);
+// The same, the warnings dropped.
 void ReadModel(const std::string& path, int densityUnits, LayerModel& model);
 // Header (and WaveNumber) only.
 void ReadModelHeader(const std::string& path, LayerModel& model);

@@ -153,6 +153,21 @@ TEST_F(CliFitTest, ProgressGoesToStderrUnlessQuiet) {
     EXPECT_NE(result.Stderr.find("Done!!!   Press OK to continue"), std::string::npos);
 }
 
+TEST_F(CliFitTest, WarningsGoToStderrAlsoWhenQuiet) {
+    CopyDemo();
+    // Written for the film only: the substrate's rows are missing.
+    WriteText(folder / "au-film.lmt",
+              "200 300 10\n3.5e-5 5.5e-5 10\n4.927e-6 4.927e-6 0\n1 12 30\n");
+    WriteCommandFile("short.inp", "demo.dat", 'F', 'Y', "20");
+    const auto result = RunCli({"fit", "short.inp", "--seed", "3", "--quiet"}, folder.Path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Stderr;
+    EXPECT_EQ(result.Stderr,
+              "warning: au-film.lmt: the limits file ends before the limits of [Thickness:2] "
+              "(layer 2, column 1); the missing numbers read as 0, which fixes it and every "
+              "parameter after it.\n");
+    EXPECT_EQ(FittedValues(result.Stdout).size(), 3u) << result.Stdout;
+}
+
 TEST_F(CliFitTest, FailuresExitWithCodeOneAndTheProgramsMessage) {
     const auto missing = RunCli({"fit", "absent.inp"}, folder.Path());
     EXPECT_EQ(missing.ExitCode, 1);

@@ -298,6 +298,24 @@ TEST_F(FilmFit, RejectsBadDataBeforeTheSearch) {
     EXPECT_EQ(ui.Iterations, 0);
 }
 
+TEST_F(FilmFit, HandsTheReadersWarningsToTheWindowBeforeTheFirstEvaluation) {
+    command.MaxIterations = 0;
+    PrepareFilmFit();
+    // Stops after the film's roughness, the last free row: the substrate reads as 0s.
+    WriteText("model.lmt", "100 200 10\n0.5e-5 2.5e-5 10\n0 1e-6 0\n1 10 10\n");
+    WriteCommandFile(command);
+    RunFitting(ws, ui);
+    ASSERT_EQ(ui.Warnings.size(), 1u);
+    EXPECT_NE(ui.Warnings[0].find("the limits file ends before the limits of [Thickness:2] "
+                                  "(layer 2, column 1)"),
+              std::string::npos)
+        << ui.Warnings[0];
+    const auto shown =
+        std::find(ui.Calls.begin(), ui.Calls.end(), "ShowWarning: " + ui.Warnings[0]);
+    EXPECT_LT(shown, std::find(ui.Calls.begin(), ui.Calls.end(), "ShowSimplexInitialization: on"));
+    EXPECT_EQ(ws.Free.FreeCount, 3);  // the free rows are all there
+}
+
 // End to end: data from the true model, a fit from wrong starting values.
 
 TEST_F(FilmFit, RecoversASingleFilm) {

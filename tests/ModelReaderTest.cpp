@@ -92,6 +92,41 @@ TEST(ReadModel, MissingNumbersAtTheEndReadAsZero) {
     for (int j = 3; j <= 8; ++j) EXPECT_EQ(m.Value(j), 0.0);
 }
 
+TEST(ReadModel, AFileEndingEarlyWarnsNamingTheFirstMissingValue) {
+    TempFolder dir;
+    struct Case {
+        const char* text;
+        const char* firstMissing;
+    };
+    const Case cases[] = {
+        // The substrate's roughness alone is missing.
+        {"1.54 0 0 0 0 0\n1 0 0 0\n10 1e-5 1e-7 3\n0 7.6e-6 1.7e-7\n",
+         "[Roughness:2] (layer 2, column 4)"},
+        // The substrate line is missing altogether: it reads as vacuum.
+        {"1.54 0 0 0 0 0\n1 0 0 0\n10 1e-5 1e-7 3\n", "[Thickness:2] (layer 2, column 1)"},
+        {"1.54 0 0 0 0 0\n1 0", "the bottom layer count"},
+        {"1.54 0.01", "resolution offset 1"},
+    };
+    for (const Case& c : cases) {
+        LayerModel m;
+        ReadWarnings warnings;
+        const std::string path = dir.Write("short.mdl", c.text);
+        ReadModel(path, 0, m, warnings);
+        ASSERT_EQ(warnings.Texts.size(), 1u) << c.text;
+        EXPECT_EQ(warnings.Texts[0], path + ": the model file ends before " + c.firstMissing +
+                                         "; the missing numbers read as 0.");
+        EXPECT_EQ(m.Value(m.ParameterCount), 0.0);  // as the format says
+    }
+    // A complete file, with or without a final line end, warns of nothing.
+    for (const char* complete :
+         {"1.54 0 0 0 0 0\n1 0 0 0\n10 1e-5 1e-7 3\n0 7.6e-6 1.7e-7 2", kMultilayer}) {
+        LayerModel m;
+        ReadWarnings warnings;
+        ReadModel(dir.Write("full.mdl", complete), 0, m, warnings);
+        EXPECT_TRUE(warnings.Texts.empty()) << warnings.Texts[0];
+    }
+}
+
 TEST(ReadModel, RefusesCountsThatDoNotFitInAByte) {
     TempFolder dir;
     LayerModel m;

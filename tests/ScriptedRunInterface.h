@@ -34,6 +34,7 @@ class ScriptedRunInterface : public RunInterface {
     std::map<SimplexInitField, std::string> SimplexInitFields;
     std::vector<std::string> TmpMessages;
     std::vector<std::string> Messages;
+    std::vector<std::string> Warnings;
     int Iterations = 0;  // ProcessPendingEvents calls
     int PlotDraws = 0;
     CurveArrays Drawn;  // the curves of the last DrawPlot
@@ -100,6 +101,10 @@ class ScriptedRunInterface : public RunInterface {
     }
     int LastKey() const override { return lastKey_; }
     void ClearLastKey() override { lastKey_ = 0; }
+    void ShowWarning(const std::string& text) override {
+        Calls.push_back("ShowWarning: " + text);
+        Warnings.push_back(text);
+    }
 
     TmpMessageStyle TmpStyle = TmpMessageStyle::Hidden;
 
