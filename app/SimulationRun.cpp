@@ -103,6 +103,13 @@ void FillGrid(Workspace& ws, const SimulationRequest& request, const Grid& grid)
     for (int i = 1; i <= grid.PointCount; ++i) {
         const double x = grid.Lower + (grid.Upper - grid.Lower) * (i - 1) / (grid.PointCount - 1);
         const double theta = GridAngle(x, request, wavelength);
+        // At 90 degrees the beam runs along the normal: cos^2 = 0 and the optics divide by
+        // it; beyond, the angles fold back onto smaller ones.
+        if (!(theta < 90.0))
+            throw RunError("Glancing angle of 90 degrees or more.",
+                           "grid value " + Shown(x) +
+                               (request.QzInverseAngstrom ? " 1/A" : " deg") + " (" +
+                               request.ModelFileName + ")");
         curves.Angle[i - 1] = theta;
         curves.CosSquared[i - 1] = CosSquaredOfAngle(theta);
         curves.MeasuredIntensity[i - 1] = 1.0;

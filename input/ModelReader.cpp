@@ -64,6 +64,20 @@ std::string NameOfNumber(int number) {
     return ParameterNameAndPlace(number - 10 + 1);
 }
 
+// A negative thickness or roughness has no physical meaning; the optics would still
+// compute a curve from it (reflectivities far above 1). The substrate's thickness is
+// exempt: no computation uses it.
+void CheckNotNegative(const NumberStream& in, const LayerModel& model, int j, double v) {
+    const bool thickness = ColumnOf(j) == Column::Thickness;
+    if (!(thickness || ColumnOf(j) == Column::Roughness) || !(v < 0.0)) return;
+    if (thickness && LayerOf(j) == model.LayerCount) return;
+    throw RunError("Negative " + std::string(thickness ? "thickness" : "roughness") + " " +
+                       ShortestText(v) + " in layer " + std::to_string(LayerOf(j)) + ", column " +
+                       std::to_string(ColumnNumberOf(j)) +
+                       ": a thickness or roughness cannot be below 0.",
+                   in.Where());
+}
+
 void ReadCounts(NumberStream& in, LayerCounts& counts) {
     counts.TopLayerCount = ReadCount(in, "Top layer count");
     counts.RepeatUnitLayerCount = ReadCount(in, "Repeat unit layer count");
@@ -93,6 +107,7 @@ void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
             if (!std::isfinite(v))
                 throw RunError("Density value out of range after unit conversion.", in.Where());
         }
+        CheckNotNegative(in, read, j, v);
         read.SetValue(j, v);
     }
     const int expected = 10 + read.ParameterCount;

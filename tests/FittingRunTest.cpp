@@ -298,6 +298,34 @@ TEST_F(FilmFit, RejectsBadDataBeforeTheSearch) {
     EXPECT_EQ(ui.Iterations, 0);
 }
 
+// Uncertainties whose weights 1/dI^2 or weighted intensities (I/dI)^2 leave the range of
+// doubles: the figure of merit would be infinite, or 0 with W_Norma not a number. The
+// data file is named, and the point where one point is at fault.
+TEST_F(FilmFit, RefusesUncertaintiesWhoseWeightsAreOutOfRange) {
+    PrepareFilmFit(20);
+    WriteCommandFile(command);
+    auto failure = [&](const std::string& uncertainty, const std::string& second) {
+        std::string data;
+        for (int i = 0; i < 8; ++i)
+            data +=
+                std::to_string(0.5 + 0.1 * i) + " 1e-3 " + (i == 1 ? second : uncertainty) + "\n";
+        WriteText("data.dat", data);
+        testing::fs::remove("model.bst");  // the synthetic data's own run wrote one
+        ws = NewWorkspace();
+        ui = ScriptedRunInterface{};
+        const std::string text = testing::RunErrorOf([&] { RunFitting(ws, ui); });
+        EXPECT_EQ(ui.Iterations, 0) << text;
+        EXPECT_FALSE(testing::fs::exists("model.bst")) << text;
+        return text;
+    };
+    EXPECT_EQ(failure("1e-5", "1e-320"),
+              "The uncertainty of a data point is too small: its squared weight or weighted "
+              "intensity (I / dI)^2 is not a finite number. | data.dat, point 2");
+    EXPECT_EQ(failure("1e300", "1e300"),
+              "The uncertainties of the data are too large: the mean weighted intensity (I / "
+              "dI)^2 is 0 or too small to divide by. | data.dat");
+}
+
 TEST_F(FilmFit, HandsTheReadersWarningsToTheWindowBeforeTheFirstEvaluation) {
     command.MaxIterations = 0;
     PrepareFilmFit();

@@ -396,7 +396,9 @@ TEST(RepeatUnitConstraint, RefusesThicknessesThatCannotSplitAPeriod) {
         "1.54 0 0 0 0 0\n0 3 0 5\n20 1e-5 0 3\n-30 1e-5 0 3\n40 1e-5 0 3\n0 1e-5 0 3\n";
     Workspace ws = Prepare(dir, model, limits.Text());
     ws.Settings.RepeatUnitFixed = true;
+    // A negative thickness is refused by the model reader, before any split.
     EXPECT_EQ(FailureOf(ws),
-              "Repeat unit thicknesses must be positive when the repeat unit length is fixed. | " +
-                  dir.Path("m.mdl") + ": [Thickness:2]");
+              "Negative thickness -30 in layer 2, column 1: a thickness or roughness cannot be "
+              "below 0. | " +
+                  dir.Path("m.mdl") + ", line 4: '-30'");
 }

@@ -127,6 +127,27 @@ TEST(ReadModel, AFileEndingEarlyWarnsNamingTheFirstMissingValue) {
     }
 }
 
+TEST(ReadModel, RefusesANegativeThicknessOrRoughnessNamingLayerAndColumn) {
+    TempFolder dir;
+    const std::string thickness =
+        dir.Write("t.mdl", "1.54 0 0 0 0 0\n2 0 0 0\n10 1e-5 0 3\n-5 1e-5 0 3\n0 7.6e-6 0 2\n");
+    EXPECT_EQ(MessageOf(thickness),
+              "Negative thickness -5 in layer 2, column 1: a thickness or roughness cannot be "
+              "below 0. | " +
+                  thickness + ", line 4: '-5'");
+    const std::string roughness = dir.Write("r.mdl", "1.54 0 0 0 0 0\n0 0 0 0\n0 7.6e-6 0 -0.5\n");
+    EXPECT_EQ(MessageOf(roughness),
+              "Negative roughness -0.5 in layer 1, column 4: a thickness or roughness cannot be "
+              "below 0. | " +
+                  roughness + ", line 3: '-0.5'");
+    // The substrate's thickness enters no computation, and negative densities are real
+    // (some neutron scattering length densities): both are read.
+    LayerModel m;
+    ReadModel(dir.Write("ok.mdl", "1.54 0 0 0 0 0\n0 0 0 0\n-1 -2e-6 0 2\n"), 1, m);
+    EXPECT_EQ(m.Value(1), -1.0);
+    EXPECT_LT(m.Value(2), 0.0);
+}
+
 TEST(ReadModel, RefusesCountsThatDoNotFitInAByte) {
     TempFolder dir;
     LayerModel m;

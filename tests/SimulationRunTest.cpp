@@ -138,6 +138,21 @@ TEST_F(SimulationRunTest, QzWithoutAGlancingAngleIsRefusedNamingTheValue) {
     EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
 }
 
+TEST_F(SimulationRunTest, GridAnglesOfNinetyDegreesOrMoreAreRefused) {
+    const std::string model = Model(FilmModel());
+    auto request = Request(model);
+    request.Upper = 89.9;
+    EXPECT_EQ(SmlLines(RunSimulation(ws, ui, request)).size(), 101u);
+    testing::fs::remove(folder / "sample.sml");
+    request.Upper = 90.0;
+    EXPECT_EQ(
+        testing::RunErrorOf([&] { RunSimulation(ws, ui, request); }),
+        "Glancing angle of 90 degrees or more. | grid value 9.000000E+0001 deg (" + model + ")");
+    request.Lower = 100.0;  // the whole grid beyond
+    EXPECT_THROW(RunSimulation(ws, ui, request), RunError);
+    EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
+}
+
 TEST_F(SimulationRunTest, AModelEndingEarlyIsComputedAsTheFormatSaysAfterAWarning) {
     // The substrate's roughness is missing: it reads as 0.
     const std::string model = Model("1.54 0 0 0 0 0\n1 0 0 0\n200 2e-5 1e-6 4\n0 7.6e-6 1.7e-7");
