@@ -85,18 +85,23 @@ void CliRunInterface::SetFittingField(FittingField field, const std::string& tex
     switch (field) {
         case FittingField::LocGlob:
             phase_ = Trimmed(text);
+            simplexRunOpen_ = true;
             break;
         case FittingField::NIteration:
-            calls_ = Trimmed(text);
+            CountCalls(Trimmed(text));
             break;
         case FittingField::SessionBest:
             // Written by local runs only, so it is always a reduced chi-square.
             bestMerit_ = Trimmed(text);
             break;
         case FittingField::TermMess:
+            // A simplex run ends with its message; outside a run the message is the
+            // global step's own.
             if (!Trimmed(text).empty())
-                PrintLine(phase_ + " run ended: " + Trimmed(text) + "  #Calls " + calls_ +
-                          ", best Xi^2 " + bestMerit_);
+                PrintLine((simplexRunOpen_ ? phase_ + " run" : std::string("Global step")) +
+                          " ended: " + Trimmed(text) + "  #Calls " + calls_ + ", best Xi^2 " +
+                          bestMerit_);
+            simplexRunOpen_ = false;
             return;
         case FittingField::Tolerance:
         case FittingField::XiBest:
@@ -151,6 +156,20 @@ void CliRunInterface::ShowWarning(const std::string& text) {
     }
     std::fprintf(out_, "warning: %s\n", text.c_str());
     std::fflush(out_);
+}
+
+void CliRunInterface::CountCalls(const std::string& text) {
+    unsigned long long shown = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            calls_ = text;
+            return;
+        }
+        shown = shown * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (shown < callsShown_) callsWrapped_ += 65536;
+    callsShown_ = shown;
+    calls_ = std::to_string(callsWrapped_ + shown);
 }
 
 void CliRunInterface::PrintLine(const std::string& line) {

@@ -57,6 +57,7 @@ class CliRunInterface : public RunInterface {
   private:
     void PrintLine(const std::string& line);
     void ShowProgress(bool force);
+    void CountCalls(const std::string& text);
 
     DialogAnswers answers_;
     bool quiet_;
@@ -70,6 +71,12 @@ class CliRunInterface : public RunInterface {
 
     // Fitting progress as the window's fields would show it.
     std::string phase_;
+    bool simplexRunOpen_ = false;  // between a run's first iteration and its end
+    // "#Calls": the window's counter is 16 bits and wraps at 65536; here it counts on.
+    // Every phase shows the counter well within 65536 evaluations, so a value below the
+    // last one shown is a wrap.
+    unsigned long long callsShown_ = 0;
+    unsigned long long callsWrapped_ = 0;
     std::string calls_;
     std::string bestMerit_;
     std::string verticesToEvaluate_;

@@ -168,6 +168,39 @@ TEST_F(CliFitTest, WarningsGoToStderrAlsoWhenQuiet) {
     EXPECT_EQ(FittedValues(result.Stdout).size(), 3u) << result.Stdout;
 }
 
+TEST_F(CliFitTest, AFitThatWouldNeverEndStopsAtTheReSpreadLimitAndCountsCallsOn) {
+    // The demo with a cut-off level of 0.5 (on 61 of its points): every tunnelling run
+    // ends with "Too big step." and the global step spreads anew without end.
+    CopyDemo();
+    std::istringstream all(ReadText(folder / "demo.dat"));
+    std::string thin;
+    std::string line;
+    for (int i = 0; std::getline(all, line); ++i)
+        if (i % 10 == 0) thin += line + "\n";
+    WriteText(folder / "thin.dat", thin);
+    WriteText(folder / "thin.inp",
+              "thin.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n1.0e-6\n3000\n0.5\nM\n");
+    const auto bounded = RunCli({"fit", "thin.inp", "--seed", "1"}, folder.Path());
+    ASSERT_EQ(bounded.ExitCode, 0) << bounded.Stderr;
+    const std::string marker = "\nGlobal step ended: Re-spread limit reached.  #Calls ";
+    EXPECT_NE(bounded.Stderr.find(marker), std::string::npos)
+        << bounded.Stderr.substr(bounded.Stderr.size() > 2000 ? bounded.Stderr.size() - 2000 : 0);
+    EXPECT_NE(ReadText(folder / "au-film-start.bst").find("Norma   = "), std::string::npos);
+
+    // More evaluations than the 16-bit counter holds: "#Calls" counts on.
+    const auto longer =
+        RunCli({"fit", "thin.inp", "--seed", "1", "--max-respreads", "1200"}, folder.Path());
+    ASSERT_EQ(longer.ExitCode, 0) << longer.Stderr;
+    const auto at = longer.Stderr.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GT(std::stoll(longer.Stderr.substr(at + marker.size())), 65535);
+    // The report keeps the program's 16-bit count.
+    const std::string bst = ReadText(folder / "au-film-start.bst");
+    const auto calls = bst.find("#Calls  = ");
+    ASSERT_NE(calls, std::string::npos);
+    EXPECT_LT(std::stoll(bst.substr(calls + 10)), 65536);
+}
+
 TEST_F(CliFitTest, FailuresExitWithCodeOneAndTheProgramsMessage) {
     const auto missing = RunCli({"fit", "absent.inp"}, folder.Path());
     EXPECT_EQ(missing.ExitCode, 1);
