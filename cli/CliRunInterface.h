@@ -57,6 +57,9 @@ class CliRunInterface : public RunInterface {
   private:
     void PrintLine(const std::string& line);
     void ShowProgress(bool force);
+    // A progress line at most every interval (always when `force`).
+    void ShowStatus(const std::string& line, bool force);
+    void ShowPhaseCaption(const std::string& caption);
     void CountCalls(const std::string& text);
 
     DialogAnswers answers_;
@@ -78,8 +81,11 @@ class CliRunInterface : public RunInterface {
     unsigned long long callsShown_ = 0;
     unsigned long long callsWrapped_ = 0;
     std::string calls_;
+    std::string caption_;  // the last Newton step or uncertainty caption
+    std::string stem_;     // its text when its stage began
     std::string bestMerit_;
     std::string verticesToEvaluate_;
+    std::string verticesLeft_;  // the count-down, the vertex under way included
     std::string secondsPerCurve_;
     bool progressLineOpen_ = false;
     std::chrono::steady_clock::time_point lastProgress_{};

@@ -22,6 +22,7 @@
 #include "fit/Objective.h"
 #include "fit/Simplex.h"
 #include "fit/Uncertainty.h"
+#include "fit/UserStop.h"
 #include "input/DataReader.h"
 #include "input/LimitsReader.h"
 #include "output/NumberFormat.h"
@@ -94,10 +95,22 @@ void CheckRelativeMerit(const Workspace& ws, double merit) {
             ws.Settings.DataFileName);
 }
 
-void EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
+// Evaluates every vertex of the starting simplex. Returns false when the user stopped
+// it (Ctrl+Q, Ctrl+C) between two evaluations; the lowest vertex evaluated so far is
+// then the best vertex, and there is no search.
+bool EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
     FreeParameters& free = ws.Free;
     ui.ShowSimplexInitialization(true);
+    bool completed = true;
     for (int i = 1; i <= free.VertexCount; ++i) {
+        if (i > 1 && UserAskedToStop(ui)) {
+            completed = false;
+            int lowest = 1;
+            for (int v = 2; v < i; ++v)
+                if (free.VertexMerit[v - 1] < free.VertexMerit[lowest - 1]) lowest = v;
+            ws.Fit.BestVertex = static_cast<std::uint16_t>(lowest);
+            break;
+        }
         ui.SetSimplexInitField(SimplexInitField::ELoopsRest, FormatI(free.VertexCount - i + 1));
         const double start = SecondsSinceMidnight();
         free.VertexMerit[i - 1] = EvaluateFigureOfMerit(ws, free.Vertices[i - 1]);
@@ -105,6 +118,7 @@ void EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
         ui.SetSimplexInitField(SimplexInitField::EClcTime, FormatF(end - start, 9, 3));
     }
     ui.ShowSimplexInitialization(false);
+    return completed;
 }
 
 void Search(Workspace& ws, RunInterface& ui) {
@@ -240,11 +254,11 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     CheckWeights(ws);
     fit.ZeroCurveMerit = ZeroCurveMerit(ws);
 
-    EvaluateInitialSimplex(ws, ui);
+    const bool evaluated = EvaluateInitialSimplex(ws, ui);
 
     // The .loc file holds the local runs of this fit only.
     ReplaceFile(ws.Files.LocalRunFile, "");
-    const bool search = free.FreeCount >= 1;
+    const bool search = free.FreeCount >= 1 && evaluated;
     if (search) Search(ws, ui);
 
     ConvertBestVertex(ws);
@@ -260,14 +274,18 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     if (ws.Settings.FitMode && search) {
         if (ui.AskNewtonStep()) {
             ui.SetTmpMessage("Newton Step in progress: ", TmpMessageStyle::NewtonStep);
-            NewtonStep(ws, ui);
+            // A stopped step leaves the search result as it was and adds nothing.
+            const bool moved = NewtonStep(ws, ui);
             ui.SetTmpMessage(kHiddenCaption, TmpMessageStyle::Hidden);
-            NewtonFollowUp(ws, saved);
+            if (moved) NewtonFollowUp(ws, saved);
         }
         const bool uncertainty = ui.AskUncertainty();
         fit.SkipFigureOfMerit = uncertainty;
         fit.BestMerit = free.VertexMerit[b];
-        if (uncertainty) EstimateUncertainties(ws);
+        if (uncertainty) {
+            EstimateUncertainties(ws, ui);
+            ui.SetTmpMessage(kHiddenCaption, TmpMessageStyle::Hidden);
+        }
     }
 
     ui.SetDrawEnabled(false);

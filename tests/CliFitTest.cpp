@@ -47,6 +47,54 @@ class CliFitTest : public ::testing::Test {
                                      "\nau-film-start.mdl\nau-film.lmt\n1.0e-6\n" + iterations +
                                      "\n0\nM\n");
     }
+    // Starts korvel-cli in the folder with its output going to stdout.txt and stderr.txt
+    // there, and returns its process id (0 when it could not start).
+    pid_t Spawn(std::vector<std::string> arguments) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, OutPath().c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, ErrPath().c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        arguments.insert(arguments.begin(), KORVEL_CLI_PATH);
+        std::vector<char*> argv;
+        for (auto& a : arguments) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const fs::path previous = fs::current_path();
+        fs::current_path(folder.Path());
+        pid_t pid = 0;
+        const int spawned =
+            posix_spawn(&pid, KORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ);
+        fs::current_path(previous);
+        posix_spawn_file_actions_destroy(&actions);
+        return spawned == 0 ? pid : 0;
+    }
+    // Waits (at most a minute) until stderr holds `text`.
+    bool WaitForStderr(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (ReadText(ErrPath()).find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+    // The exit code, or -1 (the process killed) when it runs for more than two minutes.
+    static int WaitForExit(pid_t pid) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string OutPath() const { return folder / "stdout.txt"; }
+    std::string ErrPath() const { return folder / "stderr.txt"; }
+
     static std::map<std::string, double> FittedValues(const std::string& output) {
         std::map<std::string, double> values;
         std::istringstream lines(output);
@@ -230,49 +278,62 @@ TEST_F(CliFitTest, InterruptEndsTheSearchAndStillWritesTheResultFiles) {
               "20 35 20\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n"
               "0 0 0\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n");
     WriteText(folder / "long.inp", "demo.dat\nF\nN\nY\nml.mdl\nml.lmt\n-1\n65000\n0\nP\n");
-    const std::string errPath = folder / "stderr.txt";
-    const std::string outPath = folder / "stdout.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    const std::string command = folder / "long.inp";
-    std::vector<std::string> arguments = {KORVEL_CLI_PATH, "fit", command, "--seed", "5"};
-    std::vector<char*> argv;
-    for (auto& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder.Path());
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, KORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    fs::current_path(previous);
-    posix_spawn_file_actions_destroy(&actions);
-    ASSERT_EQ(spawned, 0);
+    const pid_t pid = Spawn({"fit", folder / "long.inp", "--seed", "5"});
+    ASSERT_NE(pid, 0);
 
     // Interrupt once the search is under way.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ReadText(errPath).find("Ctrl+C") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WaitForStderr("Ctrl+C");
     kill(pid, SIGINT);  // at once: with the batch engine the whole search takes well under 1 s
 
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline + std::chrono::seconds(60)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            FAIL() << "the fit did not end after the interrupt";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_TRUE(WIFEXITED(status)) << ReadText(errPath);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << ReadText(errPath);
-    EXPECT_NE(ReadText(errPath).find("Full stop by user."), std::string::npos) << ReadText(errPath);
+    const int exitCode = WaitForExit(pid);
+    ASSERT_NE(exitCode, -1) << "the fit did not end after the interrupt\n" << ReadText(ErrPath());
+    EXPECT_EQ(exitCode, 0) << ReadText(ErrPath());
+    EXPECT_NE(ReadText(ErrPath()).find("Full stop by user."), std::string::npos)
+        << ReadText(ErrPath());
     EXPECT_NE(ReadText(folder / "ml.bst").find("Norma   = "), std::string::npos);
     EXPECT_EQ(CrLfLines(ReadText(folder / "ml.pct")).size(), 601u);
-    EXPECT_NE(ReadText(outPath).find("Thickness:1 = "), std::string::npos);
+    EXPECT_NE(ReadText(OutPath()).find("Thickness:1 = "), std::string::npos);
+}
+
+TEST_F(CliFitTest, InterruptWhileTheStartingSimplexIsEvaluatedActsBeforeTheNextVertex) {
+    // 30 films with free thickness and roughness (61 vertices) on 30000 points by the
+    // Parratt recursion: the starting simplex alone takes many evaluations. Ctrl+C while
+    // the first of them runs is heard before the next one starts: no search and no Newton
+    // step run, and the best vertex evaluated so far is written.
+    std::string model = "1.5406 0 0 0 0 0\n30 0 0 0\n";
+    std::string limits;
+    for (int layer = 1; layer <= 30; ++layer) {
+        model += "20 1e-5 1e-7 3\n";
+        limits += "10 30 10\n0 0 0\n0 0 0\n1 5 10\n";
+    }
+    model += "0 7.6e-6 1.7e-7 3\n";
+    limits += "0 0 0\n0 0 0\n0 0 0\n0 0 0\n";
+    WriteText(folder / "films.mdl", model);
+    WriteText(folder / "films.lmt", limits);
+    std::string data;
+    for (int i = 1; i <= 30000; ++i)
+        data += std::to_string(0.05 + 4.0 * i / 30000.0) + " 1e-3 1e-5\n";
+    WriteText(folder / "films.dat", data);
+    WriteText(folder / "films.inp", "films.dat\nF\nN\nY\nfilms.mdl\nfilms.lmt\n1e-6\n3000\n0\nP\n");
+    const pid_t pid = Spawn({"fit", folder / "films.inp", "--seed", "5", "--newton"});
+    ASSERT_NE(pid, 0);
+    ASSERT_TRUE(WaitForStderr("initial simplex: 61 of 61")) << ReadText(ErrPath());
+    kill(pid, SIGINT);
+
+    const int exitCode = WaitForExit(pid);
+    const std::string err = ReadText(ErrPath());
+    ASSERT_EQ(exitCode, 0) << err;
+    EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
+    EXPECT_EQ(err.find("run ended"), std::string::npos) << err;  // no simplex run at all
+    EXPECT_EQ(err.find("Newton Step"), std::string::npos) << err;
+    EXPECT_EQ(ReadText(folder / "films.loc"), "");
+    const std::string bst = ReadText(folder / "films.bst");
+    // The vertex under way when the signal came (a few, should the test itself have been
+    // slow to send it) and the evaluation of the result: far fewer than the 61 vertices.
+    const auto calls = bst.find("#Calls  = ");
+    ASSERT_NE(calls, std::string::npos) << bst;
+    EXPECT_LT(std::stoi(bst.substr(calls + 10)), 10) << bst.substr(calls, 20);
+    EXPECT_NE(ReadText(OutPath()).find("results: "), std::string::npos);
 }
 
 }  // namespace
