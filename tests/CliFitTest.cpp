@@ -218,7 +218,8 @@ TEST_F(CliFitTest, WarningsGoToStderrAlsoWhenQuiet) {
 
 TEST_F(CliFitTest, AFitThatWouldNeverEndStopsAtTheReSpreadLimitAndCountsCallsOn) {
     // The demo with a cut-off level of 0.5 (on 61 of its points): every tunnelling run
-    // ends with "Too big step." and the global step spreads anew without end.
+    // ends with "Too big step." and the global step spreads anew without end. The same
+    // with the points stretched to high angles and Fresnel weights.
     CopyDemo();
     std::istringstream all(ReadText(folder / "demo.dat"));
     std::string thin;
@@ -234,6 +235,22 @@ TEST_F(CliFitTest, AFitThatWouldNeverEndStopsAtTheReSpreadLimitAndCountsCallsOn)
     EXPECT_NE(bounded.Stderr.find(marker), std::string::npos)
         << bounded.Stderr.substr(bounded.Stderr.size() > 2000 ? bounded.Stderr.size() - 2000 : 0);
     EXPECT_NE(ReadText(folder / "au-film-start.bst").find("Norma   = "), std::string::npos);
+
+    // The same points stretched from 0.1 to 89.9 degrees, weighted by the Fresnel curve.
+    std::istringstream rows(thin);
+    std::string stretched;
+    std::string angle;
+    std::string intensity;
+    std::string uncertainty;
+    for (int i = 0; rows >> angle >> intensity >> uncertainty; ++i)
+        stretched += std::to_string(0.1 + 89.8 * i / 60.0) + " " + intensity + "\n";
+    WriteText(folder / "stretched.dat", stretched);
+    WriteText(folder / "stretched.inp",
+              "stretched.dat\nF\nN\nN\nau-film-start.mdl\nau-film.lmt\n1.0e-6\n3000\n0\nM\n");
+    const auto fresnel =
+        RunCli({"fit", "stretched.inp", "--seed", "1", "--weights", "fresnel"}, folder.Path());
+    ASSERT_EQ(fresnel.ExitCode, 0) << fresnel.Stderr;
+    EXPECT_NE(fresnel.Stderr.find(marker), std::string::npos);
 
     // More evaluations than the 16-bit counter holds: "#Calls" counts on.
     const auto longer =
