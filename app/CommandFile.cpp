@@ -80,6 +80,9 @@ class CommandFileLines {
         return lines_[next_++];
     }
 
+    // "<file>, line N" of the entry read last.
+    std::string WhereLast() const { return path_ + ", line " + std::to_string(next_); }
+
   private:
     std::vector<std::string> lines_;
     std::size_t next_ = 0;
@@ -95,21 +98,35 @@ std::string_view WithoutLeadingBlanks(std::string_view text) {
     return first == std::string_view::npos ? std::string_view{} : text.substr(first);
 }
 
-// A count kept in 16 bits: values above 65535 wrap; negative ones are unconvertible.
-std::optional<std::uint16_t> SixteenBits(std::optional<long long> value) {
+// An edit field's text without the blanks and tabs typed around it.
+std::string_view WithoutBlanksAround(std::string_view text) {
+    text = WithoutLeadingBlanks(text);
+    return text.substr(0, text.find_last_not_of(" \t") + 1);
+}
+
+constexpr long long kLargestIterationCount = 65535;  // the iteration counter is 16 bits
+
+// An iteration count as the counter holds it. Negative or unconvertible texts have no
+// value (the caller's fallback applies); a count above 65535 would wrap (65536 to 0,
+// ending every simplex run at once and reporting the start as the fit) and is refused,
+// also when it has more digits than any integer holds.
+std::optional<std::uint16_t> IterationCount(std::string_view text, const std::string& where) {
+    const auto value = ParseInteger(text);
+    std::string_view digits = text.substr(!text.empty() && text[0] == '+' ? 1 : 0);
+    const bool allDigits =
+        !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+    if ((value && *value > kLargestIterationCount) || (!value && allDigits))
+        throw RunError(
+            "Maximum number of iterations " + std::string(text) + " out of range (0 to 65535).",
+            where);
     if (!value || *value < 0) return std::nullopt;
-    return static_cast<std::uint16_t>(*value % 65536);
+    return static_cast<std::uint16_t>(*value);
 }
 
 // A number entry: leading blanks skipped, anything after the number (trailing blanks
 // included) makes the conversion fail.
 double RealEntry(const std::string& line, double fallback) {
     return ParseReal(WithoutLeadingBlanks(line)).value_or(fallback);
-}
-
-std::uint16_t IterationEntry(const std::string& line, long long fallback) {
-    const auto value = SixteenBits(ParseInteger(WithoutLeadingBlanks(line)));
-    return value ? *value : static_cast<std::uint16_t>(fallback);
 }
 
 }  // namespace
@@ -141,7 +158,10 @@ void ReadCommandFile(Workspace& ws) {
 
     s.LimitsFileName = lines.Entry(6);
     s.FitTolerance = RealEntry(lines.Entry(7), kFileToleranceFallback);
-    s.MaxIterations = IterationEntry(lines.Entry(8), kFileMaxIterationsFallback);
+    const std::string& iterations = lines.Entry(8);
+    s.MaxIterations = IterationCount(WithoutLeadingBlanks(iterations),
+                                     lines.WhereLast() + ": '" + iterations + "'")
+                          .value_or(static_cast<std::uint16_t>(kFileMaxIterationsFallback));
     s.CutOffLevel = RealEntry(lines.Entry(9), 0.0);
     // Kept as read, whatever the letter; the dialog turns it into F, P or M.
     s.CalculationMode = UpperFirst(lines.Entry(10));
@@ -183,6 +203,11 @@ void SettingsToDialog(const RunSettings& settings, CommandFileDialogRecord& dial
 }
 
 void DialogToSettings(const CommandFileDialogRecord& dialog, RunSettings& settings) {
+    // Checked first, so that a refused count leaves the settings as they were.
+    const std::uint16_t maxIterations =
+        IterationCount(WithoutBlanksAround(dialog.EMaxIter),
+                       "Command File Parameters, Max # of Iterations: '" + dialog.EMaxIter + "'")
+            .value_or(static_cast<std::uint16_t>(kDialogMaxIterationsFallback));
     settings.CommandFileName = dialog.EComFN;
     settings.DataFileName = dialog.EExpDataFN;
     settings.ModelFileName = dialog.EModelFN;
@@ -197,9 +222,7 @@ void DialogToSettings(const CommandFileDialogRecord& dialog, RunSettings& settin
     settings.DensityUnits =
         dialog.DensityUnits >= 0 && dialog.DensityUnits <= 3 ? dialog.DensityUnits : 0;
     settings.FitTolerance = ParseRealTrimmed(dialog.ETolerance).value_or(kDialogToleranceFallback);
-    const auto iterations = SixteenBits(ParseIntegerTrimmed(dialog.EMaxIter));
-    settings.MaxIterations =
-        iterations ? *iterations : static_cast<std::uint16_t>(kDialogMaxIterationsFallback);
+    settings.MaxIterations = maxIterations;
     settings.CutOffLevel = ParseRealTrimmed(dialog.ECutOffLevel).value_or(0.0);
     static const char kModes[3] = {'F', 'P', 'M'};
     settings.CalculationMode = kModes[dialog.CalculationFPM == 0   ? 0

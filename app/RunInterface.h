@@ -54,6 +54,15 @@ public:
     virtual void ProcessPendingEvents() = 0;
     virtual int LastKey() const = 0;
     virtual void ClearLastKey() = 0;
+    // The same between two curve evaluations of the phases without simplex iterations
+    // (the starting simplex, the Newton step, the uncertainty estimate), so that a stop
+    // is heard there too; the run then looks for Ctrl+Q only.
+    virtual void ProcessEventsBetweenEvaluations() { ProcessPendingEvents(); }
+
+    // Something the run read as its format says but that is probably not what was
+    // meant (a model file ending early, a link cycle): one line naming the file and the
+    // place. The run goes on.
+    virtual void ShowWarning(const std::string& text) = 0;
 };
 
 }  // namespace korvel

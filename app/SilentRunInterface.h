@@ -25,6 +25,7 @@ public:
     void ProcessPendingEvents() override {}
     int LastKey() const override { return 0; }
     void ClearLastKey() override {}
+    void ShowWarning(const std::string&) override {}
 };
 
 }  // namespace korvel

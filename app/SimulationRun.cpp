@@ -104,6 +104,13 @@ void FillGrid(Workspace& ws, const SimulationRequest& request, const Grid& grid)
     for (int i = 1; i <= grid.PointCount; ++i) {
         const double x = grid.Lower + (grid.Upper - grid.Lower) * (i - 1) / (grid.PointCount - 1);
         const double theta = GridAngle(x, request, wavelength);
+        // At 90 degrees the beam runs along the normal: cos^2 = 0 and the optics divide by
+        // it; beyond, the angles fold back onto smaller ones.
+        if (!(theta < 90.0))
+            throw RunError("Glancing angle of 90 degrees or more.",
+                           "grid value " + Shown(x) +
+                               (request.QzInverseAngstrom ? " 1/A" : " deg") + " (" +
+                               request.ModelFileName + ")");
         curves.Angle[i - 1] = theta;
         curves.CosSquared[i - 1] = CosSquaredOfAngle(theta);
         curves.MeasuredIntensity[i - 1] = 1.0;
@@ -172,7 +179,9 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
         CheckExtraOutput(ws.Options.PlotFile, {request.ModelFileName}, {smlPath});
     ResultSetWriter results({smlPath});
 
-    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model, &ws.Inputs);
+    ws.Warnings = ReadWarnings{};
+    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model, ws.Warnings, &ws.Inputs);
+    for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
     settings.RepeatUnitFixed = false;
     ClearFreeParameters(ws);
 

@@ -14,15 +14,22 @@
 #include "fit/FreeParameters.h"
 #include "input/CurveArrays.h"
 #include "input/LayerModel.h"
+#include "input/ReadWarnings.h"
 #include "input/Weighting.h"
 #include "output/InputTexts.h"
 
 namespace korvel {
 
+// Re-spreads of one global step after which the search gives up. Global steps that
+// end by themselves re-spread a few dozen times at most; some stacks and weightings
+// re-spread without end ("Too big step." over and over), and this ends them.
+inline constexpr int kDefaultMaxRespreads = 1000;
+
 // Choices the desktop program makes by itself and the command line takes as options.
 struct RunOptions {
     std::optional<std::uint64_t> Seed;  // replaces the clock seed of the limits read
-    int MaxRespreads = -1;              // bound on re-spreads in one global step; -1: none
+    // Bound on the re-spreads of one global step; -1: none.
+    int MaxRespreads = kDefaultMaxRespreads;
     unsigned Threads = 0;               // engine threads; 0: as many as the machine has
     bool ReferenceEngine = false;       // evaluate point by point with the literal methods
     bool CreateFitLog = false;          // "  Create Log file of fitting": write fitlog.txt
@@ -52,6 +59,7 @@ struct Workspace {
     FitState Fit;
     ResultFiles Files;
     InputTexts Inputs;  // inputs that give their contents once, read once per run
+    ReadWarnings Warnings;  // of the current run's readers
 
     RunOptions Options;
     std::mt19937_64 Random;

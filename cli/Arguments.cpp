@@ -314,7 +314,7 @@ std::string UsageText(const std::string& topic) {
         "  --uncertainty         estimate the uncertainties of the free parameters\n"
         "  --seed N              seed of the random starting simplex (default: the clock);\n"
         "                        the same seed gives the same result files\n"
-        "  --max-respreads K     at most K re-spreads in one global step (default unbounded)\n"
+        "  --max-respreads K     at most K re-spreads in one global step (default 1000)\n"
         "  --quiet               no progress on stderr\n"
         "  --plot FILE.svg       also draw data and fit into an SVG file\n"
         "  Ctrl+C (or SIGTERM) ends the search early; the result files are still written.\n";

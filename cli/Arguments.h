@@ -37,7 +37,7 @@ struct FitOptions {
     bool NewtonStep = false;
     bool Uncertainty = false;
     std::optional<std::uint64_t> Seed;
-    int MaxRespreads = -1;  // -1: unbounded
+    std::optional<int> MaxRespreads;  // none given: the run's default bound
     bool Quiet = false;
     std::string PlotFile;
 };

@@ -46,6 +46,7 @@ class CliRunInterface : public RunInterface {
     void ProcessPendingEvents() override;
     int LastKey() const override;
     void ClearLastKey() override;
+    void ShowWarning(const std::string& text) override;
 
     // The curves of the last DrawPlot (empty before the first).
     const CurveArrays& LastCurves() const { return lastCurves_; }
@@ -56,6 +57,10 @@ class CliRunInterface : public RunInterface {
   private:
     void PrintLine(const std::string& line);
     void ShowProgress(bool force);
+    // A progress line at most every interval (always when `force`).
+    void ShowStatus(const std::string& line, bool force);
+    void ShowPhaseCaption(const std::string& caption);
+    void CountCalls(const std::string& text);
 
     DialogAnswers answers_;
     bool quiet_;
@@ -69,9 +74,18 @@ class CliRunInterface : public RunInterface {
 
     // Fitting progress as the window's fields would show it.
     std::string phase_;
+    bool simplexRunOpen_ = false;  // between a run's first iteration and its end
+    // "#Calls": the window's counter is 16 bits and wraps at 65536; here it counts on.
+    // Every phase shows the counter well within 65536 evaluations, so a value below the
+    // last one shown is a wrap.
+    unsigned long long callsShown_ = 0;
+    unsigned long long callsWrapped_ = 0;
     std::string calls_;
+    std::string caption_;  // the last Newton step or uncertainty caption
+    std::string stem_;     // its text when its stage began
     std::string bestMerit_;
     std::string verticesToEvaluate_;
+    std::string verticesLeft_;  // the count-down, the vertex under way included
     std::string secondsPerCurve_;
     bool progressLineOpen_ = false;
     std::chrono::steady_clock::time_point lastProgress_{};

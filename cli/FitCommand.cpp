@@ -30,7 +30,7 @@ int RunFitCommand(const FitOptions& options) {
     Workspace ws;
     ws.Settings.CommandFileName = options.CommandFile;
     ws.Options.Seed = options.Seed;
-    ws.Options.MaxRespreads = options.MaxRespreads;
+    if (options.MaxRespreads) ws.Options.MaxRespreads = *options.MaxRespreads;
 
     DialogAnswers answers;
     answers.QzInverseAngstrom = options.QzInverseAngstrom;

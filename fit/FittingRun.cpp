@@ -6,6 +6,7 @@
 #include "fit/FittingRun.h"
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "fit/Objective.h"
 #include "fit/Simplex.h"
 #include "fit/Uncertainty.h"
+#include "fit/UserStop.h"
 #include "input/DataReader.h"
 #include "input/LimitsReader.h"
 #include "output/NumberFormat.h"
@@ -36,22 +38,80 @@ constexpr const char* kFitLogFile = "fitlog.txt";
 constexpr const char* kHiddenCaption = "      ";
 
 // Checks that every residual has a usable weight before any time is spent on the
-// search: all points enter the normalising sum and the uncertainty estimate.
+// search: all points enter the normalising sum and the uncertainty estimate, and a
+// weight whose square or weighted intensity is not a finite number would make the
+// figure of merit infinite or not a number.
 void CheckWeights(const Workspace& ws) {
     const CurveArrays& curves = ws.Curves;
+    const std::string weights = ws.Weighting.FresnelWeights ? " (Fresnel weights)" : "";
+    auto where = [&](int i) {
+        return ws.Settings.DataFileName + ", point " + std::to_string(i + 1) + weights;
+    };
     for (int i = 0; i < curves.PointCount; ++i) {
         const double weight = curves.Uncertainty[i];
         if (weight == 0.0 || !std::isfinite(weight)) {
-            throw RunError("The uncertainty of a data point is zero or not a number.",
-                           ws.Settings.DataFileName + ", point " + std::to_string(i + 1));
+            throw RunError("The uncertainty of a data point is zero or not a number.", where(i));
         }
+        const double inverse = 1.0 / weight;
+        const double ratio = curves.MeasuredIntensity[i] / weight;
+        if (!std::isfinite(inverse * inverse) || !std::isfinite(ratio * ratio))
+            throw RunError(
+                "The uncertainty of a data point is too small: its squared weight or weighted "
+                "intensity (I / dI)^2 is not a finite number.",
+                where(i));
     }
 }
 
-void EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
+// The mean squared weighted intensity, by which the report divides the figure of merit
+// ("W_Norma"). Uncertainties so large that every (I / dI)^2 vanishes leave nothing to
+// divide by (every figure of merit would be 0 as well); many tiny ones overflow the sum.
+double ZeroCurveMerit(const Workspace& ws) {
+    const CurveArrays& curves = ws.Curves;
+    double sum = 0.0;
+    for (int i = 0; i < curves.PointCount; ++i) {
+        const double ratio = curves.MeasuredIntensity[i] / curves.Uncertainty[i];
+        sum += ratio * ratio;
+    }
+    const double mean = sum / curves.PointCount;
+    if (!std::isfinite(mean))
+        throw RunError(
+            "The uncertainties of the data are too small: the mean weighted intensity "
+            "(I / dI)^2 is not a finite number.",
+            ws.Settings.DataFileName);
+    if (!(mean >= std::numeric_limits<double>::min()))
+        throw RunError(
+            "The uncertainties of the data are too large: the mean weighted intensity "
+            "(I / dI)^2 is 0 or too small to divide by.",
+            ws.Settings.DataFileName);
+    return mean;
+}
+
+// Every number of a result file must be finite; the figure of merit is, but its ratio
+// to the data's mean weighted intensity is checked as well before it is written.
+void CheckRelativeMerit(const Workspace& ws, double merit) {
+    if (!std::isfinite(merit / ws.Fit.ZeroCurveMerit))
+        throw RunError(
+            "The figure of merit relative to the weighted data (W_Norma) is not a finite "
+            "number.",
+            ws.Settings.DataFileName);
+}
+
+// Evaluates every vertex of the starting simplex. Returns false when the user stopped
+// it (Ctrl+Q, Ctrl+C) between two evaluations; the lowest vertex evaluated so far is
+// then the best vertex, and there is no search.
+bool EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
     FreeParameters& free = ws.Free;
     ui.ShowSimplexInitialization(true);
+    bool completed = true;
     for (int i = 1; i <= free.VertexCount; ++i) {
+        if (i > 1 && UserAskedToStop(ui)) {
+            completed = false;
+            int lowest = 1;
+            for (int v = 2; v < i; ++v)
+                if (free.VertexMerit[v - 1] < free.VertexMerit[lowest - 1]) lowest = v;
+            ws.Fit.BestVertex = static_cast<std::uint16_t>(lowest);
+            break;
+        }
         ui.SetSimplexInitField(SimplexInitField::ELoopsRest, FormatI(free.VertexCount - i + 1));
         const double start = SecondsSinceMidnight();
         free.VertexMerit[i - 1] = EvaluateFigureOfMerit(ws, free.Vertices[i - 1]);
@@ -59,6 +119,7 @@ void EvaluateInitialSimplex(Workspace& ws, RunInterface& ui) {
         ui.SetSimplexInitField(SimplexInitField::EClcTime, FormatF(end - start, 9, 3));
     }
     ui.ShowSimplexInitialization(false);
+    return completed;
 }
 
 void Search(Workspace& ws, RunInterface& ui, ResultSetWriter& results) {
@@ -97,6 +158,7 @@ void ConvertBestVertex(Workspace& ws) {
 }
 
 void AppendModelSection(Workspace& ws, const char* heading, std::string& text) {
+    CheckRelativeMerit(ws, ws.Free.VertexMerit[ws.Fit.BestVertex - 1]);
     text += kLineEnd;
     text += std::string(heading) + kLineEnd;
     text += kLineEnd;
@@ -185,7 +247,9 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     ResultSetWriter results(
         {ws.Files.ResultModelFile, ws.Files.FittedCurveFile, ws.Files.LocalRunFile});
     fit.FitLogEnabled = ws.Options.CreateFitLog;
+    ws.Warnings = ReadWarnings{};
     ReadModelAndLimits(ws);  // refuses more than 99 free parameters
+    for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
 
     fit.EvaluationCount = 0;
     if (ws.Weighting.FresnelWeights) {
@@ -194,19 +258,14 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
         NormaliseWeights(ws);
     }
     CheckWeights(ws);
-    double zeroCurve = 0.0;
-    for (int i = 0; i < ws.Curves.PointCount; ++i) {
-        const double ratio = ws.Curves.MeasuredIntensity[i] / ws.Curves.Uncertainty[i];
-        zeroCurve += ratio * ratio;
-    }
-    fit.ZeroCurveMerit = zeroCurve / ws.Curves.PointCount;
+    fit.ZeroCurveMerit = ZeroCurveMerit(ws);
 
-    EvaluateInitialSimplex(ws, ui);
+    const bool evaluated = EvaluateInitialSimplex(ws, ui);
 
     // The .loc file holds the local runs of this fit only; it is put into place with
     // the .bst and .pct.
     results.Write(ws.Files.LocalRunFile, "");
-    const bool search = free.FreeCount >= 1;
+    const bool search = free.FreeCount >= 1 && evaluated;
     if (search) Search(ws, ui, results);
 
     ConvertBestVertex(ws);
@@ -216,19 +275,24 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     ws.Curves.BestCurve = ws.Curves.SmearedCurve;
     std::vector<double> saved = free.Vertices[b];
     saved.push_back(free.VertexMerit[b]);
+    CheckRelativeMerit(ws, free.VertexMerit[b]);
     WriteFitResults(ws, results);
 
     if (ws.Settings.FitMode && search) {
         if (ui.AskNewtonStep()) {
             ui.SetTmpMessage("Newton Step in progress: ", TmpMessageStyle::NewtonStep);
-            NewtonStep(ws, ui);
+            // A stopped step leaves the search result as it was and adds nothing.
+            const bool moved = NewtonStep(ws, ui);
             ui.SetTmpMessage(kHiddenCaption, TmpMessageStyle::Hidden);
-            NewtonFollowUp(ws, saved);
+            if (moved) NewtonFollowUp(ws, saved);
         }
         const bool uncertainty = ui.AskUncertainty();
         fit.SkipFigureOfMerit = uncertainty;
         fit.BestMerit = free.VertexMerit[b];
-        if (uncertainty) EstimateUncertainties(ws);
+        if (uncertainty) {
+            EstimateUncertainties(ws, ui);
+            ui.SetTmpMessage(kHiddenCaption, TmpMessageStyle::Hidden);
+        }
     }
 
     ui.SetDrawEnabled(false);

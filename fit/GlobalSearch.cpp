@@ -7,8 +7,10 @@
 #include <limits>
 #include <vector>
 
+#include "app/RunInterface.h"
 #include "app/Workspace.h"
 #include "fit/Simplex.h"
+#include "output/NumberFormat.h"
 
 namespace korvel {
 
@@ -61,11 +63,14 @@ constexpr int kFlatClimbSteps = 1000;
 // lie millions of evaluations away; a climb that never falls would never end.
 constexpr int kMaxClimbSteps = 10000;
 
+enum class ClimbResult { PastTheCrest, Flat, StepCap, Stuck };
+
 // Walks vertex b from the reference point along w until the figure of merit first
-// falls. Returns false when the figure of merit stays exactly level for
+// falls. Otherwise it ends when the figure of merit stays exactly level for
 // kFlatClimbSteps steps, when it still rises after kMaxClimbSteps steps, or when the
 // step no longer moves the point: along such a direction the climb would never end.
-bool Climb(Workspace& ws, int b, const std::vector<double>& w, double s, const Objective& merit) {
+ClimbResult Climb(Workspace& ws, int b, const std::vector<double>& w, double s,
+                  const Objective& merit) {
     FreeParameters& free = ws.Free;
     const std::vector<double>& r = ws.Fit.ReferencePoint;
     double t = 1.0;
@@ -74,18 +79,18 @@ bool Climb(Workspace& ws, int b, const std::vector<double>& w, double s, const O
     int level = 0;
     int steps = 0;
     do {
-        if (++steps > kMaxClimbSteps) return false;
+        if (++steps > kMaxClimbSteps) return ClimbResult::StepCap;
         previous = current;
         const double next = t + 0.01 / s;
-        if (next == t) return false;
+        if (next == t) return ClimbResult::Stuck;
         t = next;
         for (int j = 0; j < free.FreeCount; ++j) free.Vertices[b][j] = r[j] + t * w[j];
         current = merit(free.Vertices[b]);
         free.VertexMerit[b] = current;
         level = current == previous ? level + 1 : 0;
-        if (level >= kFlatClimbSteps) return false;
+        if (level >= kFlatClimbSteps) return ClimbResult::Flat;
     } while (!(current - previous < 0.0));
-    return true;
+    return ClimbResult::PastTheCrest;
 }
 
 // A fresh simplex around vertex b: every other vertex scatters each entry by up to
@@ -117,6 +122,15 @@ void GiveUp(Workspace& ws, const Objective& merit) {
     merit(free.Vertices[b]);
 }
 
+// Gives up at one of the step's own bounds and says which in the termination message
+// field, with the evaluation count, which has moved on since the last simplex
+// iteration showed it.
+void GiveUpAtLimit(Workspace& ws, RunInterface& ui, const Objective& merit, const char* message) {
+    GiveUp(ws, merit);
+    ui.SetFittingField(FittingField::NIteration, FormatI(ws.Fit.EvaluationCount));
+    ui.SetFittingField(FittingField::TermMess, message);
+}
+
 }  // namespace
 
 void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
@@ -135,7 +149,9 @@ void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
     if (m < 0) return GiveUp(ws, merit);
     std::vector<double> w(n);
     for (int j = 0; j < n; ++j) w[j] = free.Vertices[m][j] - r[j];
-    if (!Climb(ws, b, w, StepScale(w, r), merit)) return GiveUp(ws, merit);
+    const ClimbResult climb = Climb(ws, b, w, StepScale(w, r), merit);
+    if (climb == ClimbResult::StepCap) return GiveUpAtLimit(ws, ui, merit, kClimbStepLimitMessage);
+    if (climb != ClimbResult::PastTheCrest) return GiveUp(ws, merit);
 
     const double x = 0.999999 * referenceMerit;
     int respreads = 0;
@@ -162,7 +178,7 @@ void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
         }
         ++respreads;
         if (ws.Options.MaxRespreads >= 0 && respreads > ws.Options.MaxRespreads)
-            return GiveUp(ws, merit);
+            return GiveUpAtLimit(ws, ui, merit, kRespreadLimitMessage);
     }
 }
 

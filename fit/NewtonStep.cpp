@@ -19,6 +19,7 @@
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
 #include "fit/MatrixInversion.h"
+#include "fit/UserStop.h"
 #include "input/ParameterIndex.h"
 
 namespace korvel {
@@ -34,7 +35,7 @@ std::string FreeParameterName(const FreeParameters& free, int k) {
     return std::string("[") + ParameterLabel(j) + ":" + std::to_string(LayerOf(j)) + "]";
 }
 
-void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
+bool NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
     FreeParameters& free = ws.Free;
     const int n = free.FreeCount;
     const int b = ws.Fit.BestVertex - 1;
@@ -57,8 +58,10 @@ void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
         caption += std::to_string(n - i);
         ui.SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
         const double d = step[i];
+        if (UserAskedToStop(ui)) return false;
         trial[i] = x[i] + d;
         const double plus = merit(trial);
+        if (UserAskedToStop(ui)) return false;
         trial[i] = x[i] - d;
         const double minus = merit(trial);
         trial[i] = x[i];
@@ -77,9 +80,11 @@ void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
             const double dj = step[j];
             caption += std::to_string(--remaining);
             ui.SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
+            if (UserAskedToStop(ui)) return false;
             trial[i] = x[i] + di;
             trial[j] = x[j] + dj;
             const double plusPlus = merit(trial);
+            if (UserAskedToStop(ui)) return false;
             trial[i] = x[i] - di;
             trial[j] = x[j] - dj;
             const double minusMinus = merit(trial);
@@ -109,8 +114,11 @@ void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
         }
     }
     x = moved;
+    return true;
 }
 
-void NewtonStep(Workspace& ws, RunInterface& ui) { NewtonStep(ws, ui, FigureOfMeritObjective(ws)); }
+bool NewtonStep(Workspace& ws, RunInterface& ui) {
+    return NewtonStep(ws, ui, FigureOfMeritObjective(ws));
+}
 
 }  // namespace korvel

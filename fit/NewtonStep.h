@@ -26,8 +26,9 @@ double DifferenceStep(const FreeParameters& free, int k, double value);
 // "[Thickness:2]": the label and layer of free parameter k (1-based).
 std::string FreeParameterName(const FreeParameters& free, int k);
 
-// Moves vertex BestVertex in place; `merit` evaluates a vector of values.
-void NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit);
-void NewtonStep(Workspace& ws, RunInterface& ui);
+// Moves vertex BestVertex in place; `merit` evaluates a vector of values. Returns false,
+// the vertex unmoved, when the user stops the step (Ctrl+Q) between two evaluations.
+bool NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit);
+bool NewtonStep(Workspace& ws, RunInterface& ui);
 
 }  // namespace korvel

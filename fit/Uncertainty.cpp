@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "app/RunError.h"
+#include "app/RunInterface.h"
 #include "app/Workspace.h"
 #include "engine/CurveEvaluation.h"
 #include "fit/MatrixInversion.h"
 #include "fit/NewtonStep.h"
+#include "fit/UserStop.h"
 #include "input/ParameterIndex.h"
 #include "output/NumberFormat.h"
 #include "output/TextFile.h"
@@ -49,7 +51,9 @@ std::string UncertaintyTable(const Workspace& ws, std::span<const double> values
     return text;
 }
 
-std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& evaluate) {
+namespace {
+
+std::vector<double> Estimate(Workspace& ws, RunInterface* ui, const CurveEvaluator& evaluate) {
     FreeParameters& free = ws.Free;
     CurveArrays& curves = ws.Curves;
     const int n = free.FreeCount;
@@ -58,12 +62,26 @@ std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& e
     std::vector<double>& trial = free.Trial;
     trial = x;
 
+    // A stopped estimate leaves the switch as a finished one does.
+    auto stopped = [&] {
+        if (ui == nullptr || !UserAskedToStop(*ui)) return false;
+        ws.Fit.SkipFigureOfMerit = false;
+        return true;
+    };
+    std::string caption = "Uncertainty estimate in progress:  To be done ";
+    if (ui) ui->SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
     Matrix sensitivity(n, std::vector<double>(points));
     for (int k = 0; k < n; ++k) {
+        if (ui) {
+            caption += std::to_string(n - k);
+            ui->SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
+        }
         const double d = DifferenceStep(free, k + 1, x[k]);
+        if (stopped()) return {};
         trial[k] = x[k] + d;
         evaluate(trial);
         sensitivity[k] = curves.SmearedCurve;
+        if (stopped()) return {};
         trial[k] = x[k] - d;
         evaluate(trial);
         for (int j = 0; j < points; ++j)
@@ -117,8 +135,14 @@ std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& e
     return uncertainties;
 }
 
-std::vector<double> EstimateUncertainties(Workspace& ws) {
-    return EstimateUncertainties(ws, [&ws](std::span<const double> v) { EvaluateCurve(ws, v); });
+}  // namespace
+
+std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& evaluate) {
+    return Estimate(ws, nullptr, evaluate);
+}
+
+std::vector<double> EstimateUncertainties(Workspace& ws, RunInterface& ui) {
+    return Estimate(ws, &ui, [&ws](std::span<const double> v) { EvaluateCurve(ws, v); });
 }
 
 }  // namespace korvel

@@ -12,6 +12,7 @@
 namespace korvel {
 
 struct Workspace;
+class RunInterface;
 
 // Computes the curves of a vector of values without scaling or scoring them.
 using CurveEvaluator = std::function<void(std::span<const double>)>;
@@ -21,6 +22,8 @@ std::string UncertaintyTable(const Workspace& ws, std::span<const double> values
                              std::span<const double> uncertainties);
 // Returns the uncertainties and appends the table; clears SkipFigureOfMerit.
 std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& evaluate);
-std::vector<double> EstimateUncertainties(Workspace& ws);
+// The run's estimate: its progress in TmpMessage and the user's stop (Ctrl+Q) heard
+// between two evaluations; a stopped estimate appends nothing and returns no values.
+std::vector<double> EstimateUncertainties(Workspace& ws, RunInterface& ui);
 
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTextEdit>
 
 #include "app/RunError.h"
@@ -38,6 +39,14 @@ MainWindow::MainWindow(UserPrompts& prompts) : prompts_(prompts) {
     SetTmpMessage(QString(20, QLatin1Char(' ')), TmpMessageStyle::Hidden);
     tmpMessage_->show();
     BuildMenus();
+    // The runs' warnings: a status line of its own below the label, so neither the
+    // menus nor TmpMessage change.
+    warningLine_ = new QLabel(this);
+    warningLine_->setObjectName(QStringLiteral("WarningLine"));
+    warningLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long warning is cut at the window's edge rather than widening the window.
+    warningLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(warningLine_, 1);
     resize(560, 90);
 
     // The further windows, created once, in this order.
@@ -162,6 +171,8 @@ void MainWindow::Exit1Click() { close(); }
 void MainWindow::RunGuarded(const std::function<void()>& run) {
     if (runActive_) return;
     runActive_ = true;
+    warningLine_->clear();
+    warningLine_->setToolTip(QString());
     UpdateRunMenu();
     try {
         run();
@@ -250,6 +261,15 @@ void MainWindow::SetTmpMessage(const QString& caption, TmpMessageStyle style) {
 }
 
 void MainWindow::SetDrawEnabled(bool enabled) { Action("draw1")->setEnabled(enabled); }
+
+void MainWindow::ShowWarning(const QString& text) {
+    // Several warnings share the line; the tooltip holds them one per line in full.
+    const QString shown = warningLine_->text();
+    warningLine_->setText(shown.isEmpty() ? text : shown + QStringLiteral("  |  ") + text);
+    const QString tip = warningLine_->toolTip();
+    warningLine_->setToolTip(tip.isEmpty() ? text : tip + QLatin1Char('\n') + text);
+    warningLine_->repaint();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (runActive_) {

@@ -55,12 +55,15 @@ class MainWindow : public QMainWindow, public EditorHost {
     void SetLastKey(int key);
     void SetTmpMessage(const QString& caption, TmpMessageStyle style);
     void SetDrawEnabled(bool enabled);
+    // Adds a run's warning to the status line below TmpMessage; the next run clears it.
+    void ShowWarning(const QString& text);
     bool RunActive() const { return runActive_; }
 
     Workspace& Ws() { return ws_; }
     UserPrompts& Prompts() { return prompts_; }
     QAction* Action(const char* name) const;
     QLabel* TmpMessage() const { return tmpMessage_; }
+    QLabel* WarningLine() const { return warningLine_; }
     EditForm* NewEditor();
     std::vector<EditForm*> Editors() const;
     // The twelve windows in the order they were created, this one first.
@@ -92,6 +95,7 @@ class MainWindow : public QMainWindow, public EditorHost {
     UserPrompts& prompts_;
     Workspace ws_;
     QLabel* tmpMessage_ = nullptr;
+    QLabel* warningLine_ = nullptr;
     std::unique_ptr<FittingInfoWindow> formInfo_;
     std::unique_ptr<CommandFileDialog> comFile_;
     std::unique_ptr<AboutDialog> formAbout_;

@@ -96,4 +96,16 @@ int WindowRunInterface::LastKey() const { return main_.LastKey(); }
 
 void WindowRunInterface::ClearLastKey() { main_.SetLastKey(0); }
 
+void WindowRunInterface::ProcessEventsBetweenEvaluations() {
+    // An evaluation can be far shorter than a round of events; a round every 50 ms keeps
+    // Ctrl+Q heard at once without slowing the short ones down.
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 50) return;
+    sinceEvents_.start();
+    QCoreApplication::processEvents();
+}
+
+void WindowRunInterface::ShowWarning(const std::string& text) {
+    main_.ShowWarning(QString::fromStdString(text));
+}
+
 }  // namespace korvel::gui

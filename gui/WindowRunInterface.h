@@ -4,6 +4,8 @@
 // thread; once per simplex iteration the pending window events are processed, so
 // the keyboard (Ctrl+Q, Ctrl+X), the "Draw" item and repaints stay alive.
 
+#include <QElapsedTimer>
+
 #include "app/RunInterface.h"
 
 namespace korvel::gui {
@@ -33,9 +35,12 @@ class WindowRunInterface : public RunInterface {
     void ProcessPendingEvents() override;
     int LastKey() const override;
     void ClearLastKey() override;
+    void ProcessEventsBetweenEvaluations() override;
+    void ShowWarning(const std::string& text) override;
 
   private:
     MainWindow& main_;
+    QElapsedTimer sinceEvents_;  // since the last event round between evaluations
 };
 
 }  // namespace korvel::gui

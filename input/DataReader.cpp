@@ -101,10 +101,20 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
         } else {
             angles[i] = p.abscissa;
         }
+        // At 90 degrees the beam runs along the normal: cos^2 = 0 and the optics divide by
+        // it; beyond, the angles fold back onto smaller ones.
+        if (!(angles[i] < 90.0)) throw RunError("Glancing angle of 90 degrees or more.", p.where);
         // The smearing walks along increasing angles; a decreasing one is a mistake in the file.
         if (i > 0 && angles[i] < angles[i - 1])
             throw RunError("Data points must be in increasing order of angle.", p.where);
     }
+    // Nothing to scale onto and no mean intensity to normalise the figure of merit with
+    // (W_Norma would be infinite).
+    bool anyIntensity = false;
+    for (const DataPoint& p : points) anyIntensity = anyIntensity || p.intensity != 0.0;
+    if (!anyIntensity)
+        throw RunError("Every measured intensity of the data file is 0: there is nothing to fit.",
+                       dataPath);
 
     CurveArrays& c = ws.Curves;
     c.Resize(static_cast<std::uint16_t>(points.size()));

@@ -19,6 +19,7 @@
 #include "input/ModelReader.h"
 #include "input/NumberStream.h"
 #include "input/ParameterIndex.h"
+#include "input/ReadWarnings.h"
 #include "output/TextFile.h"
 
 namespace korvel {
@@ -33,33 +34,44 @@ struct Bounds {
     double lo = 0.0;
     double hi = 0.0;
     double step = 0.0;
+    std::string where;  // file, line and token of lo, for messages
 };
 
 Bounds ReadBounds(NumberStream& in) {
     Bounds b;
     b.lo = in.ReadReal();
+    b.where = in.Where();
     b.hi = in.ReadReal();
     b.step = in.ReadReal();
     return b;
 }
 
-// The first pass insists on all three numbers of every parameter: a limits file that
-// stops early (written for a smaller model) would otherwise fix the rest silently.
-Bounds ReadCompleteBounds(NumberStream& in, int j, int parameterCount, const std::string& path) {
-    if (in.AtEnd())
-        throw RunError("Limits file is shorter than the model: no limits for [" +
-                           std::string(ParameterLabel(j)) + ":" + std::to_string(LayerOf(j)) +
-                           "] (parameter " + std::to_string(j) + " of " +
-                           std::to_string(parameterCount) + ").",
-                       path);
+std::string Name(int j) {
+    return std::string("[") + ParameterLabel(j) + ":" + std::to_string(LayerOf(j)) + "]";
+}
+
+// First pass. A file that stops early (hand-written ones often stop after the last
+// free row) reads its missing numbers as 0, which fixes those parameters; the first
+// parameter whose row is not complete is named in a warning.
+Bounds ReadFirstPassBounds(NumberStream& in, int j, const std::string& path, ReadWarnings& warnings,
+                           bool& warned) {
+    if (!warned && in.AtEnd()) {
+        warned = true;
+        warnings.Add(path + ": the limits file ends before the limits of " +
+                     ParameterNameAndPlace(j) +
+                     "; the missing numbers read as 0, which fixes it and every parameter "
+                     "after it.");
+    }
     Bounds b;
     b.lo = in.ReadReal();
     for (double* number : {&b.hi, &b.step}) {
-        if (in.AtEnd())
-            throw RunError("Limits file ends inside the limits of [" +
-                               std::string(ParameterLabel(j)) + ":" + std::to_string(LayerOf(j)) +
-                               "]: three numbers are needed.",
-                           path);
+        if (!warned && in.AtEnd()) {
+            warned = true;
+            warnings.Add(path + ": the limits file ends inside the limits of " +
+                         ParameterNameAndPlace(j) +
+                         "; the missing numbers read as 0, which fixes it and every parameter "
+                         "after it.");
+        }
         *number = in.ReadReal();
     }
     return b;
@@ -98,6 +110,56 @@ std::string Shown(double value) {
 std::string OutOfRangeMessage(int j) {
     return "Parameter [R " + std::to_string(LayerOf(j)) + " :C " +
            std::to_string(ColumnNumberOf(j)) + " ] out of range.";
+}
+
+// The bounds a free thickness or roughness may take: a negative one would let the search
+// reach values that have no physical meaning (reflectivities far above 1). The
+// substrate's thickness is exempt: no computation uses it.
+void CheckUsableBounds(const LayerModel& m, int j, const Bounds& b) {
+    const bool thickness = ColumnOf(j) == Column::Thickness;
+    if (!(thickness || ColumnOf(j) == Column::Roughness)) return;
+    if (thickness && LayerOf(j) == m.LayerCount) return;
+    if (b.lo < 0.0 || b.hi < 0.0)
+        throw RunError(
+            "Negative limit for the " + std::string(thickness ? "thickness" : "roughness") +
+                " of layer " + std::to_string(LayerOf(j)) + ", column " +
+                std::to_string(ColumnNumberOf(j)) + ": a thickness or roughness cannot be below 0.",
+            b.where);
+}
+
+// Links the format allows but that cannot be what was meant: a cycle (layer 2 follows 3
+// and 3 follows 2, or a layer follows itself) leaves its parameters fixed at whatever the
+// slots reach; the substrate's thickness is ignored by every computation, so a thickness
+// that follows it takes a value no curve ever showed.
+void WarnAboutOddLinks(const LayerModel& m, const std::vector<double>& stepPercent,
+                       const std::string& path, ReadWarnings& warnings) {
+    const int count = m.ParameterCount;
+    auto targetOf = [&](int j) {
+        const double step = stepPercent[j - 1];
+        return IsLink(step) ? ParameterIndex(LinkTarget(step), ColumnOf(j)) : 0;
+    };
+    for (int j = 1; j <= count; ++j) {
+        if (targetOf(j) == 0) continue;
+        // Follow the chain from j; it is a cycle through j when it comes back to j.
+        // Each cycle is named once, by its lowest parameter.
+        std::vector<int> chain{j};
+        int next = targetOf(j);
+        while (next != 0 && next != j && next > j && static_cast<int>(chain.size()) <= count) {
+            chain.push_back(next);
+            next = targetOf(next);
+        }
+        if (next == j) {
+            std::string text = Name(j);
+            for (std::size_t i = 1; i < chain.size(); ++i) text += " <== " + Name(chain[i]);
+            text += " <== " + Name(j);
+            warnings.Add(path + ": the links " + text +
+                         " form a cycle; none of these parameters is free.");
+        }
+        const int target = targetOf(j);
+        if (IsThicknessParameter(j) && LayerOf(target) == m.LayerCount && target != j)
+            warnings.Add(path + ": " + Name(j) + " <== " + Name(target) +
+                         " follows the substrate's thickness, which no computation uses.");
+    }
 }
 
 // Keeps the thickness of one repeat-unit period at its starting value: the first free
@@ -182,7 +244,7 @@ void ReadModelAndLimits(Workspace& ws) {
     FreeParameters& f = ws.Free;
     const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
 
-    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m, &ws.Inputs);
+    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m, ws.Warnings, &ws.Inputs);
     const int count = m.ParameterCount;
     f.StepPercent.assign(count, 0.0);
     f.FreeFlags.assign(count, false);
@@ -193,9 +255,10 @@ void ReadModelAndLimits(Workspace& ws) {
     const std::string limits = ws.Inputs.Read(limitsPath);
     if (s.FitMode) {
         NumberStream in(limits, limitsPath);
+        bool warned = false;
         for (int j = 1; j <= count; ++j)
-            f.StepPercent[j - 1] =
-                StepAfterRules(ReadCompleteBounds(in, j, count, limitsPath), m.LayerCount);
+            f.StepPercent[j - 1] = StepAfterRules(
+                ReadFirstPassBounds(in, j, limitsPath, ws.Warnings, warned), m.LayerCount);
     }
 
     if (ws.Options.Seed)
@@ -215,6 +278,7 @@ void ReadModelAndLimits(Workspace& ws) {
         if (!IsLink(step)) continue;
         m.Link(j, ParameterIndex(LinkTarget(step), ColumnOf(j)));
     }
+    WarnAboutOddLinks(m, f.StepPercent, limitsPath, ws.Warnings);
     if (s.RepeatUnitFixed) SetUpRepeatUnit(ws, limitsPath);
     if (f.FreeCount > kMostFreeParameters)
         throw RunError(
@@ -249,8 +313,14 @@ void ReadModelAndLimits(Workspace& ws) {
                                std::to_string(LayerOf(j)) + "] is above its upper limit.",
                            limitsPath + ", parameter " + std::to_string(j) + ": lower " +
                                Shown(fileBounds.lo) + ", upper " + Shown(fileBounds.hi));
+        CheckUsableBounds(m, j, b);
         f.FreeMid[k] = (b.hi + b.lo) / 2.0;
         f.FreeHalfRange[k] = (b.hi - b.lo) / 2.0;
+        if (!std::isfinite(f.FreeMid[k]) || !std::isfinite(f.FreeHalfRange[k]))
+            throw RunError("The limits of " + ParameterNameAndPlace(j) +
+                               " are too far apart: their middle or half range is not a "
+                               "finite number.",
+                           b.where);
         if (v < b.lo || v > b.hi)
             throw RunError(OutOfRangeMessage(j),
                            limitsPath + ": the model's starting value of [" + ParameterLabel(j) +

@@ -52,6 +52,33 @@ std::uint8_t ReadCount(NumberStream& in, const char* what) {
     return static_cast<std::uint8_t>(count);
 }
 
+// What the file holds at 0-based position `number`: six header reals, four counts,
+// then four parameters per layer.
+std::string NameOfNumber(int number) {
+    static const char* const kHeaderAndCounts[10] = {
+        "the wavelength",      "the wavelength spread",       "resolution offset 1",
+        "resolution offset 2", "resolution slope 1",          "resolution slope 2",
+        "the top layer count", "the repeat unit layer count", "the bottom layer count",
+        "the repeat count",
+    };
+    if (number < 10) return kHeaderAndCounts[number];
+    return ParameterNameAndPlace(number - 10 + 1);
+}
+
+// A negative thickness or roughness has no physical meaning; the optics would still
+// compute a curve from it (reflectivities far above 1). The substrate's thickness is
+// exempt: no computation uses it.
+void CheckNotNegative(const NumberStream& in, const LayerModel& model, int j, double v) {
+    const bool thickness = ColumnOf(j) == Column::Thickness;
+    if (!(thickness || ColumnOf(j) == Column::Roughness) || !(v < 0.0)) return;
+    if (thickness && LayerOf(j) == model.LayerCount) return;
+    throw RunError("Negative " + std::string(thickness ? "thickness" : "roughness") + " " +
+                       ShortestText(v) + " in layer " + std::to_string(LayerOf(j)) + ", column " +
+                       std::to_string(ColumnNumberOf(j)) +
+                       ": a thickness or roughness cannot be below 0.",
+                   in.Where());
+}
+
 void ReadCounts(NumberStream& in, LayerCounts& counts) {
     counts.TopLayerCount = ReadCount(in, "Top layer count");
     counts.RepeatUnitLayerCount = ReadCount(in, "Repeat unit layer count");
@@ -62,7 +89,8 @@ void ReadCounts(NumberStream& in, LayerCounts& counts) {
 
 }  // namespace
 
-void ReadModel(const std::string& path, int densityUnits, LayerModel& model, InputTexts* inputs) {
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
+               ReadWarnings& warnings, InputTexts* inputs) {
     const std::string text = inputs ? inputs->Read(path) : ReadWholeFile(path);
     NumberStream in(text, path);
     LayerModel read;
@@ -80,9 +108,19 @@ void ReadModel(const std::string& path, int densityUnits, LayerModel& model, Inp
             if (!std::isfinite(v))
                 throw RunError("Density value out of range after unit conversion.", in.Where());
         }
+        CheckNotNegative(in, read, j, v);
         read.SetValue(j, v);
     }
+    const int expected = 10 + read.ParameterCount;
+    if (in.NumbersRead() < expected)
+        warnings.Add(path + ": the model file ends before " + NameOfNumber(in.NumbersRead()) +
+                     "; the missing numbers read as 0.");
     model = std::move(read);
+}
+
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
+    ReadWarnings dropped;
+    ReadModel(path, densityUnits, model, dropped);
 }
 
 void ReadModelHeader(const std::string& path, LayerModel& model, InputTexts* inputs) {

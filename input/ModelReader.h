@@ -5,6 +5,7 @@
 #include <string>
 
 #include "input/LayerModel.h"
+#include "input/ReadWarnings.h"
 
 namespace korvel {
 
@@ -13,9 +14,13 @@ class InputTexts;
 // With `inputs`, a model that gives its contents once (a named pipe, /dev/stdin) is
 // read once per run and every later reading is taken from there.
 // Full read; converts columns 2 and 3 with the density units into delta and beta.
-// Throws RunError ("File not found.", "Invalid numeric input", ...) naming the file.
+// Throws RunError ("File not found.", "Invalid numeric input", a negative thickness or
+// roughness, ...) naming the file. A file that ends early reads its missing numbers
+// as 0 and adds a warning naming the first of them.
 void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
-               InputTexts* inputs = nullptr);
+               ReadWarnings& warnings, InputTexts* inputs = nullptr);
+// The same, the warnings dropped.
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model);
 // Header (and WaveNumber) only.
 void ReadModelHeader(const std::string& path, LayerModel& model, InputTexts* inputs = nullptr);
 // Header and counts only (the command-file reader's peek).

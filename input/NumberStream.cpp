@@ -93,6 +93,7 @@ bool NumberStream::NextToken() {
         ++position_;
     token_.assign(text_.substr(start, position_ - start));
     tokenLine_ = line_;
+    ++numbersRead_;
     return true;
 }
 

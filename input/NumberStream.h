@@ -31,6 +31,8 @@ class NumberStream {
     double ReadReal();
     long long ReadInteger();
 
+    // How many numbers came from the file itself (reads at its end not counted).
+    int NumbersRead() const { return numbersRead_; }
     // Line (1-based) and text of the last token read; the token is empty after a
     // read at the end of the file.
     int Line() const { return tokenLine_; }
@@ -48,6 +50,7 @@ class NumberStream {
     std::size_t position_ = 0;
     int line_ = 1;
     int tokenLine_ = 0;
+    int numbersRead_ = 0;
     std::string token_;
     std::string fileLabel_;
 };

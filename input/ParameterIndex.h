@@ -4,6 +4,8 @@
 // density column (delta after reading), the imaginary one (beta) and the roughness
 // of the layer's upper interface. "j mod 4" picks the column: 1, 2, 3, 0.
 
+#include <string>
+
 namespace korvel {
 
 enum class Column { Thickness = 1, ReDensity = 2, ImDensity = 3, Roughness = 4 };
@@ -25,6 +27,13 @@ constexpr bool IsThicknessParameter(int j) { return j % 4 == 1; }
 inline const char* ParameterLabel(int j) {
     static const char* const labels[4] = {"Roughness", "Thickness", "ReDensity", "ImDensity"};
     return labels[j % 4];
+}
+
+// "[Thickness:2] (layer 2, column 1)": a parameter in messages about the input files.
+inline std::string ParameterNameAndPlace(int j) {
+    const std::string layer = std::to_string(LayerOf(j));
+    return std::string("[") + ParameterLabel(j) + ":" + layer + "] (layer " + layer + ", column " +
+           std::to_string(ColumnNumberOf(j)) + ")";
 }
 
 }  // namespace korvel

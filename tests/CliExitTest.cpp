@@ -44,7 +44,7 @@ TEST_F(CliExitTest, SigtermEndsTheSearchLikeCtrlCAndSaysSoEvenWhenQuiet) {
               "korvel-cli: the fit was stopped; the results are those of the best model so "
               "far.\n");
     EXPECT_NE(ReadText(folder / "ml.bst").find("Norma   = "), std::string::npos);
-    EXPECT_EQ(CrLfLines(ReadText(folder / "ml.pct")).size(), 601u);
+    EXPECT_EQ(CrLfLines(ReadText(folder / "ml.pct")).size(), testing::kLongFitPoints);
     EXPECT_NE(cli.Stdout().find("results: "), std::string::npos);
 }
 

@@ -140,6 +140,71 @@ TEST_F(CliFitTest, ProgressGoesToStderrUnlessQuiet) {
     EXPECT_NE(result.Stderr.find("Done!!!   Press OK to continue"), std::string::npos);
 }
 
+TEST_F(CliFitTest, WarningsGoToStderrAlsoWhenQuiet) {
+    CopyDemo();
+    // Written for the film only: the substrate's rows are missing.
+    WriteText(folder / "au-film.lmt",
+              "200 300 10\n3.5e-5 5.5e-5 10\n4.927e-6 4.927e-6 0\n1 12 30\n");
+    WriteCommandFile("short.inp", "demo.dat", 'F', 'Y', "20");
+    const auto result = RunCli({"fit", "short.inp", "--seed", "3", "--quiet"}, folder.Path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Stderr;
+    EXPECT_EQ(result.Stderr,
+              "warning: au-film.lmt: the limits file ends before the limits of [Thickness:2] "
+              "(layer 2, column 1); the missing numbers read as 0, which fixes it and every "
+              "parameter after it.\n");
+    EXPECT_EQ(FittedValues(result.Stdout).size(), 3u) << result.Stdout;
+}
+
+TEST_F(CliFitTest, AFitThatWouldNeverEndStopsAtTheReSpreadLimitAndCountsCallsOn) {
+    // The demo with a cut-off level of 0.5 (on 61 of its points): every tunnelling run
+    // ends with "Too big step." and the global step spreads anew without end. The same
+    // with the points stretched to high angles and Fresnel weights.
+    CopyDemo();
+    std::istringstream all(ReadText(folder / "demo.dat"));
+    std::string thin;
+    std::string line;
+    for (int i = 0; std::getline(all, line); ++i)
+        if (i % 10 == 0) thin += line + "\n";
+    WriteText(folder / "thin.dat", thin);
+    WriteText(folder / "thin.inp",
+              "thin.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n1.0e-6\n3000\n0.5\nM\n");
+    const auto bounded = RunCli({"fit", "thin.inp", "--seed", "1"}, folder.Path());
+    ASSERT_EQ(bounded.ExitCode, 0) << bounded.Stderr;
+    const std::string marker = "\nGlobal step ended: Re-spread limit reached.  #Calls ";
+    EXPECT_NE(bounded.Stderr.find(marker), std::string::npos)
+        << bounded.Stderr.substr(bounded.Stderr.size() > 2000 ? bounded.Stderr.size() - 2000 : 0);
+    EXPECT_NE(ReadText(folder / "au-film-start.bst").find("Norma   = "), std::string::npos);
+
+    // The same points stretched from 0.1 to 89.9 degrees, weighted by the Fresnel curve.
+    std::istringstream rows(thin);
+    std::string stretched;
+    std::string angle;
+    std::string intensity;
+    std::string uncertainty;
+    for (int i = 0; rows >> angle >> intensity >> uncertainty; ++i)
+        stretched += std::to_string(0.1 + 89.8 * i / 60.0) + " " + intensity + "\n";
+    WriteText(folder / "stretched.dat", stretched);
+    WriteText(folder / "stretched.inp",
+              "stretched.dat\nF\nN\nN\nau-film-start.mdl\nau-film.lmt\n1.0e-6\n3000\n0\nM\n");
+    const auto fresnel =
+        RunCli({"fit", "stretched.inp", "--seed", "1", "--weights", "fresnel"}, folder.Path());
+    ASSERT_EQ(fresnel.ExitCode, 0) << fresnel.Stderr;
+    EXPECT_NE(fresnel.Stderr.find(marker), std::string::npos);
+
+    // More evaluations than the 16-bit counter holds: "#Calls" counts on.
+    const auto longer =
+        RunCli({"fit", "thin.inp", "--seed", "1", "--max-respreads", "1200"}, folder.Path());
+    ASSERT_EQ(longer.ExitCode, 0) << longer.Stderr;
+    const auto at = longer.Stderr.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GT(std::stoll(longer.Stderr.substr(at + marker.size())), 65535);
+    // The report keeps the program's 16-bit count.
+    const std::string bst = ReadText(folder / "au-film-start.bst");
+    const auto calls = bst.find("#Calls  = ");
+    ASSERT_NE(calls, std::string::npos);
+    EXPECT_LT(std::stoll(bst.substr(calls + 10)), 65536);
+}
+
 TEST_F(CliFitTest, FailuresExitWithCodeOneAndTheProgramsMessage) {
     const auto missing = RunCli({"fit", "absent.inp"}, folder.Path());
     EXPECT_EQ(missing.ExitCode, 1);
@@ -173,8 +238,52 @@ TEST_F(CliFitTest, InterruptEndsTheSearchAndStillWritesTheResultFiles) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << cli.Stderr();
     EXPECT_NE(cli.Stderr().find("Full stop by user."), std::string::npos) << cli.Stderr();
     EXPECT_NE(ReadText(folder / "ml.bst").find("Norma   = "), std::string::npos);
-    EXPECT_EQ(CrLfLines(ReadText(folder / "ml.pct")).size(), 601u);
+    EXPECT_EQ(CrLfLines(ReadText(folder / "ml.pct")).size(), testing::kLongFitPoints);
     EXPECT_NE(cli.Stdout().find("Thickness:1 = "), std::string::npos);
+}
+
+TEST_F(CliFitTest, InterruptWhileTheStartingSimplexIsEvaluatedActsBeforeTheNextVertex) {
+    // 30 films with free thickness and roughness (61 vertices) on 30000 points by the
+    // Parratt recursion: the starting simplex alone takes many evaluations. Ctrl+C while
+    // the first of them runs is heard before the next one starts: no search and no Newton
+    // step run, and the best vertex evaluated so far is written.
+    std::string model = "1.5406 0 0 0 0 0\n30 0 0 0\n";
+    std::string limits;
+    for (int layer = 1; layer <= 30; ++layer) {
+        model += "20 1e-5 1e-7 3\n";
+        limits += "10 30 10\n0 0 0\n0 0 0\n1 5 10\n";
+    }
+    model += "0 7.6e-6 1.7e-7 3\n";
+    limits += "0 0 0\n0 0 0\n0 0 0\n0 0 0\n";
+    WriteText(folder / "films.mdl", model);
+    WriteText(folder / "films.lmt", limits);
+    std::string data;
+    for (int i = 1; i <= 30000; ++i)
+        data += std::to_string(0.05 + 4.0 * i / 30000.0) + " 1e-3 1e-5\n";
+    WriteText(folder / "films.dat", data);
+    WriteText(folder / "films.inp", "films.dat\nF\nN\nY\nfilms.mdl\nfilms.lmt\n1e-6\n3000\n0\nP\n");
+    BackgroundCli cli({"fit", folder / "films.inp", "--seed", "5", "--newton"}, folder.Path());
+    ASSERT_TRUE(cli.Started());
+    ASSERT_TRUE(cli.WaitUntil([&] {
+        return cli.Stderr().find("initial simplex: 61 of 61") != std::string::npos;
+    })) << cli.Stderr();
+    cli.Signal(SIGINT);
+
+    const int status = cli.Wait(120);
+    const std::string err = cli.Stderr();
+    ASSERT_TRUE(status != -1 && WIFEXITED(status)) << err;
+    ASSERT_EQ(WEXITSTATUS(status), 0) << err;
+    EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
+    EXPECT_EQ(err.find("run ended"), std::string::npos) << err;  // no simplex run at all
+    EXPECT_EQ(err.find("Newton Step"), std::string::npos) << err;
+    EXPECT_EQ(ReadText(folder / "films.loc"), "");
+    const std::string bst = ReadText(folder / "films.bst");
+    // The vertex under way when the signal came (a few, should the test itself have been
+    // slow to send it) and the evaluation of the result: far fewer than the 61 vertices.
+    const auto calls = bst.find("#Calls  = ");
+    ASSERT_NE(calls, std::string::npos) << bst;
+    EXPECT_LT(std::stoi(bst.substr(calls + 10)), 10) << bst.substr(calls, 20);
+    EXPECT_NE(cli.Stdout().find("results: "), std::string::npos);
 }
 
 }  // namespace

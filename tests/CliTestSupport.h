@@ -56,18 +56,29 @@ inline void CopyDemo(const fs::path& folder) {
         fs::copy_file(demo + name, folder / name);
 }
 
-// A fit that only a signal ends, beside the demo (which it takes its data from):
-// long.inp fits the 40-period multilayer ml.mdl by the Parratt recursion with a
-// tolerance no simplex can reach (negative); however fast the evaluation, only an
-// interrupt ends this search in time. Its results are ml.bst, ml.pct and ml.loc.
+// A fit that only a signal ends in time: long.inp fits 30 films with free thickness
+// and roughness (60 free parameters) to the 20,000 points of long.dat by the Parratt
+// recursion, with a tolerance no simplex can reach (negative). Each evaluation takes
+// milliseconds and the local runs thousands of them, so the search lasts far longer
+// than any test waits. Its results are ml.bst, ml.pct (kLongFitPoints lines) and ml.loc.
+inline constexpr std::size_t kLongFitPoints = 20000;
 inline void WriteEndlessFit(const fs::path& folder) {
-    fs::copy_file(std::string(KORVEL_SOURCE_DIR) + "/examples/multilayer/w-si-40.mdl",
-                  folder / "ml.mdl");
-    WriteText(folder / "ml.lmt",
-              "5 20 20\n4.564e-5 4.564e-5 0\n4.059e-6 4.059e-6 0\n1 8 30\n"
-              "20 35 20\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n"
-              "0 0 0\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n1 8 30\n");
-    WriteText(folder / "long.inp", "demo.dat\nF\nN\nY\nml.mdl\nml.lmt\n-1\n65000\n0\nP\n");
+    std::string model = "1.5406 0.0004 0.006 0.05 0 0\n30 0 0 0\n";
+    std::string limits;
+    for (int layer = 1; layer <= 30; ++layer) {
+        model += std::to_string(20 + layer % 7) + " 1e-5 1e-7 3\n";
+        limits += "10 40 10\n0 0 0\n0 0 0\n1 5 10\n";
+    }
+    model += "0 7.6e-6 1.7e-7 3\n";
+    limits += "0 0 0\n0 0 0\n0 0 0\n0 0 0\n";
+    WriteText(folder / "ml.mdl", model);
+    WriteText(folder / "ml.lmt", limits);
+    std::string data;
+    for (std::size_t i = 1; i <= kLongFitPoints; ++i)
+        data += std::to_string(0.05 + 4.0 * static_cast<double>(i) / kLongFitPoints) +
+                " 1e-3 1e-5\n";
+    WriteText(folder / "long.dat", data);
+    WriteText(folder / "long.inp", "long.dat\nF\nN\nY\nml.mdl\nml.lmt\n-1\n65000\n0\nP\n");
 }
 
 struct CliResult {

@@ -137,12 +137,22 @@ TEST(ReadCommandFile, UnconvertibleNumbersTakeTheFallbacks) {
     EXPECT_EQ(ReadWithEntry(dir, 9, "none").Settings.CutOffLevel, 0.0);
 }
 
-TEST(ReadCommandFile, KeepsTheIterationLimitInSixteenBits) {
+TEST(ReadCommandFile, RefusesAnIterationLimitTheSixteenBitCounterCannotHold) {
     TempFolder dir;
     EXPECT_EQ(ReadWithEntry(dir, 8, "65535").Settings.MaxIterations, 65535);
-    EXPECT_EQ(ReadWithEntry(dir, 8, "65536").Settings.MaxIterations, 0);
-    EXPECT_EQ(ReadWithEntry(dir, 8, "70000").Settings.MaxIterations, 4464);
     EXPECT_EQ(ReadWithEntry(dir, 8, "0").Settings.MaxIterations, 0);
+    // 65536 would wrap to 0: every simplex run would end at once and report the start.
+    auto lines = Entries();
+    lines[7] = "65536";
+    const std::string run = dir.Path("run.inp");
+    EXPECT_EQ(FailureOf(dir, "# comment\n" + Join(lines)),
+              "Maximum number of iterations 65536 out of range (0 to 65535). | " + run +
+                  ", line 9: '65536'");
+    lines[7] = "  +99999999999999999999999";  // beyond any integer: still a count, too large
+    EXPECT_EQ(FailureOf(dir, Join(lines)),
+              "Maximum number of iterations +99999999999999999999999 out of range (0 to "
+              "65535). | " +
+                  run + ", line 8: '  +99999999999999999999999'");
 }
 
 TEST(ReadCommandFile, PeeksAtTheModelForItsRepeatUnit) {
@@ -272,13 +282,28 @@ TEST(DialogToSettings, UnconvertibleTextsTakeTheDialogsFallbacks) {
     EXPECT_EQ(s.FitTolerance, 1e-5);
     EXPECT_EQ(s.MaxIterations, 65000);
     EXPECT_EQ(s.CutOffLevel, 0.0);
-    d.EMaxIter = "70000";
+    d.EMaxIter = " 65535\t";
     d.RULengthEnabled = true;
     d.RULength = 1;
     DialogToSettings(d, s);
-    EXPECT_EQ(s.MaxIterations, 4464);
+    EXPECT_EQ(s.MaxIterations, 65535);
     EXPECT_TRUE(s.RepeatUnitFixed);
     d.DensityUnits = -1;  // no item selected
     DialogToSettings(d, s);
     EXPECT_EQ(s.DensityUnits, 0);
+}
+
+TEST(DialogToSettings, RefusesAnIterationLimitTheCounterCannotHoldAndChangesNothing) {
+    CommandFileDialogRecord d;
+    d.EMaxIter = "70000";
+    d.RULengthEnabled = true;
+    d.RULength = 1;
+    d.ETolerance = "1e-3";
+    RunSettings s;
+    EXPECT_EQ(korvel::testing::RunErrorOf([&] { DialogToSettings(d, s); }),
+              "Maximum number of iterations 70000 out of range (0 to 65535). | Command File "
+              "Parameters, Max # of Iterations: '70000'");
+    EXPECT_EQ(s.MaxIterations, RunSettings{}.MaxIterations);
+    EXPECT_FALSE(s.RepeatUnitFixed);
+    EXPECT_EQ(s.FitTolerance, RunSettings{}.FitTolerance);
 }

@@ -181,6 +181,33 @@ TEST(ReadDataFile, RefusesDecreasingAnglesButAcceptsRepeatedOnes) {
                                        dir.Path("data.dat") + ", line 3: '0.2'");
 }
 
+TEST(ReadDataFile, RefusesGlancingAnglesOfNinetyDegreesOrMore) {
+    // At 90 degrees cos^2 is 0 and the optics divide by it; beyond, angles fold back.
+    TempFolder dir;
+    ScriptedWeightingInterface ui;
+    Workspace below = RunIn(dir, false, "0.1 1\n89.999 1e-9\n");
+    ReadDataFile(below, ui);
+    EXPECT_EQ(below.Curves.PointCount, 2);
+    for (const char* angle : {"90", "90.0", "120"}) {
+        Workspace at = RunIn(dir, false, std::string("0.1 1\n") + angle + " 1e-9\n");
+        EXPECT_EQ(FailureOf(at, ui), "Glancing angle of 90 degrees or more. | " +
+                                         dir.Path("data.dat") + ", line 2: '" + angle + "'");
+    }
+}
+
+TEST(ReadDataFile, RefusesDataWhoseEveryIntensityIsZero) {
+    // Nothing to scale onto, and W_Norma of the report would be infinite.
+    TempFolder dir;
+    ScriptedWeightingInterface ui;
+    Workspace zero = RunIn(dir, true, "0.1 0 1e-3\n0.2 0 1e-3\n0.3 -0 1e-3\n");
+    EXPECT_EQ(FailureOf(zero, ui),
+              "Every measured intensity of the data file is 0: there is nothing to fit. | " +
+                  dir.Path("data.dat"));
+    Workspace one = RunIn(dir, true, "0.1 0 1e-3\n0.2 1e-9 1e-3\n");
+    ReadDataFile(one, ui);
+    EXPECT_EQ(one.Curves.PointCount, 2);
+}
+
 TEST(ReadDataFile, ReportsInvalidNumbersAndMissingFiles) {
     TempFolder dir;
     ScriptedWeightingInterface ui;

@@ -298,6 +298,116 @@ TEST_F(FilmFit, RejectsBadDataBeforeTheSearch) {
     EXPECT_EQ(ui.Iterations, 0);
 }
 
+// Uncertainties whose weights 1/dI^2 or weighted intensities (I/dI)^2 leave the range of
+// doubles: the figure of merit would be infinite, or 0 with W_Norma not a number. The
+// data file is named, and the point where one point is at fault.
+TEST_F(FilmFit, RefusesUncertaintiesWhoseWeightsAreOutOfRange) {
+    PrepareFilmFit(20);
+    WriteCommandFile(command);
+    auto failure = [&](const std::string& uncertainty, const std::string& second) {
+        std::string data;
+        for (int i = 0; i < 8; ++i)
+            data +=
+                std::to_string(0.5 + 0.1 * i) + " 1e-3 " + (i == 1 ? second : uncertainty) + "\n";
+        WriteText("data.dat", data);
+        testing::fs::remove("model.bst");  // the synthetic data's own run wrote one
+        ws = NewWorkspace();
+        ui = ScriptedRunInterface{};
+        const std::string text = testing::RunErrorOf([&] { RunFitting(ws, ui); });
+        EXPECT_EQ(ui.Iterations, 0) << text;
+        EXPECT_FALSE(testing::fs::exists("model.bst")) << text;
+        return text;
+    };
+    EXPECT_EQ(failure("1e-5", "1e-320"),
+              "The uncertainty of a data point is too small: its squared weight or weighted "
+              "intensity (I / dI)^2 is not a finite number. | data.dat, point 2");
+    EXPECT_EQ(failure("1e300", "1e300"),
+              "The uncertainties of the data are too large: the mean weighted intensity (I / "
+              "dI)^2 is 0 or too small to divide by. | data.dat");
+}
+
+TEST_F(FilmFit, HandsTheReadersWarningsToTheWindowBeforeTheFirstEvaluation) {
+    command.MaxIterations = 0;
+    PrepareFilmFit();
+    // Stops after the film's roughness, the last free row: the substrate reads as 0s.
+    WriteText("model.lmt", "100 200 10\n0.5e-5 2.5e-5 10\n0 1e-6 0\n1 10 10\n");
+    WriteCommandFile(command);
+    RunFitting(ws, ui);
+    ASSERT_EQ(ui.Warnings.size(), 1u);
+    EXPECT_NE(ui.Warnings[0].find("the limits file ends before the limits of [Thickness:2] "
+                                  "(layer 2, column 1)"),
+              std::string::npos)
+        << ui.Warnings[0];
+    const auto shown =
+        std::find(ui.Calls.begin(), ui.Calls.end(), "ShowWarning: " + ui.Warnings[0]);
+    EXPECT_LT(shown, std::find(ui.Calls.begin(), ui.Calls.end(), "ShowSimplexInitialization: on"));
+    EXPECT_EQ(ws.Free.FreeCount, 3);  // the free rows are all there
+}
+
+// Ctrl+Q (Ctrl+C on the command line) between two evaluations of the phases without
+// simplex iterations. The film fit has 3 free parameters: 4 vertices, so checks 1 to 3
+// fall in the starting simplex; the Newton step's 12 evaluations follow, then the
+// uncertainty estimate's 6.
+TEST_F(FilmFit, AStopWhileTheStartingSimplexIsEvaluatedWritesTheBestVertexSoFar) {
+    ui.NewtonAnswer = true;
+    ui.KeysAtEvaluationCheck[2] = kCtrlQ;  // before vertex 3
+    Run();
+    EXPECT_EQ(ui.EvaluationChecks, 2);
+    EXPECT_EQ(ui.Iterations, 0);               // no search
+    EXPECT_EQ(ws.Fit.EvaluationCount, 2 + 1);  // two vertices, then the result
+    EXPECT_LE(ws.Fit.BestVertex, 2);
+    EXPECT_EQ(ReadText("model.loc"), "");
+    EXPECT_NE(ReadText("model.bst").find("#Calls  = 3\r\n"), std::string::npos);
+    EXPECT_EQ(CountLines(ReadText("model.pct")), 40);
+    EXPECT_EQ(std::count(ui.Calls.begin(), ui.Calls.end(), "AskNewtonStep"), 0);
+    EXPECT_EQ(ui.Messages.back(), "Done!!!   Press OK to continue");
+    EXPECT_EQ(ui.LastKey(), 0);
+}
+
+TEST_F(FilmFit, AStopDuringTheNewtonStepKeepsTheSearchResultAndAddsNothing) {
+    command.MaxIterations = 0;
+    ui.UncertaintyAnswer = true;
+    Run();
+    const std::string withoutNewton = ReadText("model.bst");
+    ws = NewWorkspace();
+    ui = ScriptedRunInterface{};
+    ui.NewtonAnswer = true;
+    ui.UncertaintyAnswer = true;
+    ui.KeysAtEvaluationCheck[6] = kCtrlQ;  // the Newton step's third check
+    Run();
+    // The uncertainty estimate still ran, around the unmoved search result.
+    EXPECT_EQ(ReadText("model.bst"), withoutNewton);
+    EXPECT_NE(withoutNewton.find("Estimation of Parameters Uncertainties"), std::string::npos);
+    EXPECT_EQ(ui.EvaluationChecks, 6 + 6);
+    EXPECT_NE(std::find(ui.TmpMessages.begin(), ui.TmpMessages.end(),
+                        "Newton Step in progress:  1st derivative.  To be done 32"),
+              ui.TmpMessages.end());
+    EXPECT_EQ(ui.TmpMessages.back(), "      ");
+}
+
+TEST_F(FilmFit, TheUncertaintyEstimateShowsItsProgressAndAStopAppendsNothing) {
+    command.MaxIterations = 0;
+    ui.UncertaintyAnswer = true;
+    Run();
+    const std::vector<std::string> countDown{"Uncertainty estimate in progress:  To be done ",
+                                             "Uncertainty estimate in progress:  To be done 3",
+                                             "Uncertainty estimate in progress:  To be done 32",
+                                             "Uncertainty estimate in progress:  To be done 321",
+                                             "      "};
+    EXPECT_TRUE(std::equal(countDown.rbegin(), countDown.rend(), ui.TmpMessages.rbegin()));
+
+    ws = NewWorkspace();
+    ui = ScriptedRunInterface{};
+    ui.UncertaintyAnswer = true;
+    ui.KeysAtEvaluationCheck[3 + 4] = kCtrlQ;  // before the estimate's fourth evaluation
+    Run();
+    EXPECT_EQ(ReadText("model.bst").find("Estimation"), std::string::npos);
+    EXPECT_FALSE(ws.Fit.SkipFigureOfMerit);
+    EXPECT_EQ(ui.EvaluationChecks, 7);
+    EXPECT_EQ(ui.TmpMessages.back(), "      ");
+    EXPECT_EQ(ui.Messages.back(), "Done!!!   Press OK to continue");
+}
+
 // End to end: data from the true model, a fit from wrong starting values.
 
 TEST_F(FilmFit, RecoversASingleFilm) {

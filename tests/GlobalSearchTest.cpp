@@ -148,6 +148,59 @@ TEST(GlobalSearch, GivesUpWhenTheClimbReachesALevelPlateau) {
     EXPECT_EQ(ui.Iterations, 0);
 }
 
+TEST(GlobalSearch, SaysSoWhenTheClimbGivesUpAtItsStepCap) {
+    // Rising without end along the steepest edge: the crest is never passed.
+    int calls = 0;
+    auto slope = [&calls](std::span<const double> v) {
+        ++calls;
+        return v[0] + 10.0;
+    };
+    Workspace ws = SimplexWorkspace({{-1.2}, {-1.1}});
+    ws.Free.VertexMerit = {8.8, 8.9};
+    ws.Fit.BestVertex = 1;
+    ScriptedRunInterface ui;
+    GlobalSearchStep(ws, ui, slope);
+    EXPECT_TRUE(ws.Fit.StopRequested);
+    EXPECT_EQ(ws.Free.Vertices[0], std::vector<double>{-1.2});
+    EXPECT_EQ(ui.TermMessages, std::vector<std::string>{"Climb step limit reached.         "});
+    EXPECT_EQ(ui.FittingFields[FittingField::NIteration], "0");  // no curve evaluation here
+    EXPECT_EQ(calls, 10000 + 1);
+    EXPECT_EQ(ui.Iterations, 0);
+}
+
+TEST(GlobalSearch, SaysSoWhenItGivesUpAtTheReSpreadLimit) {
+    // A ridge at distance 1 from the reference point at -1.2, then a plateau above the
+    // target for ever: every tunnelling run flees outwards until a distance flag ends it,
+    // and the step spreads anew, again and again.
+    auto ridge = [](std::span<const double> v) {
+        const double d = std::fabs(v[0] + 1.2);
+        return d < 1.0 ? 1.0 + d : d < 2.0 ? 2.0 - 0.5 * (d - 1.0) : 1.5;
+    };
+    auto run = [&](int maxRespreads) {
+        Workspace ws = SimplexWorkspace({{-1.2}, {-1.1}});
+        ws.Free.VertexMerit = {1.0, 1.1};
+        ws.Fit.BestVertex = 1;
+        ws.Fit.MachineEpsilon = ComputeMachineEpsilon();
+        ws.Settings.MaxIterations = 200;
+        ws.Settings.FitTolerance = 1e-8;
+        ws.Random.seed(42);
+        ws.Options.MaxRespreads = maxRespreads;
+        ScriptedRunInterface ui;
+        GlobalSearchStep(ws, ui, ridge);
+        EXPECT_TRUE(ws.Fit.StopRequested);
+        EXPECT_EQ(ws.Free.Vertices[ws.Fit.BestVertex - 1], std::vector<double>{-1.2});
+        return ui.TermMessages;
+    };
+    const auto bounded = run(2);
+    ASSERT_EQ(bounded.size(), 4u);  // three tunnelling runs, then the step's own message
+    EXPECT_EQ(bounded.back(), "Re-spread limit reached.          ");
+    for (int i = 0; i < 3; ++i) EXPECT_NE(bounded[i], bounded.back());
+    // The default bound ends it as well.
+    const auto byDefault = run(RunOptions{}.MaxRespreads);
+    EXPECT_EQ(byDefault.size(), static_cast<std::size_t>(kDefaultMaxRespreads + 2));
+    EXPECT_EQ(byDefault.back(), "Re-spread limit reached.          ");
+}
+
 TEST(GlobalSearch, CtrlQDuringTunnellingPutsTheBestVertexBackOnTheReference) {
     SingleWell f;
     Workspace ws = WorkspaceAt({{-1.2}, {-1.1}}, f);

@@ -140,7 +140,7 @@ TEST(ReadModelAndLimits, LinksParametersToTheSameColumnOfAnotherLayer) {
 TEST(ReadModelAndLimits, SpreadsVerticesWithinStepAndBounds) {
     TempFolder dir;
     Limits limits(21);
-    for (int j = 1; j <= 80; j += 4) limits.Set(j, "-10000 10000 150");  // 20 free thicknesses
+    for (int j = 1; j <= 80; j += 4) limits.Set(j, "0 10000 150");  // 20 free thicknesses
     const Workspace ws = Read(dir, Model(20, 0, 0, 0), limits.Text());
     ASSERT_EQ(ws.Free.FreeCount, 20);
     for (int k = 1; k <= 20; ++k) {
@@ -198,21 +198,95 @@ TEST(ReadModelAndLimits, SimulateModeReadsTheLimitsButFreesNothing) {
     EXPECT_EQ(FailureOf(bad), "Invalid numeric input | " + dir.Path("m.lmt") + ", line 1: 'x'");
 }
 
-TEST(ReadModelAndLimits, RefusesALimitsFileShorterThanTheModelWhenFitting) {
-    // Written for a smaller model: the parameters without limits must not be fixed silently.
+TEST(ReadModelAndLimits, ReadsALimitsFileShorterThanTheModelAsZerosAndWarns) {
+    // Hand-written limits often stop after the last free row: the rest read as 0, which
+    // fixes them, and the first parameter without limits is named.
     TempFolder dir;
-    Workspace ws = Prepare(dir, Model(2, 0, 0, 0), "0 100 30\n0 1 30\n");
-    EXPECT_EQ(FailureOf(ws),
-              "Limits file is shorter than the model: no limits for [ImDensity:1] (parameter 3 "
-              "of 12). | " +
-                  dir.Path("m.lmt"));
-    Workspace partial = Prepare(dir, Model(0, 0, 0, 0), "0 100 30\n0 1 30\n0 1 30\n0 1");
-    EXPECT_EQ(FailureOf(partial),
-              "Limits file ends inside the limits of [Roughness:1]: three numbers are needed. | " +
-                  dir.Path("m.lmt"));
-    // Simulate mode frees nothing, so the limits are not needed.
+    Workspace ws = Read(dir, Model(2, 0, 0, 0), "0 100 30\n0 1 30\n");
+    EXPECT_EQ(ws.Free.FreeCount, 2);  // thickness and delta of layer 1
+    for (int j = 3; j <= 12; ++j) EXPECT_FALSE(ws.Free.FreeFlags[j - 1]) << j;
+    ASSERT_EQ(ws.Warnings.Texts.size(), 1u);
+    EXPECT_EQ(ws.Warnings.Texts[0],
+              dir.Path("m.lmt") +
+                  ": the limits file ends before the limits of [ImDensity:1] (layer 1, column "
+                  "3); the missing numbers read as 0, which fixes it and every parameter after "
+                  "it.");
+    // Ending inside the last row: its step reads as 0.
+    Workspace partial = Read(dir, Model(0, 0, 0, 0), "0 100 30\n0 1 30\n0 1 30\n0 10");
+    EXPECT_EQ(partial.Free.FreeCount, 2);  // the substrate's thickness 0 is never free
+    EXPECT_FALSE(partial.Free.FreeFlags[3]);
+    ASSERT_EQ(partial.Warnings.Texts.size(), 1u);
+    EXPECT_NE(partial.Warnings.Texts[0].find("ends inside the limits of [Roughness:1] (layer 1, "
+                                             "column 4)"),
+              std::string::npos)
+        << partial.Warnings.Texts[0];
+    // Simulate mode frees nothing, so the limits are not needed and nothing is said.
     const Workspace simulate = Read(dir, Model(2, 0, 0, 0), "0 100 30\n", false);
     EXPECT_EQ(simulate.Free.FreeCount, 0);
+    EXPECT_TRUE(simulate.Warnings.Texts.empty());
+    // A complete file: no warning.
+    EXPECT_TRUE(Read(dir, Model(2, 0, 0, 0), Limits(3).Text()).Warnings.Texts.empty());
+}
+
+TEST(ReadModelAndLimits, RefusesNegativeLimitsOfAFreeThicknessOrRoughness) {
+    TempFolder dir;
+    Limits limits(3);
+    limits.Set(8, "-1 10 20");  // layer 2 roughness, value 2
+    Workspace ws = Prepare(dir, Model(2, 0, 0, 0), limits.Text());
+    EXPECT_EQ(FailureOf(ws),
+              "Negative limit for the roughness of layer 2, column 4: a thickness or roughness "
+              "cannot be below 0. | " +
+                  dir.Path("m.lmt") + ", line 8: '-1'");
+    limits.Set(8, "0 10 0").Set(1, "-1e308 1e308 10");
+    Workspace wide = Prepare(dir, Model(2, 0, 0, 0), limits.Text());
+    EXPECT_EQ(FailureOf(wide),
+              "Negative limit for the thickness of layer 1, column 1: a thickness or roughness "
+              "cannot be below 0. | " +
+                  dir.Path("m.lmt") + ", line 1: '-1e308'");
+    // Fixed rows (the file's own defaults here) and negative densities stay valid.
+    limits.Set(1, "0 100 10").Set(2, "-1e-4 1e-4 10");
+    EXPECT_EQ(Read(dir, Model(2, 0, 0, 0), limits.Text()).Free.FreeCount, 2);
+}
+
+TEST(ReadModelAndLimits, RefusesLimitsTooFarApartForTheirMiddleOrHalfRange) {
+    // The half range of -1e308 .. 1e308 overflows: every value of the search would be
+    // infinite or not a number.
+    TempFolder dir;
+    Limits limits(2);
+    limits.Set(2, "-1e308 1e308 10");
+    Workspace ws = Prepare(dir, Model(1, 0, 0, 0), limits.Text());
+    EXPECT_EQ(FailureOf(ws),
+              "The limits of [ReDensity:1] (layer 1, column 2) are too far apart: their middle "
+              "or half range is not a finite number. | " +
+                  dir.Path("m.lmt") + ", line 2: '-1e308'");
+    limits.Set(2, "1e307 1.7e308 10");  // the middle overflows
+    Workspace high = Prepare(dir, Model(1, 0, 0, 0), limits.Text());
+    EXPECT_NE(FailureOf(high).find("too far apart"), std::string::npos);
+}
+
+TEST(ReadModelAndLimits, WarnsOfLinkCyclesAndOfLinksToTheSubstratesThickness) {
+    TempFolder dir;
+    Limits limits(5);
+    limits
+        .Set(5, "0 100 -3")  // layer 2 thickness follows layer 3
+        .Set(9, "0 100 -2")  // and layer 3 follows layer 2
+        .Set(12, "0 10 -3")  // layer 3 roughness follows itself
+        .Set(13, "0 10 -5")  // layer 4 thickness follows the substrate's
+        .Set(4, "0 10 -2");  // an ordinary link: nothing to say
+    const Workspace ws = Read(dir, Model(4, 0, 0, 0, 7.0), limits.Text());
+    const std::string lmt = dir.Path("m.lmt");
+    EXPECT_EQ(ws.Warnings.Texts,
+              (std::vector<std::string>{
+                  lmt + ": the links [Thickness:2] <== [Thickness:3] <== [Thickness:2] form a "
+                        "cycle; none of these parameters is free.",
+                  lmt + ": the links [Roughness:3] <== [Roughness:3] form a cycle; none of these "
+                        "parameters is free.",
+                  lmt + ": [Thickness:4] <== [Thickness:5] follows the substrate's thickness, "
+                        "which no computation uses.",
+              }));
+    // The links still act as the format says.
+    EXPECT_EQ(ws.Model.Value(13), 7.0);
+    EXPECT_EQ(ws.Free.FreeCount, 0);
 }
 
 TEST(ReadModelAndLimits, ReportsAFreeValueOutsideItsBounds) {
@@ -335,7 +409,9 @@ TEST(RepeatUnitConstraint, RefusesThicknessesThatCannotSplitAPeriod) {
         "1.54 0 0 0 0 0\n0 3 0 5\n20 1e-5 0 3\n-30 1e-5 0 3\n40 1e-5 0 3\n0 1e-5 0 3\n";
     Workspace ws = Prepare(dir, model, limits.Text());
     ws.Settings.RepeatUnitFixed = true;
+    // A negative thickness is refused by the model reader, before any split.
     EXPECT_EQ(FailureOf(ws),
-              "Repeat unit thicknesses must be positive when the repeat unit length is fixed. | " +
-                  dir.Path("m.mdl") + ": [Thickness:2]");
+              "Negative thickness -30 in layer 2, column 1: a thickness or roughness cannot be "
+              "below 0. | " +
+                  dir.Path("m.mdl") + ", line 4: '-30'");
 }

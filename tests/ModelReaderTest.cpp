@@ -92,6 +92,62 @@ TEST(ReadModel, MissingNumbersAtTheEndReadAsZero) {
     for (int j = 3; j <= 8; ++j) EXPECT_EQ(m.Value(j), 0.0);
 }
 
+TEST(ReadModel, AFileEndingEarlyWarnsNamingTheFirstMissingValue) {
+    TempFolder dir;
+    struct Case {
+        const char* text;
+        const char* firstMissing;
+    };
+    const Case cases[] = {
+        // The substrate's roughness alone is missing.
+        {"1.54 0 0 0 0 0\n1 0 0 0\n10 1e-5 1e-7 3\n0 7.6e-6 1.7e-7\n",
+         "[Roughness:2] (layer 2, column 4)"},
+        // The substrate line is missing altogether: it reads as vacuum.
+        {"1.54 0 0 0 0 0\n1 0 0 0\n10 1e-5 1e-7 3\n", "[Thickness:2] (layer 2, column 1)"},
+        {"1.54 0 0 0 0 0\n1 0", "the bottom layer count"},
+        {"1.54 0.01", "resolution offset 1"},
+    };
+    for (const Case& c : cases) {
+        LayerModel m;
+        ReadWarnings warnings;
+        const std::string path = dir.Write("short.mdl", c.text);
+        ReadModel(path, 0, m, warnings);
+        ASSERT_EQ(warnings.Texts.size(), 1u) << c.text;
+        EXPECT_EQ(warnings.Texts[0], path + ": the model file ends before " + c.firstMissing +
+                                         "; the missing numbers read as 0.");
+        EXPECT_EQ(m.Value(m.ParameterCount), 0.0);  // as the format says
+    }
+    // A complete file, with or without a final line end, warns of nothing.
+    for (const char* complete :
+         {"1.54 0 0 0 0 0\n1 0 0 0\n10 1e-5 1e-7 3\n0 7.6e-6 1.7e-7 2", kMultilayer}) {
+        LayerModel m;
+        ReadWarnings warnings;
+        ReadModel(dir.Write("full.mdl", complete), 0, m, warnings);
+        EXPECT_TRUE(warnings.Texts.empty()) << warnings.Texts[0];
+    }
+}
+
+TEST(ReadModel, RefusesANegativeThicknessOrRoughnessNamingLayerAndColumn) {
+    TempFolder dir;
+    const std::string thickness =
+        dir.Write("t.mdl", "1.54 0 0 0 0 0\n2 0 0 0\n10 1e-5 0 3\n-5 1e-5 0 3\n0 7.6e-6 0 2\n");
+    EXPECT_EQ(MessageOf(thickness),
+              "Negative thickness -5 in layer 2, column 1: a thickness or roughness cannot be "
+              "below 0. | " +
+                  thickness + ", line 4: '-5'");
+    const std::string roughness = dir.Write("r.mdl", "1.54 0 0 0 0 0\n0 0 0 0\n0 7.6e-6 0 -0.5\n");
+    EXPECT_EQ(MessageOf(roughness),
+              "Negative roughness -0.5 in layer 1, column 4: a thickness or roughness cannot be "
+              "below 0. | " +
+                  roughness + ", line 3: '-0.5'");
+    // The substrate's thickness enters no computation, and negative densities are real
+    // (some neutron scattering length densities): both are read.
+    LayerModel m;
+    ReadModel(dir.Write("ok.mdl", "1.54 0 0 0 0 0\n0 0 0 0\n-1 -2e-6 0 2\n"), 1, m);
+    EXPECT_EQ(m.Value(1), -1.0);
+    EXPECT_LT(m.Value(2), 0.0);
+}
+
 TEST(ReadModel, RefusesCountsThatDoNotFitInAByte) {
     TempFolder dir;
     LayerModel m;

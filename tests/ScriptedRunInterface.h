@@ -1,7 +1,8 @@
 #pragma once
 // A run interface for tests: records every call in order, answers the dialogs from
 // preset values and types control keys at given iterations (the n-th call of
-// ProcessPendingEvents, counted over the whole run, 1-based).
+// ProcessPendingEvents, counted over the whole run, 1-based) or at given checks
+// between evaluations (the n-th call of ProcessEventsBetweenEvaluations).
 
 #include <functional>
 #include <map>
@@ -23,6 +24,8 @@ class ScriptedRunInterface : public RunInterface {
     std::optional<WeightingDialogRecord> WeightingAnswer;
     // Key typed at iteration n (n-th ProcessPendingEvents call).
     std::map<int, int> KeysAtIteration;
+    // Key typed at the n-th check between evaluations (ProcessEventsBetweenEvaluations).
+    std::map<int, int> KeysAtEvaluationCheck;
     // Also list each DrawPlot in Calls (as "DrawPlot").
     bool RecordDraws = false;
 
@@ -34,7 +37,9 @@ class ScriptedRunInterface : public RunInterface {
     std::map<SimplexInitField, std::string> SimplexInitFields;
     std::vector<std::string> TmpMessages;
     std::vector<std::string> Messages;
-    int Iterations = 0;  // ProcessPendingEvents calls
+    std::vector<std::string> Warnings;
+    int Iterations = 0;        // ProcessPendingEvents calls
+    int EvaluationChecks = 0;  // ProcessEventsBetweenEvaluations calls
     int PlotDraws = 0;
     CurveArrays Drawn;  // the curves of the last DrawPlot
     bool DrawEnabled = false;
@@ -100,6 +105,15 @@ class ScriptedRunInterface : public RunInterface {
     }
     int LastKey() const override { return lastKey_; }
     void ClearLastKey() override { lastKey_ = 0; }
+    void ProcessEventsBetweenEvaluations() override {
+        ++EvaluationChecks;
+        auto key = KeysAtEvaluationCheck.find(EvaluationChecks);
+        if (key != KeysAtEvaluationCheck.end()) lastKey_ = key->second;
+    }
+    void ShowWarning(const std::string& text) override {
+        Calls.push_back("ShowWarning: " + text);
+        Warnings.push_back(text);
+    }
 
     TmpMessageStyle TmpStyle = TmpMessageStyle::Hidden;
 

@@ -138,6 +138,37 @@ TEST_F(SimulationRunTest, QzWithoutAGlancingAngleIsRefusedNamingTheValue) {
     EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
 }
 
+TEST_F(SimulationRunTest, GridAnglesOfNinetyDegreesOrMoreAreRefused) {
+    const std::string model = Model(FilmModel());
+    auto request = Request(model);
+    request.Upper = 89.9;
+    EXPECT_EQ(SmlLines(RunSimulation(ws, ui, request)).size(), 101u);
+    testing::fs::remove(folder / "sample.sml");
+    request.Upper = 90.0;
+    EXPECT_EQ(
+        testing::RunErrorOf([&] { RunSimulation(ws, ui, request); }),
+        "Glancing angle of 90 degrees or more. | grid value 9.000000E+0001 deg (" + model + ")");
+    request.Lower = 100.0;  // the whole grid beyond
+    EXPECT_THROW(RunSimulation(ws, ui, request), RunError);
+    EXPECT_FALSE(testing::fs::exists(folder / "sample.sml"));
+}
+
+TEST_F(SimulationRunTest, AModelEndingEarlyIsComputedAsTheFormatSaysAfterAWarning) {
+    // The substrate's roughness is missing: it reads as 0.
+    const std::string model = Model("1.54 0 0 0 0 0\n1 0 0 0\n200 2e-5 1e-6 4\n0 7.6e-6 1.7e-7");
+    const std::string complete =
+        Model("1.54 0 0 0 0 0\n1 0 0 0\n200 2e-5 1e-6 4\n0 7.6e-6 1.7e-7 0\n", "complete.mdl");
+    const std::string sml = ReadText(RunSimulation(ws, ui, Request(model)));
+    EXPECT_EQ(ui.Warnings,
+              std::vector<std::string>{model + ": the model file ends before [Roughness:2] "
+                                               "(layer 2, column 4); the missing numbers "
+                                               "read as 0."});
+    EXPECT_EQ(ui.Calls.front(), "ShowWarning: " + ui.Warnings[0]);  // before the curve
+    ScriptedRunInterface quiet;
+    EXPECT_EQ(sml, ReadText(RunSimulation(ws, quiet, Request(complete))));
+    EXPECT_TRUE(quiet.Warnings.empty());
+}
+
 TEST_F(SimulationRunTest, IntervalCountsWithoutAGridAreRefused) {
     const std::string model = Model(FilmModel());
     for (const long long intervals : {0LL, -1LL, 65535LL, 70000LL, 1LL << 40}) {

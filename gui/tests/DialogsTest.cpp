@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -254,6 +255,19 @@ class DialogsTest : public QObject {
         QCOMPARE(main.TmpMessage()->x(), 10);
         ui.SetTmpMessage("      ", TmpMessageStyle::Hidden);
         QVERIFY(main.TmpMessage()->isHidden());
+    }
+
+    void RunInterfaceHearsCtrlQBetweenEvaluations() {
+        // The starting simplex, the Newton step and the uncertainty estimate process the
+        // pending events between their evaluations: a key typed meanwhile reaches LastKey.
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        WindowRunInterface& ui = main.RunUi();
+        QCoreApplication::postEvent(
+            &main, new QKeyEvent(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier, "\x11"));
+        QCOMPARE(ui.LastKey(), 0);
+        ui.ProcessEventsBetweenEvaluations();
+        QCOMPARE(ui.LastKey(), 17);
     }
 
     void CommandFileDialogRecordPassesThroughTheRunInterface() {

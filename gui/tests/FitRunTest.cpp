@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -131,6 +133,42 @@ class FitRunTest : public QObject {
         QVERIFY(loc.contains("Xi="));
         QVERIFY(QFile::exists(dir.filePath("fitlog.txt")));
         QVERIFY(!ReadFile(dir.filePath("fitlog.txt")).isEmpty());
+    }
+
+    void TheRunsWarningsShowInTheStatusLineUntilTheNextRun() {
+        QTemporaryDir dir;
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        main.show();
+        const QString command = WriteFitProblem(dir);
+        // One local run of no iterations, and limits that stop after the film's rows.
+        QByteArray text = ReadFile(command);
+        text.replace("\r\n3000\r\n", "\r\n0\r\n");
+        QVERIFY(WriteFile(command, text));
+        const QByteArray limits = ReadFile(dir.filePath("film.lmt"));
+        QVERIFY(WriteFile(dir.filePath("film.lmt"), limits.left(limits.indexOf("0 1 0"))));
+        prompts.OpenAnswers << command;
+        main.ComFileNClick();
+        main.Ws().Options.Seed = 7;
+
+        main.Action("Fitting1")->trigger();
+        QVERIFY2(prompts.Warnings.isEmpty(), qPrintable(prompts.Warnings.join("; ")));
+        const QString shown = main.WarningLine()->text();
+        QVERIFY2(shown.contains("the limits file ends before the limits of [Thickness:2] "
+                                "(layer 2, column 1)"),
+                 qPrintable(shown));
+        QVERIFY(shown.startsWith(dir.filePath("film.lmt")));
+        QCOMPARE(main.WarningLine()->toolTip(), shown);
+        QVERIFY(main.statusBar()->isVisible());
+        // The label and the menus are the ones they were.
+        QVERIFY(main.TmpMessage()->isHidden());
+        QCOMPARE(main.TmpMessage()->pos(), QPoint(120, 8));
+        QCOMPARE(main.TmpMessage()->parentWidget(), main.centralWidget());
+        QVERIFY(ReadFile(dir.filePath("film.bst")).contains("Norma   = "));
+
+        QVERIFY(WriteFile(dir.filePath("film.lmt"), limits));
+        main.Action("Fitting1")->trigger();
+        QCOMPARE(main.WarningLine()->text(), QString());
     }
 
     void AFitWhoseFilesAreMissingIsReportedAndTheProgramStays() {
