@@ -146,8 +146,16 @@ KORVEL_ALWAYS_INLINE void WaveVector(const MediumConstants& m, const Lanes& c2, 
     }
 }
 
-// exp(sigma^2 g sqrt(A B)) of the lower roughness, multiplied into r (which holds
-// the Fresnel coefficient, or its numerator); nothing when sigma is 0.
+// exp(sigma^2 g sqrt(A) sqrt(B)) of the lower roughness, both roots on the decaying
+// branch as in InterfaceCoefficient, multiplied into r (the Fresnel coefficient or its
+// numerator); nothing when sigma is 0. The product of the roots is the principal root
+// of A B up to its sign, so one root per interface-point does: it is minus that root
+// exactly where arg A + arg B leaves (-pi, pi]. Without gain (both arguments in
+// [-pi, 0], a negative real counting as -pi) that is where A B lies above the real
+// axis, on its negative half, or on its positive half with A and B both negative;
+// with gain on both sides (arguments in (0, pi)) where A B lies below the axis; with
+// one of each, never. The sign is read from the same rounded A B as the root, so the
+// factor stays continuous where A B crosses the cut.
 KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper, const MediumConstants& lower,
                                          double roughnessScale, BlockScratch& s, ComplexLanes& r) {
     const double sigma = lower.Roughness;
@@ -155,13 +163,23 @@ KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper, const Med
     const double t = sigma * sigma * roughnessScale;
     const double aIm = upper.FirstOrderIm;
     const double bIm = lower.FirstOrderIm;
+    const bool bothDecaying = aIm <= 0.0 && bIm <= 0.0;
+    const bool bothGrowing = aIm > 0.0 && bIm > 0.0;
     for (int i = 0; i < kLanes; ++i) {
         const double aRe = s.SinSquared.v[i] - upper.FirstOrderRe;
         const double bRe = s.SinSquared.v[i] - lower.FirstOrderRe;
+        const double productRe = aRe * bRe - aIm * bIm;
+        const double productIm = aRe * bIm + aIm * bRe;
         double qr, qi;
-        vmath::PrincipalSqrt(aRe * bRe - aIm * bIm, aRe * bIm + aIm * bRe, qr, qi);
-        qr = qr * t;
-        qi = qi * t;
+        vmath::PrincipalSqrt(productRe, productIm, qr, qi);
+        // Bitwise, not short-circuit, so that the loop stays free of branches.
+        const bool bothNegative = (aRe < 0.0) & (bRe < 0.0);
+        const bool wrapsDecaying =
+            (productIm > 0.0) | ((productIm == 0.0) & ((productRe < 0.0) | bothNegative));
+        const bool wraps = (bothDecaying & wrapsDecaying) | (bothGrowing & (productIm < 0.0));
+        const double scale = wraps ? -t : t;
+        qr = qr * scale;
+        qi = qi * scale;
         const double magnitude = vmath::Exp(qr);
         double sine, cosine;
         vmath::SinCos(qi, sine, cosine, s.Unreliable.v[i]);
@@ -175,8 +193,8 @@ KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper, const Med
 }
 
 // r of the interface `upper` over `lower`: Fresnel coefficient, times the
-// Nevot-Croce factor exp(sigma^2 g sqrt(A B)) when the lower roughness is not 0,
-// with the principal root of the product A B as in InterfaceCoefficient.
+// Nevot-Croce factor exp(sigma^2 g sqrt(A) sqrt(B)) when the lower roughness is not
+// 0, with the roots on the decaying branch as in InterfaceCoefficient.
 KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
                                                const MediumConstants& lower,
                                                const ComplexLanes& fUpper,

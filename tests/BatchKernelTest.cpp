@@ -170,6 +170,16 @@ TEST(BatchKernel, AgreesOnTheBranchCases) {
     straddle.Top = {{50.0, 1e-6, 0.0, 6.0}};
     straddle.Substrate = {0.0, 2e-5, 0.0, 6.0};
     ExpectAgreement(straddle, fine, "straddling critical angles");
+    // The same around an absorbing layer, and with gain (beta < 0) on one or both
+    // sides, where the roots of A and B lie in other half-planes.
+    int pair = 0;
+    for (const double top : {3e-7, -3e-7})
+        for (const double bottom : {0.0, 2e-7, -2e-7}) {
+            TestSample mixed;
+            mixed.Top = {{80.0, 1e-6, top, 6.0}, {60.0, 2.2e-5, bottom, 5.0}};
+            mixed.Substrate = {0.0, 4e-6, bottom, 6.0};
+            ExpectAgreement(mixed, fine, "absorption pair " + std::to_string(pair++));
+        }
     // A vacuum-like layer on a vacuum-like substrate at theta = 0: no contrast.
     TestSample vacuum;
     vacuum.Top = {{30.0, 0.0, 0.0, 2.0}};
