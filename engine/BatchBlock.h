@@ -83,6 +83,9 @@ struct StackConstants {
     int Bottom = 0;                      // n3
     int RepeatCount = 0;                 // N
     double RoughnessScale = 0.0;         // g = -(4 pi / lambda)^2 / 2
+    // A Parratt phase factor of smaller modulus is taken as 0, its direction unread
+    // (ParrattPhase); 0 when a medium could amplify (gain or a negative thickness).
+    double OpaquePhase = 0.0;
     FourierBlockConstants Fourier;
     int Layers() const { return Top + Unit + Bottom; }
 };
@@ -98,6 +101,7 @@ struct BlockScratch {
     Lanes SinSquared;  // 1 - c2
     Lanes Reflectivity;
     Lanes Unreliable;  // 1 where the point must be recomputed on the reference path
+    Lanes Singular;    // RaiseToPower: 1 where the matrix has determinant 0
     ComplexLanes Below, Current, Coefficient, Phase, Amplitude;
     ComplexLanes G11, G12;            // first row of the running matrix product
     ComplexLanes V11, V12, V21, V22;  // one period without its last layer
@@ -214,17 +218,23 @@ KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
     ApplyRoughness(upper, lower, roughnessScale, s, r);
 }
 
-// exp(-i (4 pi / lambda) d f), as PhaseFactor.
+// exp(-i (4 pi / lambda) d f), as PhaseFactor. A factor below `opaque` in modulus is
+// set to 0, and its angle, which may lie beyond the exact range of SinCos (a layer of
+// 1e7 angstrom), is not needed: the step scales all that comes from below the layer
+// by the factor, and without gain nothing above amplifies it again, so R changes by
+// about that modulus over the nearest non-zero interface coefficient above, relatively.
 KORVEL_ALWAYS_INLINE void ParrattPhase(const MediumConstants& m, const ComplexLanes& f,
-                                       BlockScratch& s, ComplexLanes& p) {
+                                       double opaque, BlockScratch& s, ComplexLanes& p) {
     const double d = m.Thickness;
     const double c = m.PhaseConstantIm;
     for (int i = 0; i < kLanes; ++i) {
         const double magnitude = vmath::Exp(-((d * f.im.v[i]) * c));
-        double sine, cosine;
-        vmath::SinCos((d * f.re.v[i]) * c, sine, cosine, s.Unreliable.v[i]);
-        p.re.v[i] = magnitude * cosine;
-        p.im.v[i] = magnitude * sine;
+        double sine, cosine, unreduced = 0.0;
+        vmath::SinCos((d * f.re.v[i]) * c, sine, cosine, unreduced);
+        const bool dark = magnitude < opaque;
+        p.re.v[i] = dark ? 0.0 : magnitude * cosine;
+        p.im.v[i] = dark ? 0.0 : magnitude * sine;
+        s.Unreliable.v[i] = (unreduced != 0.0) & !dark ? 1.0 : s.Unreliable.v[i];
     }
 }
 
@@ -302,7 +312,9 @@ KORVEL_ALWAYS_INLINE void MultiplyComplex(ComplexLanes& t, const ComplexLanes& u
 // half trace, U_(k-1)(x) = (l^k - l^-k) / (l - 1/l) for l = x + i S, S = sqrt(1 - x^2),
 // and the common factor 1 / (l - 1/l) dropped. The Chebyshev polynomial has no
 // branch, so either root S gives the same power. Near S = 0 (M close to +-I) the
-// lane is marked unreliable.
+// lane is marked unreliable. A matrix of determinant exactly 0 (a period with an
+// opaque layer) cannot be normalised, but needs no power: it has rank one, so
+// M^m = tr(M)^(m-1) M, which is M up to the common factor (unless the trace is 0).
 KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
     // Normalise to determinant 1 and form the eigenvalues x +- i S.
     for (int i = 0; i < kLanes; ++i) {
@@ -312,8 +324,10 @@ KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
         const double m22r = s.M22.re.v[i], m22i = s.M22.im.v[i];
         const double detr = (m11r * m22r - m11i * m22i) - (m12r * m21r - m12i * m21i);
         const double deti = (m11r * m22i + m11i * m22r) - (m12r * m21i + m12i * m21r);
+        const bool singular = (detr == 0.0) & (deti == 0.0);
+        s.Singular.v[i] = singular ? 1.0 : 0.0;
         double sr, si;
-        vmath::PrincipalSqrt(detr, deti, sr, si);
+        vmath::PrincipalSqrt(singular ? 1.0 : detr, deti, sr, si);
         const double inverse = 1.0 / (sr * sr + si * si);
         const double ur = sr * inverse;  // 1/s = conj(s) / |s|^2
         const double ui = -si * inverse;
@@ -331,8 +345,10 @@ KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
         const double xi = (n11i + n22i) / 2.0;
         double sinr, sini;
         vmath::PrincipalSqrt(1.0 - (xr * xr - xi * xi), -(2.0 * xr * xi), sinr, sini);
-        const bool nearIdentity = !(sinr * sinr + sini * sini >= kSmallestSinSquared);
-        s.Unreliable.v[i] = nearIdentity ? 1.0 : s.Unreliable.v[i];
+        const bool nearIdentity = !(sinr * sinr + sini * sini >= kSmallestSinSquared) & !singular;
+        // A singular matrix without trace is nilpotent: its square is already 0.
+        const bool nilpotent = singular & (xr == 0.0) & (xi == 0.0) & (power > 1);
+        s.Unreliable.v[i] = nearIdentity | nilpotent ? 1.0 : s.Unreliable.v[i];
         s.Eigen1.re.v[i] = xr - sini;  // l = x + i S
         s.Eigen1.im.v[i] = xi + sinr;
         s.Eigen2.re.v[i] = xr + sini;  // 1/l = x - i S
@@ -371,10 +387,11 @@ KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
         const double q1r = p1r * e1r - p1i * e1i, q1i = p1r * e1i + p1i * e1r;
         const double q2r = p2r * e2r - p2i * e2i, q2i = p2r * e2i + p2i * e2r;
         const double size = (q1r * q1r + q1i * q1i) + (q2r * q2r + q2i * q2i);
-        const bool broken = !(size <= kLargestPowerSquared);  // a NaN on the way
+        const bool singular = s.Singular.v[i] != 0.0;
+        const bool broken = !(size <= kLargestPowerSquared) & !singular;  // a NaN on the way
         s.Unreliable.v[i] = broken ? 1.0 : s.Unreliable.v[i];
-        const double a1r = q1r - q2r, a1i = q1i - q2i;
-        const double a2r = p1r - p2r, a2i = p1i - p2i;
+        const double a1r = singular ? 1.0 : q1r - q2r, a1i = singular ? 0.0 : q1i - q2i;
+        const double a2r = singular ? 0.0 : p1r - p2r, a2i = singular ? 0.0 : p1i - p2i;
         const double m11r = s.M11.re.v[i], m11i = s.M11.im.v[i];
         const double m12r = s.M12.re.v[i], m12i = s.M12.im.v[i];
         const double m21r = s.M21.re.v[i], m21i = s.M21.im.v[i];

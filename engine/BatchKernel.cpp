@@ -23,6 +23,10 @@ constexpr double kFourPi = 12.566370614359172;
 // thread alone: waking the workers would cost more than it saves.
 constexpr long kParallelWork = 8000;
 constexpr unsigned kMostThreads = 64;
+// A Parratt phase factor below this modulus counts as 0 (about 6e-61): what passes
+// such a layer cannot move R by a relative 1e-10 unless every interface coefficient
+// above it is below 1e-50.
+constexpr double kOpaquePhase = 0x1p-200;
 
 enum class Kind { Parratt, Matrix, Fourier };
 
@@ -161,6 +165,7 @@ void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
     const double q = kFourPi / context.Wavelength;
     constants.RoughnessScale = -(q * q) / 2.0;
     const double k = context.WaveNumber;
+    bool amplifies = false;
     constants.Media.resize(context.LayerStack.size());
     for (std::size_t j = 0; j < context.LayerStack.size(); ++j) {
         const StackLayer& layer = context.LayerStack[j];
@@ -175,7 +180,9 @@ void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
         m.Roughness = layer.Roughness;
         m.PhaseConstantIm = context.PhaseConstant.Im;
         m.MatrixPhase = 2.0 * k * layer.Thickness;
+        amplifies = amplifies || !(nIm <= 0.0 && layer.Thickness >= 0.0);
     }
+    constants.OpaquePhase = amplifies ? 0.0 : kOpaquePhase;
     if (fourier)
         BuildFourierConstants(context, constants.Fourier);
     else

@@ -74,7 +74,7 @@ KORVEL_ALWAYS_INLINE void Walk(const StackConstants& k, BlockScratch& s, int fro
             s.Coefficient.im.v[i] = current->im.v[i] - below->im.v[i];
         }
         ApplyRoughness(upper, k.Media[j + 1], k.RoughnessScale, s, s.Coefficient);
-        if (j != 0) ParrattPhase(upper, *current, s, s.Phase);
+        if (j != 0) ParrattPhase(upper, *current, k.OpaquePhase, s, s.Phase);
         UnreducedStep(s.Amplitude, s.Coefficient, *current, *below, s.Phase, j != 0);
         std::swap(below, current);
     }
@@ -161,7 +161,8 @@ void ParrattBlock(const StackConstants& k, BlockScratch& s) {
         const int last = n1 + n2;
         for (int j = first; j <= last; ++j) {
             WaveVector(k.Media[j], s.CosSquared, s.UnitWave[j - first]);
-            ParrattPhase(k.Media[j], s.UnitWave[j - first], s, s.UnitPhase[j - first]);
+            ParrattPhase(k.Media[j], s.UnitWave[j - first], k.OpaquePhase, s,
+                         s.UnitPhase[j - first]);
         }
         for (int j = first; j < last; ++j)
             InterfaceCoefficient(k.Media[j], k.Media[j + 1], s.UnitWave[j - first],

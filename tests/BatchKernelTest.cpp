@@ -9,6 +9,7 @@
 
 #include "EngineTestModels.h"
 #include "app/RunError.h"
+#include "engine/BatchBlock.h"
 #include "engine/BatchKernel.h"
 #include "engine/CurveEvaluation.h"
 #include "engine/FourierMethod.h"
@@ -200,6 +201,37 @@ TEST(BatchKernel, AgreesForEveryRepeatCountAndUnitWithoutThickness) {
     TestSample flat = Periodic(5);
     flat.Unit = {{0.0, 8e-6, 0.0, 0.0}, {0.0, 3e-6, 0.0, 0.0}};
     ExpectAgreement(flat, angles, "unit without thickness");
+}
+
+// Layers of 1e7 angstrom: their phase angles lie far beyond the exact range of the
+// kernel's sine, but where the layers absorb, their phase factors are so small that
+// nothing below them counts, and the kernel computes every point itself.
+TEST(BatchKernel, OpaqueThickLayersAreComputedInTheKernelAndAgree) {
+    TestSample periods = Periodic(255);
+    periods.Top = {{25.0, 5e-6, 2e-7, 2.0}};
+    periods.Unit[0].Thickness = 1e7;
+    periods.Unit[1] = {1e7, 3e-6, 1e-7, 3.0};
+    TestSample blocks = Film();
+    blocks.Top.push_back({1e7, 2e-5, 1e-6, 4.0});
+    blocks.Bottom = {{1e7, 8e-6, 5e-7, 3.0}, {50.0, 3e-6, 1e-8, 2.0}};
+    const std::vector<double> angles = AngleGrid(0.0, 3.0, 300);
+    for (const TestSample& sample : {periods, blocks}) {
+        ExpectAgreement(sample, angles, sample.RepeatCount != 0 ? "periods" : "blocks");
+        const EvaluationContext context = MakeContext(sample);
+        batch::StackConstants constants;
+        batch::BuildStackConstants(context, false, constants);
+        batch::BlockScratch scratch;
+        scratch.Reserve(constants);
+        int unreliable = 0;
+        for (std::size_t first = 0; first < angles.size(); first += batch::kLanes) {
+            for (int i = 0; i < batch::kLanes; ++i)
+                scratch.CosSquared.v[i] =
+                    CosSquaredOf(angles[std::min(first + i, angles.size() - 1)]);
+            batch::ParrattBlock(constants, scratch);
+            for (int i = 0; i < batch::kLanes; ++i) unreliable += scratch.Unreliable.v[i] != 0.0;
+        }
+        EXPECT_EQ(unreliable, 0) << sample.RepeatCount;
+    }
 }
 
 TEST(BatchKernel, AgreesAtTheMultilayerBraggPeaksInFourierMode) {
