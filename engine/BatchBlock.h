@@ -221,8 +221,8 @@ KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
 // exp(-i (4 pi / lambda) d f), as PhaseFactor. A factor below `opaque` in modulus is
 // set to 0, and its angle, which may lie beyond the exact range of SinCos (a layer of
 // 1e7 angstrom), is not needed: the step scales all that comes from below the layer
-// by the factor, and without gain nothing above amplifies it again, so R changes by
-// about that modulus over the nearest non-zero interface coefficient above, relatively.
+// by the factor, and without gain nothing above amplifies it again, so the amplitude
+// at the top changes by about that modulus.
 KORVEL_ALWAYS_INLINE void ParrattPhase(const MediumConstants& m, const ComplexLanes& f,
                                        double opaque, BlockScratch& s, ComplexLanes& p) {
     const double d = m.Thickness;

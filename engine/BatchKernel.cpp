@@ -23,10 +23,10 @@ constexpr double kFourPi = 12.566370614359172;
 // thread alone: waking the workers would cost more than it saves.
 constexpr long kParallelWork = 8000;
 constexpr unsigned kMostThreads = 64;
-// A Parratt phase factor below this modulus counts as 0 (about 6e-61): what passes
-// such a layer cannot move R by a relative 1e-10 unless every interface coefficient
-// above it is below 1e-50.
-constexpr double kOpaquePhase = 0x1p-200;
+// A Parratt phase factor below this modulus (about 8e-31) counts as 0: dropping what
+// passes such a layer moves the amplitude at the top by about as much, so R by a
+// relative 2 |P| / sqrt(R), below 1e-10 wherever R is above 1e-39.
+constexpr double kOpaquePhase = 0x1p-100;
 
 enum class Kind { Parratt, Matrix, Fourier };
 
