@@ -165,6 +165,12 @@ TEST(BatchKernel, AgreesOnTheBranchCases) {
     clear.Bottom = {{15.0, 2e-5, 0.0, 2.0}};
     clear.Substrate = {0.0, 7.6e-6, 0.0, 5.0};
     ExpectAgreement(clear, fine, "no absorption");
+    TestSample negativeZeros = clear;  // beta written as -0
+    for (TestLayer* layer : {&negativeZeros.Top[0], &negativeZeros.Unit[0], &negativeZeros.Unit[1],
+                             &negativeZeros.Bottom[0]})
+        layer->Beta = -0.0;
+    negativeZeros.Substrate.Beta = -0.0;
+    ExpectAgreement(negativeZeros, fine, "no absorption, negative zeros");
     // The roughness root of a product A B on the negative real axis: one medium
     // above and one below its first-order critical angle, both without absorption.
     TestSample straddle;
