@@ -1,5 +1,5 @@
 // Speed of the reflectivity engine: the per-point reference path, the batch kernel
-// on one thread and on all threads, and the plain std::complex yardstick, for four
+// on one thread and on all threads, and the plain std::complex yardstick, for five
 // models (ms per curve of 1000 points and ns per interface-point, an interface
 // counted once per period); then curve evaluations per second of a whole fit on the
 // bundled multilayer example, reference path against batch kernel. Ends with a table
@@ -49,7 +49,7 @@ struct Sample {
 };
 
 std::vector<Sample> Models() {
-    std::vector<Sample> models(4);
+    std::vector<Sample> models(5);
     models[0].Name = "M1";
     models[0].Top = {{100.0, 4e-6, 1e-7, 3.0}};
     models[1].Name = "M2";
@@ -60,6 +60,10 @@ std::vector<Sample> Models() {
         models[m].Unit = {{20.0, 8e-6, 5e-7, 3.0}, {30.0, 3e-6, 1e-8, 3.0}};
         models[m].RepeatCount = m == 2 ? 100 : 255;
     }
+    // Periods of absorbing layers of 1e7 A: phase angles beyond the sine's exact range.
+    models[4].Name = "M5";
+    models[4].Unit = {{1e7, 8e-6, 5e-7, 3.0}, {1e7, 3e-6, 1e-7, 3.0}};
+    models[4].RepeatCount = 255;
     return models;
 }
 

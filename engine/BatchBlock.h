@@ -11,6 +11,7 @@
 // Lengths in angstrom, c2 = cos^2(theta).
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "engine/VectorMath.h"
@@ -47,11 +48,14 @@ struct MediumConstants {
     double SquareRe = 1.0;      // Re n^2 = nRe^2 - nIm^2
     double SquareIm = 0.0;      // Im n^2 = 2 nRe nIm; 0 means f is real or negative imaginary
     double FirstOrderRe = 0.0;  // 2 (1 - nRe): A = (s2 - FirstOrderRe, FirstOrderIm)
-    double FirstOrderIm = 0.0;  // 2 nIm
+    double FirstOrderIm = 0.0;  // 2 nIm, and -0 for a clear medium (ApplyRoughness)
     double Thickness = 0.0;
     double Roughness = 0.0;
     double PhaseConstantIm = 0.0;  // -4 pi / lambda
-    double MatrixPhase = 0.0;      // 2 k d
+    // A Parratt phase factor of smaller modulus is taken as 0 (ParrattPhase); 0 for a
+    // layer too thin to get there, and for every layer when a medium could amplify.
+    double OpaquePhase = 0.0;
+    double MatrixPhase = 0.0;  // 2 k d
 };
 
 // A depth at which the Fourier sum takes a step, with the step's weight.
@@ -83,6 +87,7 @@ struct StackConstants {
     int Bottom = 0;                      // n3
     int RepeatCount = 0;                 // N
     double RoughnessScale = 0.0;         // g = -(4 pi / lambda)^2 / 2
+    bool OpaqueUnit = false;             // a unit layer may have an opaque phase factor
     FourierBlockConstants Fourier;
     int Layers() const { return Top + Unit + Bottom; }
 };
@@ -98,11 +103,14 @@ struct BlockScratch {
     Lanes SinSquared;  // 1 - c2
     Lanes Reflectivity;
     Lanes Unreliable;  // 1 where the point must be recomputed on the reference path
+    Lanes Singular;    // RaiseToPower: 1 where the matrix has determinant 0
+    Lanes UnreliableBefore;
     ComplexLanes Below, Current, Coefficient, Phase, Amplitude;
     ComplexLanes G11, G12;            // first row of the running matrix product
     ComplexLanes V11, V12, V21, V22;  // one period without its last layer
     ComplexLanes M11, M12, M21, M22;  // period matrix, then its power
     ComplexLanes Eigen1, Eigen2, Power1, Power2, Base1, Base2;
+    ComplexLanes Q11, Q12, Q21, Q22;            // RaiseToPower: a singular matrix kept as it is
     std::vector<ComplexLanes> UnitWave;         // f of each unit entry
     std::vector<ComplexLanes> UnitPhase;        // phase factor of each unit entry
     std::vector<ComplexLanes> UnitCoefficient;  // internal interfaces, lowest, joining
@@ -146,22 +154,39 @@ KORVEL_ALWAYS_INLINE void WaveVector(const MediumConstants& m, const Lanes& c2, 
     }
 }
 
-// exp(sigma^2 g sqrt(A B)) of the lower roughness, multiplied into r (which holds
-// the Fresnel coefficient, or its numerator); nothing when sigma is 0.
+// exp(sigma^2 g sqrt(A) sqrt(B)) of the lower roughness, both roots on the decaying
+// branch as in InterfaceCoefficient, multiplied into r (the Fresnel coefficient or its
+// numerator); nothing when sigma is 0. The product of the roots is the principal root
+// P of A B up to its sign, so one root per interface-point does. Without gain both
+// roots lie in the closed fourth quadrant, so their product is the root of A B in the
+// lower half-plane: -P exactly where A B = x + iy has y >= +0 (y > 0, a negative
+// real A B, and A and B both negative reals, whose y is +0 because the imaginary
+// parts of clear media are stored as -0). With gain on both sides the product is the
+// upper root, -P where y < 0; with one of each it is P. So the sign of the factor's
+// exponent is the sign bit of y, flipped or fixed per interface: a few bit operations
+// per point, and continuous where A B crosses the cut.
 KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper, const MediumConstants& lower,
                                          double roughnessScale, BlockScratch& s, ComplexLanes& r) {
     const double sigma = lower.Roughness;
     if (sigma == 0.0) return;
-    const double t = sigma * sigma * roughnessScale;
+    const double t = sigma * sigma * roughnessScale;  // <= 0
     const double aIm = upper.FirstOrderIm;
     const double bIm = lower.FirstOrderIm;
+    constexpr std::int64_t kSign = std::numeric_limits<std::int64_t>::min();
+    const bool decaying = aIm <= 0.0 && bIm <= 0.0;
+    const bool growing = aIm > 0.0 && bIm > 0.0;
+    const std::int64_t flip = growing ? kSign : 0;
+    // |t|, with the sign bit already set where the exponent never changes sign.
+    const std::int64_t size = vmath::BitsOf(std::fabs(t)) | (decaying || growing ? 0 : kSign);
     for (int i = 0; i < kLanes; ++i) {
         const double aRe = s.SinSquared.v[i] - upper.FirstOrderRe;
         const double bRe = s.SinSquared.v[i] - lower.FirstOrderRe;
+        const double y = aRe * bIm + aIm * bRe;
         double qr, qi;
-        vmath::PrincipalSqrt(aRe * bRe - aIm * bIm, aRe * bIm + aIm * bRe, qr, qi);
-        qr = qr * t;
-        qi = qi * t;
+        vmath::PrincipalSqrt(aRe * bRe - aIm * bIm, y, qr, qi);
+        const double scale = vmath::DoubleOf(size | ((vmath::BitsOf(y) & kSign) ^ flip));
+        qr = qr * scale;
+        qi = qi * scale;
         const double magnitude = vmath::Exp(qr);
         double sine, cosine;
         vmath::SinCos(qi, sine, cosine, s.Unreliable.v[i]);
@@ -175,8 +200,8 @@ KORVEL_ALWAYS_INLINE void ApplyRoughness(const MediumConstants& upper, const Med
 }
 
 // r of the interface `upper` over `lower`: Fresnel coefficient, times the
-// Nevot-Croce factor exp(sigma^2 g sqrt(A B)) when the lower roughness is not 0,
-// with the principal root of the product A B as in InterfaceCoefficient.
+// Nevot-Croce factor exp(sigma^2 g sqrt(A) sqrt(B)) when the lower roughness is not
+// 0, with the roots on the decaying branch as in InterfaceCoefficient.
 KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
                                                const MediumConstants& lower,
                                                const ComplexLanes& fUpper,
@@ -196,17 +221,34 @@ KORVEL_ALWAYS_INLINE void InterfaceCoefficient(const MediumConstants& upper,
     ApplyRoughness(upper, lower, roughnessScale, s, r);
 }
 
-// exp(-i (4 pi / lambda) d f), as PhaseFactor.
+// exp(-i (4 pi / lambda) d f), as PhaseFactor. A factor below m.OpaquePhase in modulus
+// is set to 0, and its angle, which may lie beyond the exact range of SinCos (a layer
+// of 1e7 angstrom), is not needed: the step scales all that comes from below the
+// layer by the factor, and without gain nothing above amplifies it again, so the
+// amplitude at the top changes by about that modulus.
 KORVEL_ALWAYS_INLINE void ParrattPhase(const MediumConstants& m, const ComplexLanes& f,
                                        BlockScratch& s, ComplexLanes& p) {
     const double d = m.Thickness;
     const double c = m.PhaseConstantIm;
+    const double opaque = m.OpaquePhase;
+    if (opaque == 0.0) {
+        for (int i = 0; i < kLanes; ++i) {
+            const double magnitude = vmath::Exp(-((d * f.im.v[i]) * c));
+            double sine, cosine;
+            vmath::SinCos((d * f.re.v[i]) * c, sine, cosine, s.Unreliable.v[i]);
+            p.re.v[i] = magnitude * cosine;
+            p.im.v[i] = magnitude * sine;
+        }
+        return;
+    }
     for (int i = 0; i < kLanes; ++i) {
         const double magnitude = vmath::Exp(-((d * f.im.v[i]) * c));
-        double sine, cosine;
-        vmath::SinCos((d * f.re.v[i]) * c, sine, cosine, s.Unreliable.v[i]);
-        p.re.v[i] = magnitude * cosine;
-        p.im.v[i] = magnitude * sine;
+        double sine, cosine, unreduced = 0.0;
+        vmath::SinCos((d * f.re.v[i]) * c, sine, cosine, unreduced);
+        const bool dark = magnitude < opaque;
+        p.re.v[i] = dark ? 0.0 : magnitude * cosine;
+        p.im.v[i] = dark ? 0.0 : magnitude * sine;
+        s.Unreliable.v[i] = (unreduced != 0.0) & !dark ? 1.0 : s.Unreliable.v[i];
     }
 }
 
@@ -284,8 +326,13 @@ KORVEL_ALWAYS_INLINE void MultiplyComplex(ComplexLanes& t, const ComplexLanes& u
 // half trace, U_(k-1)(x) = (l^k - l^-k) / (l - 1/l) for l = x + i S, S = sqrt(1 - x^2),
 // and the common factor 1 / (l - 1/l) dropped. The Chebyshev polynomial has no
 // branch, so either root S gives the same power. Near S = 0 (M close to +-I) the
-// lane is marked unreliable.
+// lane is marked unreliable. With HandleSingular, a matrix of determinant exactly 0 (a
+// period with an opaque layer) is not marked: it cannot be normalised, but needs no
+// power, having rank one: M^m = tr(M)^(m-1) M, M up to the common factor (unless the
+// trace is 0). Without, the common case, those lanes are marked like any other.
+template <bool HandleSingular>
 KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
+    if constexpr (HandleSingular) s.UnreliableBefore = s.Unreliable;
     // Normalise to determinant 1 and form the eigenvalues x +- i S.
     for (int i = 0; i < kLanes; ++i) {
         const double m11r = s.M11.re.v[i], m11i = s.M11.im.v[i];
@@ -294,8 +341,14 @@ KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
         const double m22r = s.M22.re.v[i], m22i = s.M22.im.v[i];
         const double detr = (m11r * m22r - m11i * m22i) - (m12r * m21r - m12i * m21i);
         const double deti = (m11r * m22i + m11i * m22r) - (m12r * m21i + m12i * m21r);
+        double rootOf = detr;
+        if constexpr (HandleSingular) {
+            const bool singular = (detr == 0.0) & (deti == 0.0);
+            s.Singular.v[i] = singular ? 1.0 : 0.0;
+            rootOf = singular ? 1.0 : detr;
+        }
         double sr, si;
-        vmath::PrincipalSqrt(detr, deti, sr, si);
+        vmath::PrincipalSqrt(rootOf, deti, sr, si);
         const double inverse = 1.0 / (sr * sr + si * si);
         const double ur = sr * inverse;  // 1/s = conj(s) / |s|^2
         const double ui = -si * inverse;
@@ -327,6 +380,17 @@ KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
         s.Power1.im.v[i] = 0.0;
         s.Power2.re.v[i] = 1.0;
         s.Power2.im.v[i] = 0.0;
+    }
+    // A singular lane was left unnormalised (a square root of 1): keep its matrix.
+    double singularLanes = 0.0;
+    if constexpr (HandleSingular) {
+        for (int i = 0; i < kLanes; ++i) singularLanes += s.Singular.v[i];
+        if (singularLanes != 0.0) {
+            s.Q11 = s.M11;
+            s.Q12 = s.M12;
+            s.Q21 = s.M21;
+            s.Q22 = s.M22;
+        }
     }
     // Power1 = l^(power-1), Power2 = l^-(power-1), by repeated squaring; each pair is
     // rescaled by a common power of two, so neither overflows (the smaller of the two
@@ -369,6 +433,24 @@ KORVEL_ALWAYS_INLINE void RaiseToPower(BlockScratch& s, int power) {
         s.M21.im.v[i] = m21r * a1i + m21i * a1r;
         s.M22.re.v[i] = (m22r * a1r - m22i * a1i) - a2r;
         s.M22.im.v[i] = (m22r * a1i + m22i * a1r) - a2i;
+    }
+    if (!HandleSingular || singularLanes == 0.0) return;
+    // M^power = tr(M)^(power-1) M: M itself, the marks of the power undone. A singular
+    // matrix without trace is nilpotent (its square is already 0) and is marked.
+    for (int i = 0; i < kLanes; ++i) {
+        const bool singular = s.Singular.v[i] != 0.0;
+        const bool nilpotent = (s.Q11.re.v[i] + s.Q22.re.v[i] == 0.0) &
+                               (s.Q11.im.v[i] + s.Q22.im.v[i] == 0.0) & (power > 1);
+        const double kept = nilpotent ? 1.0 : s.UnreliableBefore.v[i];
+        s.Unreliable.v[i] = singular ? kept : s.Unreliable.v[i];
+        s.M11.re.v[i] = singular ? s.Q11.re.v[i] : s.M11.re.v[i];
+        s.M11.im.v[i] = singular ? s.Q11.im.v[i] : s.M11.im.v[i];
+        s.M12.re.v[i] = singular ? s.Q12.re.v[i] : s.M12.re.v[i];
+        s.M12.im.v[i] = singular ? s.Q12.im.v[i] : s.M12.im.v[i];
+        s.M21.re.v[i] = singular ? s.Q21.re.v[i] : s.M21.re.v[i];
+        s.M21.im.v[i] = singular ? s.Q21.im.v[i] : s.M21.im.v[i];
+        s.M22.re.v[i] = singular ? s.Q22.re.v[i] : s.M22.re.v[i];
+        s.M22.im.v[i] = singular ? s.Q22.im.v[i] : s.M22.im.v[i];
     }
 }
 

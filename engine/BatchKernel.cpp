@@ -23,6 +23,11 @@ constexpr double kFourPi = 12.566370614359172;
 // thread alone: waking the workers would cost more than it saves.
 constexpr long kParallelWork = 8000;
 constexpr unsigned kMostThreads = 64;
+// A Parratt phase factor below this modulus (about 8e-31) counts as 0: dropping what
+// passes such a layer moves the amplitude at the top by about as much, so R by a
+// relative 2 |P| / sqrt(R), below 1e-10 wherever R is above 1e-39.
+constexpr double kOpaquePhase = 0x1p-100;
+constexpr double kOpaqueExponent = 69.0;  // just below -ln(2^-100) = 69.3
 
 enum class Kind { Parratt, Matrix, Fourier };
 
@@ -161,6 +166,7 @@ void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
     const double q = kFourPi / context.Wavelength;
     constants.RoughnessScale = -(q * q) / 2.0;
     const double k = context.WaveNumber;
+    bool amplifies = false;
     constants.Media.resize(context.LayerStack.size());
     for (std::size_t j = 0; j < context.LayerStack.size(); ++j) {
         const StackLayer& layer = context.LayerStack[j];
@@ -170,12 +176,23 @@ void batch::BuildStackConstants(const EvaluationContext& context, bool fourier,
         m.SquareRe = nRe * nRe - nIm * nIm;
         m.SquareIm = 2.0 * nRe * nIm;
         m.FirstOrderRe = 2.0 * (1.0 - nRe);
-        m.FirstOrderIm = 2.0 * nIm;
+        m.FirstOrderIm = nIm == 0.0 ? -0.0 : 2.0 * nIm;
         m.Thickness = layer.Thickness;
         m.Roughness = layer.Roughness;
         m.PhaseConstantIm = context.PhaseConstant.Im;
         m.MatrixPhase = 2.0 * k * layer.Thickness;
+        amplifies = amplifies || !(nIm <= 0.0 && layer.Thickness >= 0.0);
+        // |Im f| is largest at theta = 0, where it is at most sqrt|n^2 - 1|: a thinner or
+        // clearer layer never gets below kOpaquePhase.
+        const double steepest = layer.Thickness * std::fabs(m.PhaseConstantIm) *
+                                std::sqrt(std::hypot(m.SquareRe - 1.0, m.SquareIm));
+        m.OpaquePhase = steepest > kOpaqueExponent ? kOpaquePhase : 0.0;
     }
+    if (amplifies)
+        for (MediumConstants& m : constants.Media) m.OpaquePhase = 0.0;
+    constants.OpaqueUnit = false;
+    for (int j = constants.Top + 1; j <= constants.Top + constants.Unit; ++j)
+        constants.OpaqueUnit = constants.OpaqueUnit || constants.Media[j].OpaquePhase != 0.0;
     if (fourier)
         BuildFourierConstants(context, constants.Fourier);
     else

@@ -130,7 +130,7 @@ void MatrixBlock(const StackConstants& k, BlockScratch& s) {
         InterfaceCoefficient(k.Media[last], k.Media[first], s.UnitWave[n2 - 1], s.UnitWave[0],
                              k.RoughnessScale, s, s.Coefficient);
         MultiplyByInterface(s.M11, s.M12, s.M21, s.M22, s.Coefficient, lastPhase);
-        RaiseToPower(s, k.RepeatCount - 1);
+        RaiseToPower<false>(s, k.RepeatCount - 1);
 
         // Bottom * (V H_J)^(N-1) * V * Top.
         RowByMatrix(s.G11, s.G12, s.M11, s.M12, s.M21, s.M22);

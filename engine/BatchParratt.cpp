@@ -113,14 +113,19 @@ KORVEL_ALWAYS_INLINE void StepBefore(ComplexLanes& a11, ComplexLanes& a12, Compl
 // Chebyshev identity (RaiseToPower): the same composition the recursion performs
 // one step at a time, at a cost that does not grow with the count. Near the
 // identity's singular point the lane is marked and recomputed on the reference path.
-KORVEL_ALWAYS_INLINE void ComposePeriods(BlockScratch& s, int first, int last, int count) {
+KORVEL_ALWAYS_INLINE void ComposePeriods(BlockScratch& s, int first, int last, int count,
+                                         bool opaque) {
     const int n2 = last - first + 1;
     SetIdentity(s.M11, s.M12, s.M21, s.M22);
     StepBefore(s.M11, s.M12, s.M21, s.M22, s.UnitCoefficient[n2], s.UnitPhase[n2 - 1]);
     for (int j = last - 1; j >= first; --j)
         StepBefore(s.M11, s.M12, s.M21, s.M22, s.UnitCoefficient[j - first],
                    s.UnitPhase[j - first]);
-    RaiseToPower(s, count);
+    // A period with an opaque layer has determinant 0 and its own power.
+    if (opaque)
+        RaiseToPower<true>(s, count);
+    else
+        RaiseToPower<false>(s, count);
     for (int i = 0; i < kLanes; ++i) {
         const double xr = s.Amplitude.re.v[i], xi = s.Amplitude.im.v[i];
         const double nr = (s.M11.re.v[i] * xr - s.M11.im.v[i] * xi) + s.M12.re.v[i];
@@ -186,7 +191,7 @@ void ParrattBlock(const StackConstants& k, BlockScratch& s) {
                     Step<true>(s.Amplitude, s.UnitCoefficient[j - first], s.UnitPhase[j - first]);
             }
         } else {
-            ComposePeriods(s, first, last, higher);
+            ComposePeriods(s, first, last, higher, k.OpaqueUnit);
         }
 
         s.Below = s.UnitWave[0];

@@ -13,6 +13,15 @@ namespace {
 
 constexpr double kFourPi = 12.566370614359172;
 
+// The root of w on the decaying branch (imaginary part <= 0 for an absorbing or
+// clear medium): the principal root, except that a negative real w, whose signed
+// zero the library ignores (+i branch), gets -i sqrt|w|, the limit beta -> 0+.
+Complex DecayingRoot(const Complex& w) {
+    Complex root = CSqrt(w);
+    if (w.Im == 0.0 && root.Im > 0.0) root.Im = -root.Im;
+    return root;
+}
+
 StackLayer MediumOfLayer(const LayerModel& model, int layer) {
     StackLayer medium;
     medium.Thickness = model.Value(ParameterIndex(layer, Column::Thickness));
@@ -61,11 +70,7 @@ void BuildStack(const LayerModel& model, EvaluationContext& context) {
 Complex WaveVectorComponent(const Complex& n, double c2) {
     Complex w = CSqr(n);
     w.Re = w.Re - c2;
-    Complex f = CSqrt(w);
-    // A real negative w carries a signed zero that the library ignores (+i branch);
-    // the decaying root is its conjugate, the value approached as beta -> 0+.
-    if (w.Im == 0.0 && f.Im > 0.0) f.Im = -f.Im;
-    return f;
+    return DecayingRoot(w);
 }
 
 Complex FresnelCoefficient(const Complex& nUpper, const Complex& nLower, double c2) {
@@ -85,14 +90,18 @@ Complex InterfaceCoefficient(const EvaluationContext& context, int upper, int lo
     Complex r = FresnelCoefficient(context.Index(upper), context.Index(lower), c2);
     const double sigma = l.Roughness;
     if (sigma != 0.0) {
-        // Nevot-Croce: both vertical components in their first-order form
-        // kz^2 / k^2 = sin^2(theta) - 2 delta - 2i beta; the root is taken of the product.
+        // Nevot-Croce: exp(-2 kz_u kz_l sigma^2) with both vertical components in
+        // their first-order form kz^2 / k^2 = sin^2(theta) - 2 delta - 2i beta, each on
+        // the decaying branch the optics take for f. The product of the two roots, not
+        // the root of the product A B: that one is minus the product wherever
+        // arg A + arg B leaves (-pi, pi], as for an absorbing layer above its critical
+        // angle over a substrate below its own.
         const double s2 = 1.0 - c2;
         const Complex a{s2 - 2.0 * (1.0 - u.IndexRe), 2.0 * u.IndexIm};
         const Complex b{s2 - 2.0 * (1.0 - l.IndexRe), 2.0 * l.IndexIm};
         const double q = kFourPi / context.Wavelength;
         const double g = -(q * q) / 2.0;
-        Complex exponent = CSqrt(CMul(a, b));
+        Complex exponent = CMul(DecayingRoot(a), DecayingRoot(b));
         const double t = sigma * sigma * g;
         exponent = {exponent.Re * t, exponent.Im * t};
         r = CMul(r, CExp(exponent));

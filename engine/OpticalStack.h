@@ -68,7 +68,8 @@ Complex WaveVectorComponent(const Complex& n, double c2);
 Complex FresnelCoefficient(const Complex& nUpper, const Complex& nLower, double c2);
 
 // Fresnel coefficient between stack entries upper and lower, times the Nevot-Croce
-// factor exp(-2 kz_u kz_l sigma^2) of the lower entry's roughness when it is not 0.
+// factor exp(-2 kz_u kz_l sigma^2) of the lower entry's roughness when it is not 0,
+// kz in first-order form, each on the decaying branch of f.
 Complex InterfaceCoefficient(const EvaluationContext& context, int upper, int lower, double c2);
 
 // exp(-2i kz d) of stack entry `entry`, given its f.

@@ -273,6 +273,8 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     fit.BestMerit = EvaluateFigureOfMerit(ws, free.Vertices[b]);
     fit.FinalScaleSmeared = fit.ScaleSmeared;
     ws.Curves.BestCurve = ws.Curves.SmearedCurve;
+    // The plot may still show a trial of the search (Draw during tunnelling).
+    ui.DrawPlot(ws.Curves);
     std::vector<double> saved = free.Vertices[b];
     saved.push_back(free.VertexMerit[b]);
     CheckRelativeMerit(ws, free.VertexMerit[b]);

@@ -224,7 +224,10 @@ void MainWindow::OptionsClick() {
 }
 
 void MainWindow::draw1Click() {
+    // Brought to the front: the plot may lie under the main window or an editor.
     grphRefl_->show();
+    grphRefl_->raise();
+    grphRefl_->activateWindow();
     grphRefl_->repaint();
     if (Action("draw1")->isEnabled()) grphRefl_->Draw(ws_.Curves);
 }

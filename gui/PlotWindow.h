@@ -23,6 +23,7 @@ class PlotWindow : public QWidget {
     void Draw(const CurveArrays& curves);
     const QImage& Image() const { return image_; }
     bool HasCurves() const { return hasCurves_; }
+    const CurveArrays& Curves() const { return curves_; }
     // Writes the plot to a .png or .svg file (by its extension); false with a message
     // in `error` when it cannot.
     bool SaveImage(const QString& path, QString* error = nullptr) const;

@@ -12,9 +12,14 @@ QString QtFileFilter(const QString& programFilter) {
     const QStringList parts = programFilter.split(QLatin1Char('|'));
     QStringList entries;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString pattern = parts[i + 1];
-        if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
-        entries << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
+        QString label = parts[i];
+        const QString given = parts[i + 1];
+        const QString pattern = given == QLatin1String("*.*") ? QStringLiteral("*") : given;
+        // A label that already ends with its patterns in brackets, "Command file
+        // (*.inp)", shows them once.
+        const QString shown = QStringLiteral(" (%1)").arg(given);
+        if (label.endsWith(shown)) label.chop(shown.size());
+        entries << QStringLiteral("%1 (%2)").arg(label, pattern);
     }
     return entries.join(QStringLiteral(";;"));
 }

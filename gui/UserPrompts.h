@@ -15,7 +15,8 @@ namespace korvel::gui {
 
 // The program's file-open filter in Qt's notation (all, .inp, .mdl, .lmt, .dat).
 QString ProgramFileFilter();
-// Turns a "Label|pattern|Label|pattern" filter into Qt's "Label (pattern);;..." form.
+// Turns a "Label|pattern|Label|pattern" filter into Qt's "Label (pattern);;..." form,
+// the pattern once also where the label already names it ("Command file (*.inp)").
 // "*.*" becomes "*", so that "All files" also lists files without an extension.
 QString QtFileFilter(const QString& programFilter);
 

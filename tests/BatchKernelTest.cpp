@@ -9,6 +9,7 @@
 
 #include "EngineTestModels.h"
 #include "app/RunError.h"
+#include "engine/BatchBlock.h"
 #include "engine/BatchKernel.h"
 #include "engine/CurveEvaluation.h"
 #include "engine/FourierMethod.h"
@@ -164,12 +165,28 @@ TEST(BatchKernel, AgreesOnTheBranchCases) {
     clear.Bottom = {{15.0, 2e-5, 0.0, 2.0}};
     clear.Substrate = {0.0, 7.6e-6, 0.0, 5.0};
     ExpectAgreement(clear, fine, "no absorption");
+    TestSample negativeZeros = clear;  // beta written as -0
+    for (TestLayer* layer : {&negativeZeros.Top[0], &negativeZeros.Unit[0], &negativeZeros.Unit[1],
+                             &negativeZeros.Bottom[0]})
+        layer->Beta = -0.0;
+    negativeZeros.Substrate.Beta = -0.0;
+    ExpectAgreement(negativeZeros, fine, "no absorption, negative zeros");
     // The roughness root of a product A B on the negative real axis: one medium
     // above and one below its first-order critical angle, both without absorption.
     TestSample straddle;
     straddle.Top = {{50.0, 1e-6, 0.0, 6.0}};
     straddle.Substrate = {0.0, 2e-5, 0.0, 6.0};
     ExpectAgreement(straddle, fine, "straddling critical angles");
+    // The same around an absorbing layer, and with gain (beta < 0) on one or both
+    // sides, where the roots of A and B lie in other half-planes.
+    int pair = 0;
+    for (const double top : {3e-7, -3e-7})
+        for (const double bottom : {0.0, 2e-7, -2e-7}) {
+            TestSample mixed;
+            mixed.Top = {{80.0, 1e-6, top, 6.0}, {60.0, 2.2e-5, bottom, 5.0}};
+            mixed.Substrate = {0.0, 4e-6, bottom, 6.0};
+            ExpectAgreement(mixed, fine, "absorption pair " + std::to_string(pair++));
+        }
     // A vacuum-like layer on a vacuum-like substrate at theta = 0: no contrast.
     TestSample vacuum;
     vacuum.Top = {{30.0, 0.0, 0.0, 2.0}};
@@ -190,6 +207,37 @@ TEST(BatchKernel, AgreesForEveryRepeatCountAndUnitWithoutThickness) {
     TestSample flat = Periodic(5);
     flat.Unit = {{0.0, 8e-6, 0.0, 0.0}, {0.0, 3e-6, 0.0, 0.0}};
     ExpectAgreement(flat, angles, "unit without thickness");
+}
+
+// Layers of 1e7 angstrom: their phase angles lie far beyond the exact range of the
+// kernel's sine, but where the layers absorb, their phase factors are so small that
+// nothing below them counts, and the kernel computes every point itself.
+TEST(BatchKernel, OpaqueThickLayersAreComputedInTheKernelAndAgree) {
+    TestSample periods = Periodic(255);
+    periods.Top = {{25.0, 5e-6, 2e-7, 2.0}};
+    periods.Unit[0].Thickness = 1e7;
+    periods.Unit[1] = {1e7, 3e-6, 1e-7, 3.0};
+    TestSample blocks = Film();
+    blocks.Top.push_back({1e7, 2e-5, 1e-6, 4.0});
+    blocks.Bottom = {{1e7, 8e-6, 5e-7, 3.0}, {50.0, 3e-6, 1e-8, 2.0}};
+    const std::vector<double> angles = AngleGrid(0.0, 3.0, 300);
+    for (const TestSample& sample : {periods, blocks}) {
+        ExpectAgreement(sample, angles, sample.RepeatCount != 0 ? "periods" : "blocks");
+        const EvaluationContext context = MakeContext(sample);
+        batch::StackConstants constants;
+        batch::BuildStackConstants(context, false, constants);
+        batch::BlockScratch scratch;
+        scratch.Reserve(constants);
+        int unreliable = 0;
+        for (std::size_t first = 0; first < angles.size(); first += batch::kLanes) {
+            for (int i = 0; i < batch::kLanes; ++i)
+                scratch.CosSquared.v[i] =
+                    CosSquaredOf(angles[std::min(first + i, angles.size() - 1)]);
+            batch::ParrattBlock(constants, scratch);
+            for (int i = 0; i < batch::kLanes; ++i) unreliable += scratch.Unreliable.v[i] != 0.0;
+        }
+        EXPECT_EQ(unreliable, 0) << sample.RepeatCount;
+    }
 }
 
 TEST(BatchKernel, AgreesAtTheMultilayerBraggPeaksInFourierMode) {

@@ -116,6 +116,26 @@ TEST(ParrattRepeatUnit, NPeriodsEqualTheUnitWrittenOutNTimes) {
     }
 }
 
+// The unit's steps are worked out once per point and replayed for every period: the
+// result must be the written-out stack's to the last bit, for thick clear and opaque
+// periods alike (the written-out stack is capped at 255 layers, so 127 periods of 2).
+TEST(ParrattRepeatUnit, ManyThickPeriodsGiveExactlyTheWrittenOutStack) {
+    for (const double beta : {0.0, 1e-7}) {
+        TestSample sample;
+        sample.Top = {{15.0, 5e-6, 2e-7, 4.0}};
+        sample.Unit = {{1e7, 4.5e-5, beta, 3.5}, {1e7, 7.6e-6, beta, 4.0}};
+        sample.RepeatCount = 127;
+        sample.Bottom = {{40.0, 6e-6, 1e-7, 1.0}};
+        sample.Substrate = SiliconLike(3.0);
+        const EvaluationContext periods = MakeContext(sample);
+        const EvaluationContext written = MakeContext(WrittenOut(sample));
+        for (double theta : {0.05, 0.2, 0.35, 0.8, 2.7})
+            EXPECT_EQ(ParrattReflectivity(periods, CosSquaredOf(theta)),
+                      ParrattReflectivity(written, CosSquaredOf(theta)))
+                << "beta " << beta << ", theta " << theta;
+    }
+}
+
 TEST(ParrattRepeatUnit, AUnitStackedZeroTimesIsNotPartOfTheSample) {
     TestSample sample = FilmOnSubstrate();
     sample.Unit = {{20.0, 8e-6, 5e-7, 3.0}, {30.0, 3e-6, 1e-8, 2.0}};

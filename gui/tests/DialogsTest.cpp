@@ -288,10 +288,13 @@ class DialogsTest : public QObject {
         QCOMPARE(record.CalculationFPM, 0);
     }
 
-    void ProgramFilterListsEveryFileKind() {
+    void ProgramFilterListsEveryFileKindWithItsPatternOnce() {
         QCOMPARE(ProgramFileFilter(),
-                 QString("All files (*);;Command file (*.inp) (*.inp);;Model file (*.mdl) "
-                         "(*.mdl);;Limits file (*.lmt) (*.lmt);;Data file (*.dat) (*.dat)"));
+                 QString("All files (*);;Command file (*.inp);;Model file (*.mdl);;Limits file "
+                         "(*.lmt);;Data file (*.dat)"));
+        // A label without its pattern gets it; one naming "*.*" shows the "*" used.
+        QCOMPARE(QtFileFilter("Text|*.txt|All files (*.*)|*.*"),
+                 QString("Text (*.txt);;All files (*)"));
     }
 };
 

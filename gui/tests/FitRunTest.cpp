@@ -1,6 +1,6 @@
 // A whole fit driven through the windows: the settings dialog, the Fitting
 // Information window, Draw during the search, Ctrl+X and Ctrl+Q typed into the
-// main window, the closing questions and the result files.
+// main window, the closing questions, the plot of the best fit and the result files.
 
 #include <QAction>
 #include <QDir>
@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <vector>
 
 #include "gui/FittingInfoWindow.h"
 #include "gui/MainWindow.h"
@@ -82,6 +83,7 @@ class FitRunTest : public QObject {
         bool runItemsWereDisabled = false;
         bool infoWasShown = false;
         QString termMessAfterCtrlX;
+        std::vector<double> trialCurve;
         QTimer keys;
         keys.setInterval(0);
         connect(&keys, &QTimer::timeout, [&] {
@@ -97,6 +99,8 @@ class FitRunTest : public QObject {
                 sentX = true;
             } else if (sentX && !sentQ && phase == "Descend") {
                 termMessAfterCtrlX = main.FormInfo().Field(FittingField::TermMess)->text();
+                main.draw1Click();  // a trial curve of the tunnelling step
+                trialCurve = main.GrphRefl().Curves().SmearedCurve;
                 QTest::keyClick(&main, Qt::Key_Q, Qt::ControlModifier);
                 sentQ = true;
             }
@@ -119,6 +123,10 @@ class FitRunTest : public QObject {
         QVERIFY(sentQ);
         QCOMPARE(termMessAfterCtrlX, QString("Amoeba has been canceled by user. "));
         QVERIFY(main.GrphRefl().HasCurves());
+        // The plot of the best fit shows the best curve, not the trial drawn last.
+        QVERIFY(!trialCurve.empty());
+        QVERIFY(trialCurve != main.Ws().Curves.BestCurve);
+        QVERIFY(main.GrphRefl().Curves().SmearedCurve == main.Ws().Curves.BestCurve);
         // After the run: the windows are tidied and the menus back.
         QVERIFY(!main.FormInfo().isVisible());
         QVERIFY(!main.Action("draw1")->isEnabled());

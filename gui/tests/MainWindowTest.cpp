@@ -1,6 +1,7 @@
 // The main window: its windows, menus, LastKey, the run guard and closing.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -303,6 +304,20 @@ class MainWindowTest : public QObject {
         main.SetDrawEnabled(true);
         main.draw1Click();
         QVERIFY(main.GrphRefl().HasCurves());
+    }
+
+    void DrawBringsACoveredPlotToTheFront() {
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        main.show();
+        main.draw1Click();
+        QVERIFY(QTest::qWaitForWindowActive(&main.GrphRefl()));
+        EditForm* editor = main.NewEditor();  // opens over the plot
+        editor->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        main.draw1Click();
+        QVERIFY(QTest::qWaitForWindowActive(&main.GrphRefl()));
+        QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&main.GrphRefl()));
     }
 
   private:
