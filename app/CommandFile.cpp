@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "input/ModelReader.h"
-#include "input/NumberStream.h"
-#include "output/NumberFormat.h"
-#include "output/TextFile.h"
+#include "base/NumberStream.h"
+#include "base/NumberFormat.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/DialogRecords.h"
-#include "app/RunSettings.h"
+#include "model/RunSettings.h"
 
 namespace korvel {
 

@@ -9,14 +9,14 @@
 #include <numbers>
 #include <string>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
-#include "engine/CurveEvaluation.h"
+#include "fit/CurveEvaluation.h"
 #include "input/ModelReader.h"
-#include "output/NumberFormat.h"
-#include "output/ResultSetWriter.h"
-#include "output/TextFile.h"
+#include "base/NumberFormat.h"
+#include "base/ResultSetWriter.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 

@@ -25,8 +25,8 @@
 #include "engine/MatrixMethod.h"
 #include "engine/OpticalStack.h"
 #include "engine/Parratt.h"
-#include "fit/FittingRun.h"
-#include "input/ParameterIndex.h"
+#include "app/FittingRun.h"
+#include "base/ParameterIndex.h"
 
 namespace {
 

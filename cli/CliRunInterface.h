@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/RunInterface.h"
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 namespace korvel::cli {
 

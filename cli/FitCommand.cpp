@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <string>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "cli/CliRunInterface.h"
 #include "cli/Commands.h"
 #include "cli/FittedParameters.h"
 #include "cli/Interrupt.h"
 #include "cli/PlotOutput.h"
-#include "fit/FittingRun.h"
+#include "app/FittingRun.h"
 
 namespace korvel::cli {
 

@@ -9,7 +9,7 @@
 
 #include "app/Workspace.h"
 #include "input/ModelReader.h"
-#include "input/ParameterIndex.h"
+#include "base/ParameterIndex.h"
 
 namespace korvel::cli {
 

@@ -3,7 +3,7 @@
 #include "cli/PlotOutput.h"
 
 #include "output/SvgCanvas.h"
-#include "output/TextFile.h"
+#include "base/TextFile.h"
 
 namespace korvel::cli {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 namespace korvel {
 struct Workspace;

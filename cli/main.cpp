@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/PlotOutput.h"
-#include "output/IoError.h"
+#include "base/IoError.h"
 
 namespace {
 

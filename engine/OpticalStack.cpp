@@ -3,9 +3,9 @@
 
 #include "engine/OpticalStack.h"
 
-#include "app/RunError.h"
-#include "input/LayerModel.h"
-#include "input/ParameterIndex.h"
+#include "base/RunError.h"
+#include "model/LayerModel.h"
+#include "base/ParameterIndex.h"
 
 namespace korvel {
 

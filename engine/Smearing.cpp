@@ -10,7 +10,9 @@
 #include <span>
 #include <vector>
 
-#include "app/Workspace.h"
+#include "model/CurveArrays.h"
+#include "model/FitState.h"
+#include "model/LayerModel.h"
 
 namespace korvel {
 
@@ -69,9 +71,7 @@ void LeaveUnsmeared(CurveArrays& curves, FitState& fit) {
 
 }  // namespace
 
-void SmearCurve(Workspace& ws) {
-    CurveArrays& curves = ws.Curves;
-    const ModelHeader& header = ws.Model.Header;
+void SmearCurve(const ModelHeader& header, CurveArrays& curves, FitState& fit) {
     const int n = curves.PointCount;
     const std::span<const double> theta(curves.Angle.data(), n);
     const std::span<const double> calculated(curves.CalculatedCurve.data(), n);
@@ -79,7 +79,7 @@ void SmearCurve(Workspace& ws) {
     const std::span<double> smeared(curves.SmearedCurve.data(), n);
 
     if (n == 0 || !std::is_sorted(theta.begin(), theta.end())) {
-        LeaveUnsmeared(curves, ws.Fit);
+        LeaveUnsmeared(curves, fit);
         return;
     }
 
@@ -99,7 +99,7 @@ void SmearCurve(Workspace& ws) {
     const auto a1 = EdgeSearch(theta, 0, +1, 0, spreadWidth, calculated, spread, smeared);
     const auto b1 = EdgeSearch(theta, n - 1, -1, n - 1, spreadWidth, calculated, spread, smeared);
     if (!a1 || !b1) {
-        LeaveUnsmeared(curves, ws.Fit);
+        LeaveUnsmeared(curves, fit);
         return;
     }
     for (int i = *a1; i <= *b1; ++i) {
@@ -112,14 +112,14 @@ void SmearCurve(Workspace& ws) {
     const auto a2 = EdgeSearch(theta, *a1, +1, 0, resolutionWidth, source, smeared, {});
     const auto b2 = EdgeSearch(theta, *b1, -1, n - 1, resolutionWidth, source, smeared, {});
     if (!a2 || !b2) {
-        LeaveUnsmeared(curves, ws.Fit);
+        LeaveUnsmeared(curves, fit);
         return;
     }
     for (int i = *a2; i <= *b2; ++i)
         smeared[i] = SmoothingStep(theta, source, i, resolutionWidth(theta[i]), law1(theta[i]));
 
-    ws.Fit.FitWindowFirst = static_cast<std::uint16_t>(*a2 + 1);
-    ws.Fit.FitWindowLast = static_cast<std::uint16_t>(*b2 + 1);
+    fit.FitWindowFirst = static_cast<std::uint16_t>(*a2 + 1);
+    fit.FitWindowLast = static_cast<std::uint16_t>(*b2 + 1);
 }
 
 }  // namespace korvel

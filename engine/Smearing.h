@@ -7,12 +7,14 @@
 
 namespace korvel {
 
-struct Workspace;
+struct CurveArrays;
+struct FitState;
+struct ModelHeader;
 
 // Reads Angle and CalculatedCurve and the resolution numbers of the model header;
-// writes SpreadSmearedCurve, SmearedCurve, FitWindowFirst and FitWindowLast. A curve
+// writes SpreadSmearedCurve, SmearedCurve, and FitWindowFirst and FitWindowLast of `fit`. A curve
 // that cannot be smeared (shorter than its smearing window, or with decreasing
 // angles) is left unsmeared with an empty fitting window (first > last).
-void SmearCurve(Workspace& ws);
+void SmearCurve(const ModelHeader& header, CurveArrays& curves, FitState& fit);
 
 }  // namespace korvel

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/RunError.h"
-#include "app/Workspace.h"
-#include "input/ParameterIndex.h"
+#include "base/RunError.h"
+#include "fit/FitSession.h"
+#include "base/ParameterIndex.h"
 
 namespace korvel {
 
@@ -25,7 +25,7 @@ bool InRepeatUnit(const LayerModel& model, int j) {
 }
 
 // Divisor of the repeat-unit layer that holds thickness j.
-int DivisorOf(const Workspace& ws, int j) {
+int DivisorOf(const FitSession& ws, int j) {
     const int l = LayerOf(j) - ws.Model.Counts.TopLayerCount;
     return ws.Free.RepeatUnit.RepeatUnitDivisor[l - 1];
 }
@@ -51,7 +51,7 @@ std::string Number(double value) {
 
 }  // namespace
 
-void SplitFixedRepeatUnit(Workspace& ws, std::span<double> values) {
+void SplitFixedRepeatUnit(FitSession& ws, std::span<double> values) {
     const RepeatUnitConstraint& unit = ws.Free.RepeatUnit;
     const int n2 = ws.Model.Counts.RepeatUnitLayerCount;
     if (unit.DependentThickness < 1 || unit.DependentThickness > ws.Model.ParameterCount ||
@@ -73,20 +73,20 @@ void SplitFixedRepeatUnit(Workspace& ws, std::span<double> values) {
     ws.Model.SetValue(dependent, remaining / DivisorOf(ws, dependent));
 }
 
-void ConvertVertexToValues(Workspace& ws, std::span<double> entries) {
+void ConvertVertexToValues(FitSession& ws, std::span<double> entries) {
     const FreeParameters& free = ws.Free;
     for (int k = 1; k <= free.FreeCount; ++k)
         entries[k - 1] = free.FreeMid[k - 1] + free.FreeHalfRange[k - 1] * std::cos(entries[k - 1]);
     if (ws.Settings.RepeatUnitFixed) SplitFixedRepeatUnit(ws, entries);
 }
 
-void WriteFreeValues(Workspace& ws, std::span<const double> values) {
+void WriteFreeValues(FitSession& ws, std::span<const double> values) {
     int k = 0;
     for (int j = 1; j <= ws.Model.ParameterCount && k < ws.Free.FreeCount; ++j)
         if (ws.Free.FreeFlags[j - 1]) ws.Model.SetValue(j, values[k++]);
 }
 
-void MapVertexToModel(Workspace& ws, std::span<const double> vertex) {
+void MapVertexToModel(FitSession& ws, std::span<const double> vertex) {
     const int count = ws.Free.FreeCount;
     if (count == 0) return;
     if (static_cast<int>(vertex.size()) < count)
@@ -96,7 +96,7 @@ void MapVertexToModel(Workspace& ws, std::span<const double> vertex) {
     WriteFreeValues(ws, values);
 }
 
-double ScaleAndScore(Workspace& ws) {
+double ScaleAndScore(FitSession& ws) {
     CurveArrays& curves = ws.Curves;
     FitState& fit = ws.Fit;
     const int n = curves.PointCount;

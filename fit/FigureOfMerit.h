@@ -8,32 +8,32 @@
 
 namespace korvel {
 
-struct Workspace;
+struct FitSession;
 
 // In place: every entry becomes FreeMid + FreeHalfRange * cos(entry); then, when the
 // repeat-unit length is fixed, the free repeat-unit thicknesses are replaced by their
 // shares of the period and the dependent thickness receives the rest (written into
 // the model). This is what the start of an evaluation does to its working copy, and
 // what the fitting run does to the best vertex before it holds plain values.
-void ConvertVertexToValues(Workspace& ws, std::span<double> entries);
+void ConvertVertexToValues(FitSession& ws, std::span<double> entries);
 
 // The repeat-unit split alone, on free-parameter values whose repeat-unit thickness
 // entries hold angles in [0, pi/2]: each takes the share sin^2 of what the ones
 // before it left; the dependent thickness cell receives the remainder.
-void SplitFixedRepeatUnit(Workspace& ws, std::span<double> values);
+void SplitFixedRepeatUnit(FitSession& ws, std::span<double> values);
 
 // Writes free-parameter values (k = 1 .. FreeCount) into the model through the slots.
-void WriteFreeValues(Workspace& ws, std::span<const double> values);
+void WriteFreeValues(FitSession& ws, std::span<const double> values);
 
 // The mapping at the start of an evaluation: the vertex is converted (unless it
 // already holds values) and written into the model. The vertex is not changed.
-void MapVertexToModel(Workspace& ws, std::span<const double> vertex);
+void MapVertexToModel(FitSession& ws, std::span<const double> vertex);
 
 // Scales CalculatedCurve and SmearedCurve onto MeasuredIntensity (least-squares
 // factors, or 1 when the data are scaled) and returns the reduced chi-square of the
 // smeared curve over the fitting window. Throws RunError when the figure cannot be
 // formed: a window holding no more points than free parameters, a zero weight inside
 // the window, or a non-finite result.
-double ScaleAndScore(Workspace& ws);
+double ScaleAndScore(FitSession& ws);
 
 }  // namespace korvel

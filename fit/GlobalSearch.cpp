@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/RunInterface.h"
-#include "app/Workspace.h"
+#include "fit/FitSession.h"
 #include "fit/Simplex.h"
-#include "output/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 namespace korvel {
 
@@ -69,7 +69,7 @@ enum class ClimbResult { PastTheCrest, Flat, StepCap, Stuck };
 // falls. Otherwise it ends when the figure of merit stays exactly level for
 // kFlatClimbSteps steps, when it still rises after kMaxClimbSteps steps, or when the
 // step no longer moves the point: along such a direction the climb would never end.
-ClimbResult Climb(Workspace& ws, int b, const std::vector<double>& w, double s,
+ClimbResult Climb(FitSession& ws, int b, const std::vector<double>& w, double s,
                   const Objective& merit) {
     FreeParameters& free = ws.Free;
     const std::vector<double>& r = ws.Fit.ReferencePoint;
@@ -95,7 +95,7 @@ ClimbResult Climb(Workspace& ws, int b, const std::vector<double>& w, double s,
 
 // A fresh simplex around vertex b: every other vertex scatters each entry by up to
 // 0.1 percent; values are the tunnelling objective with a = 1.
-void Spread(Workspace& ws, int b, double x, const Objective& merit) {
+void Spread(FitSession& ws, int b, double x, const Objective& merit) {
     FreeParameters& free = ws.Free;
     FoldVertex(free, b + 1);
     for (int i = 0; i < free.VertexCount; ++i) {
@@ -112,7 +112,7 @@ void Spread(Workspace& ws, int b, double x, const Objective& merit) {
 
 // Puts the best vertex back on the reference point and ends the search. The final
 // evaluation leaves the curves and scale factors describing the reference point.
-void GiveUp(Workspace& ws, const Objective& merit) {
+void GiveUp(FitSession& ws, const Objective& merit) {
     FreeParameters& free = ws.Free;
     const std::vector<double>& r = ws.Fit.ReferencePoint;
     ws.Fit.StopRequested = true;
@@ -125,7 +125,7 @@ void GiveUp(Workspace& ws, const Objective& merit) {
 // Gives up at one of the step's own bounds and says which in the termination message
 // field, with the evaluation count, which has moved on since the last simplex
 // iteration showed it.
-void GiveUpAtLimit(Workspace& ws, RunInterface& ui, const Objective& merit, const char* message) {
+void GiveUpAtLimit(FitSession& ws, RunInterface& ui, const Objective& merit, const char* message) {
     GiveUp(ws, merit);
     ui.SetFittingField(FittingField::NIteration, FormatI(ws.Fit.EvaluationCount));
     ui.SetFittingField(FittingField::TermMess, message);
@@ -133,7 +133,7 @@ void GiveUpAtLimit(Workspace& ws, RunInterface& ui, const Objective& merit, cons
 
 }  // namespace
 
-void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
+void GlobalSearchStep(FitSession& ws, RunInterface& ui, const Objective& merit) {
     FreeParameters& free = ws.Free;
     FitState& fit = ws.Fit;
     const int n = free.FreeCount;
@@ -182,7 +182,7 @@ void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
     }
 }
 
-void GlobalSearchStep(Workspace& ws, RunInterface& ui) {
+void GlobalSearchStep(FitSession& ws, RunInterface& ui) {
     GlobalSearchStep(ws, ui, FigureOfMeritObjective(ws));
 }
 

@@ -10,7 +10,7 @@
 
 namespace korvel {
 
-struct Workspace;
+struct FitSession;
 class RunInterface;
 
 // Highest tunnelling exponent tried before the step gives up.
@@ -26,7 +26,7 @@ inline constexpr const char* kRespreadLimitMessage = "Re-spread limit reached.  
 // spread come from ws.Random; ws.Options.MaxRespreads (-1: none) bounds the number
 // of fresh spreads after a distance flag. Giving up at that bound or at the climb's
 // step cap is said in the termination message field.
-void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit);
-void GlobalSearchStep(Workspace& ws, RunInterface& ui);
+void GlobalSearchStep(FitSession& ws, RunInterface& ui, const Objective& merit);
+void GlobalSearchStep(FitSession& ws, RunInterface& ui);
 
 }  // namespace korvel

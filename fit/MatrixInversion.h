@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 
 namespace korvel {
 

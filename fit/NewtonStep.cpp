@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/RunInterface.h"
-#include "app/Workspace.h"
+#include "fit/FitSession.h"
 #include "fit/MatrixInversion.h"
 #include "fit/UserStop.h"
-#include "input/ParameterIndex.h"
+#include "base/ParameterIndex.h"
 
 namespace korvel {
 
@@ -35,7 +35,7 @@ std::string FreeParameterName(const FreeParameters& free, int k) {
     return std::string("[") + ParameterLabel(j) + ":" + std::to_string(LayerOf(j)) + "]";
 }
 
-bool NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
+bool NewtonStep(FitSession& ws, RunInterface& ui, const Objective& merit) {
     FreeParameters& free = ws.Free;
     const int n = free.FreeCount;
     const int b = ws.Fit.BestVertex - 1;
@@ -117,7 +117,7 @@ bool NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
     return true;
 }
 
-bool NewtonStep(Workspace& ws, RunInterface& ui) {
+bool NewtonStep(FitSession& ws, RunInterface& ui) {
     return NewtonStep(ws, ui, FigureOfMeritObjective(ws));
 }
 

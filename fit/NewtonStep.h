@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-struct Workspace;
+struct FitSession;
 struct FreeParameters;
 class RunInterface;
 
@@ -28,7 +28,7 @@ std::string FreeParameterName(const FreeParameters& free, int k);
 
 // Moves vertex BestVertex in place; `merit` evaluates a vector of values. Returns false,
 // the vertex unmoved, when the user stops the step (Ctrl+Q) between two evaluations.
-bool NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit);
-bool NewtonStep(Workspace& ws, RunInterface& ui);
+bool NewtonStep(FitSession& ws, RunInterface& ui, const Objective& merit);
+bool NewtonStep(FitSession& ws, RunInterface& ui);
 
 }  // namespace korvel

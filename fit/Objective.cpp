@@ -5,13 +5,13 @@
 #include <cmath>
 #include <string>
 
-#include "app/RunError.h"
-#include "app/Workspace.h"
-#include "engine/CurveEvaluation.h"
+#include "base/RunError.h"
+#include "fit/FitSession.h"
+#include "fit/CurveEvaluation.h"
 
 namespace korvel {
 
-double EvaluateFigureOfMerit(Workspace& ws, std::span<const double> vertex) {
+double EvaluateFigureOfMerit(FitSession& ws, std::span<const double> vertex) {
     const double merit = EvaluateCurve(ws, vertex);
     if (!std::isfinite(merit)) {
         throw RunError("The figure of merit is not a finite number.",
@@ -20,7 +20,7 @@ double EvaluateFigureOfMerit(Workspace& ws, std::span<const double> vertex) {
     return merit;
 }
 
-Objective FigureOfMeritObjective(Workspace& ws) {
+Objective FigureOfMeritObjective(FitSession& ws) {
     return [&ws](std::span<const double> vertex) { return EvaluateFigureOfMerit(ws, vertex); };
 }
 

@@ -9,14 +9,14 @@
 
 namespace korvel {
 
-struct Workspace;
+struct FitSession;
 
 using Objective = std::function<double(std::span<const double>)>;
 
 // The reduced chi-square of the vertex (one curve evaluation). Throws RunError when
 // it comes out infinite or not a number, so such a value never enters a search.
-double EvaluateFigureOfMerit(Workspace& ws, std::span<const double> vertex);
+double EvaluateFigureOfMerit(FitSession& ws, std::span<const double> vertex);
 // EvaluateFigureOfMerit bound to a workspace.
-Objective FigureOfMeritObjective(Workspace& ws);
+Objective FigureOfMeritObjective(FitSession& ws);
 
 }  // namespace korvel

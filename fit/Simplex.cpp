@@ -9,9 +9,9 @@
 #include <numbers>
 
 #include "app/RunInterface.h"
-#include "app/Workspace.h"
-#include "output/NumberFormat.h"
-#include "output/TextFile.h"
+#include "fit/FitSession.h"
+#include "base/NumberFormat.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 
@@ -76,7 +76,7 @@ const std::string& TerminationMessage(SimplexVariant variant, int code) {
     return tunnelling[code >= 0 && code <= 8 ? code : 0];
 }
 
-int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant,
+int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant,
                const Objective& objective) {
     FreeParameters& free = ws.Free;
     FitState& fit = ws.Fit;
@@ -202,22 +202,22 @@ int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant,
     }
 }
 
-int RunLocalSimplex(Workspace& ws, RunInterface& ui) {
+int RunLocalSimplex(FitSession& ws, RunInterface& ui) {
     return RunSimplex(ws, ui, SimplexVariant::Local, FigureOfMeritObjective(ws));
 }
 
-int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x, const Objective& merit) {
+int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x, const Objective& merit) {
     const Objective tunnelling = [&](std::span<const double> v) {
         return EvaluateTunnelling(ws, merit, a, v, x);
     };
     return RunSimplex(ws, ui, SimplexVariant::Tunnelling, tunnelling);
 }
 
-int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x) {
+int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x) {
     return RunTunnellingSimplex(ws, ui, a, x, FigureOfMeritObjective(ws));
 }
 
-double EvaluateTunnelling(Workspace& ws, const Objective& merit, int a, std::span<const double> v,
+double EvaluateTunnelling(FitSession& ws, const Objective& merit, int a, std::span<const double> v,
                           double x) {
     FitState& fit = ws.Fit;
     const double meritValue = merit(v);

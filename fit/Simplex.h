@@ -13,7 +13,7 @@
 
 namespace korvel {
 
-struct Workspace;
+struct FitSession;
 struct FreeParameters;
 class RunInterface;
 
@@ -51,19 +51,19 @@ const std::string& TerminationMessage(SimplexVariant variant, int code);
 
 // One simplex run on the current vertices and VertexMerit, minimising `objective`.
 // Returns the termination code and leaves BestVertex at the lowest vertex.
-int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant, const Objective& objective);
+int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant, const Objective& objective);
 // The local run on the figure of merit.
-int RunLocalSimplex(Workspace& ws, RunInterface& ui);
+int RunLocalSimplex(FitSession& ws, RunInterface& ui);
 // The tunnelling run with exponent a and target x around ws.Fit.ReferencePoint;
 // `merit` is the figure of merit (the checked curve evaluation by default).
-int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x, const Objective& merit);
-int RunTunnellingSimplex(Workspace& ws, RunInterface& ui, int a, double x);
+int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x, const Objective& merit);
+int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x);
 
 // T(v) = (merit(v) - x) / exp(a ln D), D the squared angular distance of v from the
 // reference point; +infinity at the reference point itself. Raises TooBigStep when
 // the rms distance (in units of pi) jumps by more than 1 since the previous call,
 // TooFar beyond 1000.
-double EvaluateTunnelling(Workspace& ws, const Objective& merit, int a, std::span<const double> v,
+double EvaluateTunnelling(FitSession& ws, const Objective& merit, int a, std::span<const double> v,
                           double x);
 
 // An angle folded into [-pi, 0] with the same cosine.

@@ -6,16 +6,16 @@
 #include <cmath>
 #include <vector>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
-#include "engine/CurveEvaluation.h"
+#include "fit/CurveEvaluation.h"
 #include "fit/MatrixInversion.h"
 #include "fit/NewtonStep.h"
 #include "fit/UserStop.h"
-#include "input/ParameterIndex.h"
-#include "output/NumberFormat.h"
-#include "output/TextFile.h"
+#include "base/ParameterIndex.h"
+#include "base/NumberFormat.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 

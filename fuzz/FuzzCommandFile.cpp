@@ -8,9 +8,9 @@
 
 #include "FuzzSupport.h"
 #include "app/CommandFile.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
-#include "engine/CurveEvaluation.h"
+#include "fit/CurveEvaluation.h"
 #include "input/DataReader.h"
 #include "input/LimitsReader.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "input/DataReader.h"
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
-#include "fit/FittingRun.h"
-#include "output/TextFile.h"
+#include "app/FittingRun.h"
+#include "base/TextFile.h"
 
 using namespace korvel;
 using namespace korvel::fuzzing;

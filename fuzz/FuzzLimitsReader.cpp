@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include "FuzzSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "fit/FigureOfMerit.h"
 #include "input/LimitsReader.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "app/RunError.h"
-#include "input/LayerModel.h"
+#include "base/RunError.h"
+#include "model/LayerModel.h"
 #include "input/ModelReader.h"
 
 using namespace korvel;

@@ -8,11 +8,11 @@
 #include <filesystem>
 
 #include "FuzzSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/SimulationRun.h"
 #include "app/Workspace.h"
-#include "input/NumberStream.h"
-#include "output/TextFile.h"
+#include "base/NumberStream.h"
+#include "base/TextFile.h"
 
 using namespace korvel;
 using namespace korvel::fuzzing;

@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "app/CommandFile.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "gui/RadioGroup.h"
 #include "gui/RunErrorText.h"

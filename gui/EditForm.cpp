@@ -18,10 +18,10 @@
 #include <QTextEdit>
 #include <new>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "gui/RunErrorText.h"
 #include "gui/UserPrompts.h"
-#include "output/TextFile.h"
+#include "base/TextFile.h"
 
 namespace korvel::gui {
 

@@ -9,9 +9,9 @@
 #include <QStatusBar>
 #include <QTextEdit>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/SimulationRun.h"
-#include "fit/FittingRun.h"
+#include "app/FittingRun.h"
 #include "gui/ChoiceDialog.h"
 #include "gui/CommandFileDialog.h"
 #include "gui/FittingInfoWindow.h"

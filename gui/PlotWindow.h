@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 namespace korvel::gui {
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 
 namespace korvel::gui {
 

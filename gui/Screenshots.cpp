@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "app/CommandFile.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "gui/CommandFileDialog.h"
 #include "gui/FittingInfoWindow.h"
 #include "gui/MainWindow.h"

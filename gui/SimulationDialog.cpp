@@ -11,7 +11,7 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "gui/CommandFileDialog.h"
 #include "gui/RadioGroup.h"
 #include "gui/UserPrompts.h"

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "app/CommandFile.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
 #include "input/ModelReader.h"
-#include "input/NumberStream.h"
-#include "output/TextFile.h"
+#include "base/NumberStream.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 namespace {

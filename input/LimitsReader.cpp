@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "app/CommandFile.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "input/ModelReader.h"
-#include "input/NumberStream.h"
-#include "input/ParameterIndex.h"
-#include "input/ReadWarnings.h"
-#include "output/TextFile.h"
+#include "base/NumberStream.h"
+#include "base/ParameterIndex.h"
+#include "base/ReadWarnings.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 namespace {

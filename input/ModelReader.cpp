@@ -8,10 +8,10 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/RunError.h"
-#include "input/NumberStream.h"
-#include "output/InputTexts.h"
-#include "output/TextFile.h"
+#include "base/RunError.h"
+#include "base/NumberStream.h"
+#include "base/InputTexts.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 namespace {

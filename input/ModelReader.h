@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "input/LayerModel.h"
-#include "input/ReadWarnings.h"
+#include "model/LayerModel.h"
+#include "base/ReadWarnings.h"
 
 namespace korvel {
 

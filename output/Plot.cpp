@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 namespace korvel {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "app/Workspace.h"
 #include "input/ModelReader.h"
-#include "input/ParameterIndex.h"
-#include "output/NumberFormat.h"
-#include "output/ResultSetWriter.h"
+#include "base/ParameterIndex.h"
+#include "base/NumberFormat.h"
+#include "base/ResultSetWriter.h"
 
 namespace korvel {
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 namespace korvel {
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "EngineTestModels.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "engine/BatchBlock.h"
 #include "engine/BatchKernel.h"
-#include "engine/CurveEvaluation.h"
+#include "fit/CurveEvaluation.h"
 #include "engine/FourierMethod.h"
 #include "engine/MatrixMethod.h"
 #include "engine/OpticalStack.h"

@@ -5,7 +5,7 @@
 
 #include "InputTestSupport.h"
 #include "app/CommandFile.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 
 using namespace korvel;

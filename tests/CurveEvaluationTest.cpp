@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "EngineTestModels.h"
-#include "app/RunError.h"
-#include "engine/CurveEvaluation.h"
+#include "base/RunError.h"
+#include "fit/CurveEvaluation.h"
 #include "engine/FourierMethod.h"
 #include "engine/OpticalStack.h"
 #include "engine/Parratt.h"

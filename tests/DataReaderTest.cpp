@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "InputTestSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "input/DataReader.h"
 #include "input/ModelReader.h"

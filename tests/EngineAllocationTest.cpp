@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "EngineTestModels.h"
-#include "engine/CurveEvaluation.h"
+#include "fit/CurveEvaluation.h"
 
 namespace {
 

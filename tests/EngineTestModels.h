@@ -8,7 +8,7 @@
 
 #include "app/Workspace.h"
 #include "engine/OpticalStack.h"
-#include "input/ParameterIndex.h"
+#include "base/ParameterIndex.h"
 
 namespace korvel::testing {
 

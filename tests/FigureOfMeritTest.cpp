@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "EngineTestModels.h"
-#include "app/RunError.h"
-#include "engine/CurveEvaluation.h"
+#include "base/RunError.h"
+#include "fit/CurveEvaluation.h"
 #include "fit/FigureOfMerit.h"
 
 using namespace korvel;

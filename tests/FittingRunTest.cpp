@@ -9,9 +9,9 @@
 
 #include "FitTestSupport.h"
 #include "ScriptedRunInterface.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
-#include "fit/FittingRun.h"
+#include "app/FittingRun.h"
 #include "fit/Simplex.h"
 
 namespace korvel {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "TestFiles.h"
-#include "output/InputTexts.h"
+#include "base/InputTexts.h"
 
 namespace korvel {
 namespace {

@@ -3,8 +3,8 @@
 #include <cerrno>
 
 #include "TestFiles.h"
-#include "app/RunError.h"
-#include "output/IoError.h"
+#include "base/RunError.h"
+#include "base/IoError.h"
 
 using namespace korvel;
 using korvel::testing::RunErrorOf;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "InputTestSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
 #include "input/LimitsReader.h"
 #include "input/ModelReader.h"

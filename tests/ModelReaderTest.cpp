@@ -4,7 +4,7 @@
 #include <numbers>
 
 #include "InputTestSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "input/ModelReader.h"
 
 using namespace korvel;

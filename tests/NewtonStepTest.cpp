@@ -6,7 +6,7 @@
 
 #include "FitTestSupport.h"
 #include "ScriptedRunInterface.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "fit/MatrixInversion.h"
 #include "fit/NewtonStep.h"
 

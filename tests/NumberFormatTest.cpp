@@ -3,7 +3,7 @@
 #include <clocale>
 #include <limits>
 
-#include "output/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 using namespace korvel;
 

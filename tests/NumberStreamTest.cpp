@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
-#include "app/RunError.h"
-#include "input/NumberStream.h"
+#include "base/RunError.h"
+#include "base/NumberStream.h"
 
 using namespace korvel;
 using korvel::testing::RunErrorOf;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Workspace.h"
-#include "input/ParameterIndex.h"
+#include "base/ParameterIndex.h"
 
 using namespace korvel;
 

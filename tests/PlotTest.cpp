@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 #include "output/Plot.h"
 #include "output/SvgCanvas.h"
 #include "tests/RecordingCanvas.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "EngineTestModels.h"
-#include "app/RunError.h"
-#include "engine/CurveEvaluation.h"
+#include "base/RunError.h"
+#include "fit/CurveEvaluation.h"
 #include "engine/MatrixMethod.h"
 #include "engine/Parratt.h"
 

@@ -8,9 +8,9 @@
 #include "FitTestSupport.h"
 #include "InputTestSupport.h"
 #include "ScriptedRunInterface.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/Workspace.h"
-#include "fit/FittingRun.h"
+#include "app/FittingRun.h"
 #include "fit/GlobalSearch.h"
 
 namespace korvel {

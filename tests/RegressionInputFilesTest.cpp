@@ -9,8 +9,8 @@
 #include <string>
 
 #include "InputTestSupport.h"
-#include "app/RunError.h"
-#include "output/TextFile.h"
+#include "base/RunError.h"
+#include "base/TextFile.h"
 
 using namespace korvel;
 using korvel::testing::TempFolder;

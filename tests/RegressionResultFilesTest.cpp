@@ -16,12 +16,12 @@
 
 #include "InputTestSupport.h"
 #include "ScriptedRunInterface.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/SimulationRun.h"
 #include "app/Workspace.h"
-#include "fit/FittingRun.h"
-#include "output/ResultSetWriter.h"
-#include "output/TextFile.h"
+#include "app/FittingRun.h"
+#include "base/ResultSetWriter.h"
+#include "base/TextFile.h"
 
 using namespace korvel;
 using korvel::testing::ScriptedRunInterface;

@@ -9,7 +9,7 @@
 #include "FitTestSupport.h"
 #include "app/Workspace.h"
 #include "output/ResultFiles.h"
-#include "output/ResultSetWriter.h"
+#include "base/ResultSetWriter.h"
 
 namespace korvel {
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "TestFiles.h"
-#include "app/RunError.h"
-#include "output/ResultSetWriter.h"
-#include "output/TextFile.h"
+#include "base/RunError.h"
+#include "base/ResultSetWriter.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 namespace {

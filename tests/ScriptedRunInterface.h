@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/RunInterface.h"
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 namespace korvel::testing {
 

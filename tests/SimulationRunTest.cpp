@@ -11,11 +11,11 @@
 
 #include "CliTestSupport.h"
 #include "ScriptedRunInterface.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/SimulationRun.h"
 #include "app/Workspace.h"
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 namespace korvel {
 namespace {

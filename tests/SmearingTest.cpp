@@ -44,7 +44,7 @@ std::vector<double> Wavy(int n) {
 TEST(SmearingWindow, ZeroWidthsChangeNothingButExcludeBothEndPoints) {
     const auto angles = AngleGrid(0.1, 2.0, 19);
     Workspace ws = CurveWorkspace(angles, Wavy(20), Resolution{});
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_EQ(ws.Curves.SmearedCurve, ws.Curves.CalculatedCurve);
     EXPECT_EQ(ws.Curves.SpreadSmearedCurve, ws.Curves.CalculatedCurve);
     EXPECT_EQ(ws.Fit.FitWindowFirst, 2);
@@ -55,7 +55,7 @@ TEST(SmearingWindow, NegativeWidthsChangeNothingAndKeepEveryPoint) {
     const auto angles = AngleGrid(0.1, 2.0, 19);
     const Resolution negative{.Spread = -0.01, .Offset1 = -0.02, .Offset2 = -0.01};
     Workspace ws = CurveWorkspace(angles, Wavy(20), negative);
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_EQ(ws.Curves.SmearedCurve, ws.Curves.CalculatedCurve);
     EXPECT_EQ(ws.Fit.FitWindowFirst, 1);
     EXPECT_EQ(ws.Fit.FitWindowLast, 20);
@@ -66,7 +66,7 @@ TEST(SmearingWindow, ANeighbourExactlyOneWidthFromTheEndStaysInTheEdge) {
     // from point 1, so it is not yet far enough from the end to be smeared.
     const auto angles = AngleGrid(1.0, 12.0, 11);
     Workspace ws = CurveWorkspace(angles, Wavy(12), {.Wavelength = 1.0, .Spread = 0.5});
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_EQ(ws.Curves.SpreadSmearedCurve[1], ws.Curves.CalculatedCurve[1]);
     EXPECT_NE(ws.Curves.SpreadSmearedCurve[2], ws.Curves.CalculatedCurve[2]);
     EXPECT_EQ(ws.Fit.FitWindowFirst, 3);
@@ -75,7 +75,7 @@ TEST(SmearingWindow, ANeighbourExactlyOneWidthFromTheEndStaysInTheEdge) {
 TEST(SmearingPasses, WithoutWavelengthSpreadOnlyTheResolutionPassSmooths) {
     const auto angles = AngleGrid(0.5, 1.5, 40);
     Workspace ws = CurveWorkspace(angles, Wavy(41), {.Offset1 = 0.06, .Offset2 = 0.08});
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_EQ(ws.Curves.SpreadSmearedCurve, ws.Curves.CalculatedCurve);
     // Edge searches start at points 2 and n - 1; half width 0.06 covers 2.4 steps.
     EXPECT_EQ(ws.Fit.FitWindowFirst, 4);
@@ -90,7 +90,7 @@ TEST(SmearingPasses, TriangularWeightsFallLinearlyWithDistance) {
     spike[10] = 1.0;
     Workspace ws =
         CurveWorkspace(AngleGrid(1.0, 3.0, 20), spike, {.Offset1 = 0.25, .Offset2 = 0.25});
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     const double sum = 1.0 + 2 * 0.6 + 2 * 0.2;
     EXPECT_NEAR(ws.Curves.SmearedCurve[10], 1.0 / sum, 1e-14);
     EXPECT_NEAR(ws.Curves.SmearedCurve[9], 0.6 / sum, 1e-14);
@@ -107,7 +107,7 @@ TEST(SmearingPasses, TheSmallerLawCutsTheTriangleOfTheFirstLaw) {
     std::vector<double> spike(30, 0.0);
     spike[15] = 1.0;
     Workspace ws = CurveWorkspace(angles, spike, {.Offset1 = 2 * step, .Offset2 = step});
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_DOUBLE_EQ(ws.Curves.SmearedCurve[15], 1.0 / 2.0);
     EXPECT_DOUBLE_EQ(ws.Curves.SmearedCurve[14], 0.5 / 2.0);
     EXPECT_DOUBLE_EQ(ws.Curves.SmearedCurve[16], 0.5 / 2.0);
@@ -119,32 +119,32 @@ TEST(SmearingPasses, ConstantCurveStaysConstantAndLinearCurveStaysLinear) {
     const Resolution both{
         .Spread = 0.02, .Offset1 = 0.01, .Offset2 = 0.02, .Slope1 = 0.02, .Slope2 = 0.01};
     Workspace constant = CurveWorkspace(angles, std::vector<double>(101, 3.5), both);
-    SmearCurve(constant);
+    SmearCurve(constant.Model.Header, constant.Curves, constant.Fit);
     for (double value : constant.Curves.SmearedCurve) EXPECT_NEAR(value, 3.5, 1e-14);
     EXPECT_LT(constant.Fit.FitWindowFirst, constant.Fit.FitWindowLast);
 
     std::vector<double> line;
     for (double theta : angles) line.push_back(2.0 + 5.0 * theta);
     Workspace linear = CurveWorkspace(angles, line, both);
-    SmearCurve(linear);
+    SmearCurve(linear.Model.Header, linear.Curves, linear.Fit);
     for (int i = 0; i < 101; ++i) EXPECT_NEAR(linear.Curves.SmearedCurve[i], line[i], 1e-12) << i;
 }
 
 TEST(SmearingLimits, ACurveShorterThanItsWindowIsLeftUnsmearedWithAnEmptyWindow) {
     Workspace ws =
         CurveWorkspace(AngleGrid(0.0, 1.0, 10), Wavy(11), {.Offset1 = 5.0, .Offset2 = 5.0});
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_EQ(ws.Curves.SmearedCurve, ws.Curves.CalculatedCurve);
     EXPECT_EQ(ws.Curves.SpreadSmearedCurve, ws.Curves.CalculatedCurve);
     EXPECT_GT(ws.Fit.FitWindowFirst, ws.Fit.FitWindowLast);
 
     Workspace single = CurveWorkspace({0.5}, {0.25}, Resolution{});
-    SmearCurve(single);
+    SmearCurve(single.Model.Header, single.Curves, single.Fit);
     EXPECT_EQ(single.Curves.SmearedCurve[0], 0.25);
     EXPECT_GT(single.Fit.FitWindowFirst, single.Fit.FitWindowLast);
 
     Workspace empty = CurveWorkspace({}, {}, Resolution{});
-    SmearCurve(empty);
+    SmearCurve(empty.Model.Header, empty.Curves, empty.Fit);
     EXPECT_GT(empty.Fit.FitWindowFirst, empty.Fit.FitWindowLast);
 }
 
@@ -153,7 +153,7 @@ TEST(SmearingLimits, DecreasingAnglesAreLeftUnsmearedWithAnEmptyWindow) {
     auto angles = AngleGrid(0.1, 2.0, 30);
     std::swap(angles[10], angles[11]);
     Workspace ws = CurveWorkspace(angles, Wavy(31), laws);
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_EQ(ws.Curves.SmearedCurve, ws.Curves.CalculatedCurve);
     EXPECT_GT(ws.Fit.FitWindowFirst, ws.Fit.FitWindowLast);
 }
@@ -163,7 +163,7 @@ TEST(SmearingLimits, RepeatedAnglesAreSmearedTogether) {
     auto angles = AngleGrid(0.1, 2.0, 30);
     angles[11] = angles[10];
     Workspace ws = CurveWorkspace(angles, std::vector<double>(31, 2.0), laws);
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     EXPECT_LE(ws.Fit.FitWindowFirst, ws.Fit.FitWindowLast);
     for (double value : ws.Curves.SmearedCurve) EXPECT_NEAR(value, 2.0, 1e-14);
 }

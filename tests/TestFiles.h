@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 
 namespace korvel::testing {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "InputTestSupport.h"
-#include "app/RunError.h"
-#include "output/TextFile.h"
+#include "base/RunError.h"
+#include "base/TextFile.h"
 
 using namespace korvel;
 using korvel::testing::TempFolder;

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "FitTestSupport.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "fit/Uncertainty.h"
 
 namespace korvel {

@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "gui/ChoiceDialog.h"
 #include "gui/FittingInfoWindow.h"
 #include "gui/MainWindow.h"

@@ -10,7 +10,7 @@
 #include "gui/PlotWindow.h"
 #include "gui/QtPlotCanvas.h"
 #include "gui/tests/ScriptedPrompts.h"
-#include "input/CurveArrays.h"
+#include "model/CurveArrays.h"
 
 using namespace korvel;
 using namespace korvel::gui;

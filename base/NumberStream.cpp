@@ -1,13 +1,13 @@
 // Free-format number reading shared by the model, limits and data readers, and the
 // strict conversions of the command file and the dialogs' edit fields.
 
-#include "input/NumberStream.h"
+#include "base/NumberStream.h"
 
 #include <charconv>
 #include <cmath>
 #include <system_error>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 
 namespace korvel {
 namespace {

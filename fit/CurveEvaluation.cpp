@@ -3,15 +3,15 @@
 // reduced chi-square. Also the bare-substrate Fresnel reflectivity used for
 // "Fresnel" residual weights and the rescaling of those weights.
 
-#include "engine/CurveEvaluation.h"
+#include "fit/CurveEvaluation.h"
 
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "app/RunError.h"
-#include "app/Workspace.h"
+#include "base/RunError.h"
+#include "fit/FitSession.h"
 #include "engine/BatchKernel.h"
 #include "engine/FourierMethod.h"
 #include "engine/MatrixMethod.h"
@@ -19,7 +19,7 @@
 #include "engine/Parratt.h"
 #include "engine/Smearing.h"
 #include "fit/FigureOfMerit.h"
-#include "input/ParameterIndex.h"
+#include "base/ParameterIndex.h"
 
 namespace korvel {
 
@@ -66,7 +66,7 @@ void ReferenceReflectivities(const EvaluationContext& context, char mode,
 
 }  // namespace
 
-double EvaluateCurve(Workspace& ws, std::span<const double> vertex) {
+double EvaluateCurve(FitSession& ws, std::span<const double> vertex) {
     ++ws.Fit.EvaluationCount;  // 16 bits, wraps at 65536
     MapVertexToModel(ws, vertex);
 
@@ -94,7 +94,7 @@ double EvaluateCurve(Workspace& ws, std::span<const double> vertex) {
         curves.CalculatedCurve[k] = r;
     }
 
-    SmearCurve(ws);
+    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     for (int k = 0; k < curves.PointCount; ++k)
         if (!std::isfinite(curves.SmearedCurve[k]))
             throw RunError("The smeared reflectivity is not a finite number (theta = " +
@@ -104,7 +104,7 @@ double EvaluateCurve(Workspace& ws, std::span<const double> vertex) {
     return ScaleAndScore(ws);
 }
 
-double FresnelReflectivity(const Workspace& ws, double c2) {
+double FresnelReflectivity(const FitSession& ws, double c2) {
     const int substrate = ws.Model.LayerCount;
     const double delta = ws.Model.Value(ParameterIndex(substrate, Column::ReDensity));
     const double beta = ws.Model.Value(ParameterIndex(substrate, Column::ImDensity));
@@ -112,7 +112,7 @@ double FresnelReflectivity(const Workspace& ws, double c2) {
     return r.Re * r.Re + r.Im * r.Im;
 }
 
-void NormaliseWeights(Workspace& ws) {
+void NormaliseWeights(FitSession& ws) {
     if (ws.Settings.DataScaled) return;  // a = b = 1
     CurveArrays& curves = ws.Curves;
     double a = 0.0;

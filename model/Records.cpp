@@ -1,4 +1,8 @@
-#include "app/Workspace.h"
+// The small member functions of the plain records.
+
+#include "model/CurveArrays.h"
+#include "model/FreeParameters.h"
+#include "model/LayerModel.h"
 
 namespace korvel {
 

@@ -3,7 +3,7 @@
 // failed write never destroys the previous contents. All errors throw RunError
 // with the program's message for the failure and the path concerned.
 
-#include "output/TextFile.h"
+#include "base/TextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,9 +16,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/RunError.h"
-#include "output/IoError.h"
-#include "output/ResultSetWriter.h"
+#include "base/RunError.h"
+#include "base/IoError.h"
+#include "base/ResultSetWriter.h"
 
 namespace korvel {
 namespace fs = std::filesystem;

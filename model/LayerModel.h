@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/ParameterIndex.h"
+#include "base/ParameterIndex.h"
 
 namespace korvel {
 

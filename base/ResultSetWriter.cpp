@@ -1,7 +1,7 @@
 // Replacing a run's result files together under an advisory lock; see the header for
 // the naming of temporary and lock files.
 
-#include "output/ResultSetWriter.h"
+#include "base/ResultSetWriter.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,9 +16,9 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "app/RunError.h"
-#include "output/IoError.h"
-#include "output/TextFile.h"
+#include "base/RunError.h"
+#include "base/IoError.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 namespace fs = std::filesystem;

@@ -1,10 +1,10 @@
 // Input texts kept for the run when their file gives its contents only once.
 
-#include "output/InputTexts.h"
+#include "base/InputTexts.h"
 
 #include <sys/stat.h>
 
-#include "output/TextFile.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 

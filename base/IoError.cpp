@@ -1,13 +1,13 @@
 // Messages for failed file operations: the program's code table, and the mapping of
 // the system's errno values onto those codes.
 
-#include "output/IoError.h"
+#include "base/IoError.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
-#include "app/RunError.h"
+#include "base/RunError.h"
 
 namespace korvel {
 

@@ -1,7 +1,7 @@
 // The program's number formats E(w), F(w.d) and I(n). Independent of the C locale:
 // every text is built from std::to_chars, so a decimal comma never appears.
 
-#include "output/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 #include <algorithm>
 #include <charconv>

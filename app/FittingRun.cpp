@@ -3,7 +3,7 @@
 // user presses Ctrl+Q; the best vertex as values; the result files; the optional
 // Newton step with its fall-backs and the optional uncertainty estimate.
 
-#include "fit/FittingRun.h"
+#include "app/FittingRun.h"
 
 #include <cmath>
 #include <limits>
@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/CommandFile.h"
-#include "app/RunError.h"
+#include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
-#include "engine/CurveEvaluation.h"
+#include "fit/CurveEvaluation.h"
 #include "fit/FigureOfMerit.h"
 #include "fit/GlobalSearch.h"
 #include "fit/MachineEpsilon.h"
@@ -25,10 +25,10 @@
 #include "fit/UserStop.h"
 #include "input/DataReader.h"
 #include "input/LimitsReader.h"
-#include "output/NumberFormat.h"
+#include "base/NumberFormat.h"
 #include "output/ResultFiles.h"
-#include "output/ResultSetWriter.h"
-#include "output/TextFile.h"
+#include "base/ResultSetWriter.h"
+#include "base/TextFile.h"
 
 namespace korvel {
 
