@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "base/RunError.h"
 #include "app/Workspace.h"
 #include "input/ModelReader.h"
+#include "model/RunFilePath.h"
 #include "base/NumberStream.h"
 #include "base/NumberFormat.h"
 #include "base/TextFile.h"
@@ -130,14 +130,6 @@ double RealEntry(const std::string& line, double fallback) {
 }
 
 }  // namespace
-
-std::string RunFilePath(const RunSettings& settings, const std::string& name) {
-    namespace fs = std::filesystem;
-    const fs::path file(name);
-    if (file.empty() || file.is_absolute()) return name;
-    const fs::path folder = fs::path(settings.CommandFileName).parent_path();
-    return folder.empty() ? name : (folder / file).string();
-}
 
 void ReadCommandFile(Workspace& ws) {
     const std::string& path = ws.Settings.CommandFileName;

@@ -20,8 +20,4 @@ void SettingsToDialog(const RunSettings& settings, CommandFileDialogRecord& dial
 // what the 16-bit counter holds.
 void DialogToSettings(const CommandFileDialogRecord& dialog, RunSettings& settings);
 
-// The path to open for a file named in the run settings: a relative name is taken
-// relative to the command file's folder, where the user keeps the run's files.
-std::string RunFilePath(const RunSettings& settings, const std::string& name);
-
 }  // namespace korvel

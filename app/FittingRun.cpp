@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/CommandFile.h"
+#include "model/RunFilePath.h"
 #include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"

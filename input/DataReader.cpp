@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandFile.h"
+#include "model/RunFilePath.h"
 #include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"

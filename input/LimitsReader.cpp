@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandFile.h"
+#include "model/RunFilePath.h"
 #include "base/RunError.h"
 #include "app/Workspace.h"
 #include "input/ModelReader.h"

@@ -5,6 +5,7 @@
 
 #include "InputTestSupport.h"
 #include "app/CommandFile.h"
+#include "model/RunFilePath.h"
 #include "base/RunError.h"
 #include "app/Workspace.h"
 
