@@ -144,8 +144,8 @@ void ReadCommandFile(Workspace& ws) {
     s.ErrorsFromFile = UpperFirst(lines.Entry(4)) == 'Y';
     s.ModelFileName = lines.Entry(5);
 
-    LayerModel peeked = ws.Model;
-    PeekModel(RunFilePath(s, s.ModelFileName), peeked, &ws.Inputs);
+    const std::string modelPath = RunFilePath(s, s.ModelFileName);
+    const ModelPeek peeked = ParseModelPeek(ws.Inputs.Read(modelPath), modelPath);
     s.RepeatUnitFixed = false;
 
     s.LimitsFileName = lines.Entry(6);

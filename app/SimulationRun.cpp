@@ -158,7 +158,8 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
     ws.Inputs.Clear();
 
     // The header alone gives the wavelength for a Qz grid.
-    ReadModelHeader(request.ModelFileName, ws.Model, &ws.Inputs);
+    const std::string& modelPath = request.ModelFileName;
+    ParseModelHeader(ws.Inputs.Read(modelPath), modelPath, ws.Model);
 
     RunSettings& settings = ws.Settings;
     settings.CutOffLevel = 0.0;
@@ -180,7 +181,7 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
     ResultSetWriter results({smlPath});
 
     ws.Warnings = ReadWarnings{};
-    ReadModel(request.ModelFileName, settings.DensityUnits, ws.Model, ws.Warnings, &ws.Inputs);
+    ws.Model = ParseModel(ws.Inputs.Read(modelPath), modelPath, settings.DensityUnits, ws.Warnings);
     for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
     settings.RepeatUnitFixed = false;
     ClearFreeParameters(ws);

@@ -86,7 +86,10 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
 
     // Qz is converted with the wavelength of the model this run will read: the one
     // named now, which the dialog may have changed since the command file was read.
-    if (s.QzInverseAngstrom) ReadModelHeader(RunFilePath(s, s.ModelFileName), ws.Model, &ws.Inputs);
+    if (s.QzInverseAngstrom) {
+        const std::string modelPath = RunFilePath(s, s.ModelFileName);
+        ParseModelHeader(ws.Inputs.Read(modelPath), modelPath, ws.Model);
+    }
     const double wavelength = ws.Model.Header.Wavelength;
 
     std::vector<double> angles(points.size());

@@ -244,7 +244,8 @@ void ReadModelAndLimits(Workspace& ws) {
     FreeParameters& f = ws.Free;
     const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
 
-    ReadModel(RunFilePath(s, s.ModelFileName), s.DensityUnits, m, ws.Warnings, &ws.Inputs);
+    const std::string modelPath = RunFilePath(s, s.ModelFileName);
+    m = ParseModel(ws.Inputs.Read(modelPath), modelPath, s.DensityUnits, ws.Warnings);
     const int count = m.ParameterCount;
     f.StepPercent.assign(count, 0.0);
     f.FreeFlags.assign(count, false);

@@ -10,7 +10,6 @@
 
 #include "base/RunError.h"
 #include "base/NumberStream.h"
-#include "base/InputTexts.h"
 #include "base/TextFile.h"
 
 namespace korvel {
@@ -89,9 +88,8 @@ void ReadCounts(NumberStream& in, LayerCounts& counts) {
 
 }  // namespace
 
-void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
-               ReadWarnings& warnings, InputTexts* inputs) {
-    const std::string text = inputs ? inputs->Read(path) : ReadWholeFile(path);
+LayerModel ParseModel(const std::string& text, const std::string& path, int densityUnits,
+                      ReadWarnings& warnings) {
     NumberStream in(text, path);
     LayerModel read;
     ReadHeader(in, read);
@@ -115,7 +113,28 @@ void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
     if (in.NumbersRead() < expected)
         warnings.Add(path + ": the model file ends before " + NameOfNumber(in.NumbersRead()) +
                      "; the missing numbers read as 0.");
-    model = std::move(read);
+    return read;
+}
+
+void ParseModelHeader(const std::string& text, const std::string& path, LayerModel& model) {
+    NumberStream in(text, path);
+    LayerModel read;
+    ReadHeader(in, read);
+    model.Header = read.Header;
+    model.WaveNumber = read.WaveNumber;
+}
+
+ModelPeek ParseModelPeek(const std::string& text, const std::string& path) {
+    NumberStream in(text, path);
+    LayerModel read;
+    ReadHeader(in, read);
+    ReadCounts(in, read.Counts);
+    return ModelPeek{read.Header, read.WaveNumber, read.Counts};
+}
+
+void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
+               ReadWarnings& warnings) {
+    model = ParseModel(ReadWholeFile(path), path, densityUnits, warnings);
 }
 
 void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
@@ -123,24 +142,15 @@ void ReadModel(const std::string& path, int densityUnits, LayerModel& model) {
     ReadModel(path, densityUnits, model, dropped);
 }
 
-void ReadModelHeader(const std::string& path, LayerModel& model, InputTexts* inputs) {
-    const std::string text = inputs ? inputs->Read(path) : ReadWholeFile(path);
-    NumberStream in(text, path);
-    LayerModel read;
-    ReadHeader(in, read);
-    model.Header = read.Header;
-    model.WaveNumber = read.WaveNumber;
+void ReadModelHeader(const std::string& path, LayerModel& model) {
+    ParseModelHeader(ReadWholeFile(path), path, model);
 }
 
-void PeekModel(const std::string& path, LayerModel& model, InputTexts* inputs) {
-    const std::string text = inputs ? inputs->Read(path) : ReadWholeFile(path);
-    NumberStream in(text, path);
-    LayerModel read;
-    ReadHeader(in, read);
-    ReadCounts(in, read.Counts);
-    model.Header = read.Header;
-    model.WaveNumber = read.WaveNumber;
-    model.Counts = read.Counts;
+void PeekModel(const std::string& path, LayerModel& model) {
+    const ModelPeek peek = ParseModelPeek(ReadWholeFile(path), path);
+    model.Header = peek.Header;
+    model.WaveNumber = peek.WaveNumber;
+    model.Counts = peek.Counts;
 }
 
 double ConvertDensity(int j, double v, int densityUnits, double wavelength) {

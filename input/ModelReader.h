@@ -9,22 +9,32 @@
 
 namespace korvel {
 
-class InputTexts;
+// What the first ten numbers of a model give: its header and its layer counts.
+struct ModelPeek {
+    ModelHeader Header;
+    double WaveNumber = 0.0;  // 2 pi / Wavelength
+    LayerCounts Counts;
+};
 
-// With `inputs`, a model that gives its contents once (a named pipe, /dev/stdin) is
-// read once per run and every later reading is taken from there.
-// Full read; converts columns 2 and 3 with the density units into delta and beta.
-// Throws RunError ("File not found.", "Invalid numeric input", a negative thickness or
-// roughness, ...) naming the file. A file that ends early reads its missing numbers
-// as 0 and adds a warning naming the first of them.
+// The text of the model file `path` (named in messages), read in full; converts
+// columns 2 and 3 with the density units into delta and beta. Throws RunError
+// ("Invalid numeric input", a negative thickness or roughness, ...) naming the file
+// and the place. A text that ends early reads its missing numbers as 0 and adds a
+// warning naming the first of them.
+LayerModel ParseModel(const std::string& text, const std::string& path, int densityUnits,
+                      ReadWarnings& warnings);
+// The header (and WaveNumber) of a model text into `model`, nothing else of it.
+void ParseModelHeader(const std::string& text, const std::string& path, LayerModel& model);
+// Header and counts only (the command-file reader's peek).
+ModelPeek ParseModelPeek(const std::string& text, const std::string& path);
+
+// The same from the file itself ("File not found." and the like naming it).
 void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
-               ReadWarnings& warnings, InputTexts* inputs = nullptr);
+               ReadWarnings& warnings);
 // The same, the warnings dropped.
 void ReadModel(const std::string& path, int densityUnits, LayerModel& model);
-// Header (and WaveNumber) only.
-void ReadModelHeader(const std::string& path, LayerModel& model, InputTexts* inputs = nullptr);
-// Header and counts only (the command-file reader's peek).
-void PeekModel(const std::string& path, LayerModel& model, InputTexts* inputs = nullptr);
+void ReadModelHeader(const std::string& path, LayerModel& model);
+void PeekModel(const std::string& path, LayerModel& model);
 
 // File value v of parameter j (column 2 or 3) into delta or beta.
 double ConvertDensity(int j, double v, int densityUnits, double wavelength);
