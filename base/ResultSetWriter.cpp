@@ -133,6 +133,11 @@ ResultSetWriter::ResultSetWriter(const std::vector<std::string>& targets) {
     }
 }
 
+ResultSetWriter::ResultSetWriter(ResultSetWriter&& other) noexcept
+    : entries_(std::move(other.entries_)) {
+    other.entries_.clear();
+}
+
 ResultSetWriter::~ResultSetWriter() { Release(); }
 
 void ResultSetWriter::Lock(Entry& entry) {

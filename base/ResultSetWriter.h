@@ -31,6 +31,9 @@ class ResultSetWriter {
     ~ResultSetWriter();
     ResultSetWriter(const ResultSetWriter&) = delete;
     ResultSetWriter& operator=(const ResultSetWriter&) = delete;
+    // The locks and what is prepared go along; the writer moved from holds nothing.
+    ResultSetWriter(ResultSetWriter&& other) noexcept;
+    ResultSetWriter& operator=(ResultSetWriter&&) = delete;
 
     // Prepares `content` as the new contents of `target`, replacing what was prepared.
     void Write(const std::string& target, const std::string& content);

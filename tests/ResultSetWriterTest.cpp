@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -87,6 +88,24 @@ TEST(ResultSetWriter, ASecondWriterOfAnyOfItsFilesIsRefusedUntilTheFirstHasEnded
     ReplaceFile(dir / "m.pct", "later");
     EXPECT_EQ(dir.Read("m.pct"), "later");
     EXPECT_EQ(CountEnding(dir.Root(), ".lock"), 0);
+}
+
+TEST(ResultSetWriter, AWriterHandedOnKeepsItsLocksAndWhatItPrepared) {
+    // The step that reads a fit's inputs locks the results and hands the writer on.
+    TempFolder dir;
+    dir.Write("m.pct", "earlier");
+    std::optional<ResultSetWriter> held;
+    {
+        ResultSetWriter first({dir / "m.pct"});
+        first.Write(dir / "m.pct", "later");
+        held.emplace(std::move(first));
+    }  // the writer moved from ends here; the lock and the prepared file are not its own
+    EXPECT_EQ(RunErrorOf([&] { ResultSetWriter second({dir / "m.pct"}); }),
+              kBusy + " | " + dir.Path("m.pct"));
+    held->Commit();
+    EXPECT_EQ(dir.Read("m.pct"), "later");
+    held.reset();
+    EXPECT_EQ(Names(dir.Root()), (std::set<std::string>{"m.pct"}));
 }
 
 TEST(ResultSetWriter, RemovesTheTemporaryFilesAKilledRunLeftOfItsFilesOnly) {
