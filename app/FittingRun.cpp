@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/CommandFile.h"
+#include "app/FitInputs.h"
 #include "model/RunFilePath.h"
 #include "base/RunError.h"
 #include "app/RunInterface.h"
@@ -24,7 +25,6 @@
 #include "fit/Simplex.h"
 #include "fit/Uncertainty.h"
 #include "fit/UserStop.h"
-#include "input/DataReader.h"
 #include "input/LimitsReader.h"
 #include "base/NumberFormat.h"
 #include "output/ResultFiles.h"

@@ -11,7 +11,7 @@
 #include "base/RunError.h"
 #include "app/Workspace.h"
 #include "fit/CurveEvaluation.h"
-#include "input/DataReader.h"
+#include "app/FitInputs.h"
 #include "input/LimitsReader.h"
 
 using namespace korvel;

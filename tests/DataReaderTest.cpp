@@ -7,6 +7,7 @@
 #include "InputTestSupport.h"
 #include "base/RunError.h"
 #include "app/Workspace.h"
+#include "app/FitInputs.h"
 #include "input/DataReader.h"
 #include "input/ModelReader.h"
 
@@ -262,4 +263,46 @@ TEST(ReadDataFile, RefusesARunWhoseResultsWouldReplaceItsOwnInputs) {
     Workspace data = RunIn(dir, false, Lines(5));
     data.Settings.DataFileName = "ml.pct";
     EXPECT_NE(FailureOf(data, ui).find("ml.pct"), std::string::npos);
+}
+
+TEST(FillMeasuredCurves, TakesTheFilesUncertaintiesOverAnyWeighting) {
+    const DataPoints three = ParseDataPoints("0.1 2 0.5\n0.2 4 0.25\n", "d.dat", true);
+    const DataPoints two = ParseDataPoints("0.1 2\n0.2 4\n", "d.dat", false);
+    WeightingState fraction;
+    fraction.FractionWeights = true;
+    fraction.ErrorFraction = 0.1;
+    WeightingState fresnel;
+    fresnel.FresnelWeights = true;
+    struct Case {
+        const DataPoints& data;
+        const WeightingState& weighting;
+        double first, second;
+    };
+    for (const Case& c : {Case{three, fraction, 0.5, 0.25}, Case{three, fresnel, 0.5, 0.25},
+                          Case{two, fraction, 0.2, 0.4}, Case{two, fresnel, 1.0, 1.0}}) {
+        CurveArrays curves;
+        FillMeasuredCurves(c.data, false, 1.54, c.weighting, curves);
+        ASSERT_EQ(curves.PointCount, 2);
+        EXPECT_DOUBLE_EQ(curves.Uncertainty[0], c.first);
+        EXPECT_DOUBLE_EQ(curves.Uncertainty[1], c.second);
+    }
+}
+
+TEST(FillMeasuredCurves, LeavesTheCurvesAsTheyWereWhenAPointIsRefused) {
+    // Qz is converted with the wavelength handed in: 0.5 1/A has a glancing angle at
+    // 1.54 A but none at 30 A, and the data's last point decides only at the end.
+    const DataPoints data = ParseDataPoints("0.1 1\n0.5 1\n", "q.dat", false);
+    WeightingState fresnel;
+    fresnel.FresnelWeights = true;
+    CurveArrays curves;
+    FillMeasuredCurves(data, true, 1.54, fresnel, curves);
+    ASSERT_EQ(curves.PointCount, 2);
+    EXPECT_NEAR(curves.Angle[1],
+                std::asin(0.5 * 1.54 / (4 * std::numbers::pi)) * 180 / std::numbers::pi, 1e-12);
+    const CurveArrays before = curves;
+    const std::string failure = korvel::testing::RunErrorOf(
+        [&] { FillMeasuredCurves(data, true, 30.0, fresnel, curves); });
+    EXPECT_EQ(failure.rfind("Qz out of range. | q.dat, line 2: '0.5'", 0), 0u) << failure;
+    EXPECT_EQ(curves.Angle, before.Angle);
+    EXPECT_EQ(curves.PointCount, 2);
 }
