@@ -5,12 +5,15 @@
 
 #include <string>
 
+#include "app/CommandFile.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
 #include "base/NumberStream.h"
 #include "base/RunError.h"
 #include "base/TextFile.h"
+#include "fit/StartingSimplex.h"
 #include "input/DataReader.h"
+#include "input/LimitsReader.h"
 #include "input/ModelReader.h"
 #include "model/RunFilePath.h"
 
@@ -86,6 +89,30 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
     CheckFitFiles(ws);
     // The fitting log follows the options ("  Create Log file of fitting"); off by default.
     ws.Fit.FitLogEnabled = ws.Options.CreateFitLog;
+}
+
+void ReadModelAndLimits(Workspace& ws) {
+    const RunSettings& s = ws.Settings;
+    const std::string modelPath = RunFilePath(s, s.ModelFileName);
+    ws.Model = ParseModel(ws.Inputs.Read(modelPath), modelPath, s.DensityUnits, ws.Warnings);
+    const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
+    const LimitsTable limits =
+        ParseLimits(ws.Inputs.Read(limitsPath), limitsPath, ws.Model.ParameterCount);
+    BuildFreeParameters(ws, limits);
+}
+
+ResultSetWriter ReadFitInputs(Workspace& ws, RunInterface& ui) {
+    ReadCommandFile(ws);
+    SettingsToDialog(ws.Settings, ws.CommandFileDialog);
+    ui.ShowCommandFileDialog(ws.CommandFileDialog);
+    DialogToSettings(ws.CommandFileDialog, ws.Settings);
+    ReadDataFile(ws, ui);
+    ResultSetWriter results(
+        {ws.Files.ResultModelFile, ws.Files.FittedCurveFile, ws.Files.LocalRunFile});
+    ws.Warnings = ReadWarnings{};
+    ReadModelAndLimits(ws);  // refuses more than 99 free parameters
+    for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
+    return results;
 }
 
 }  // namespace korvel

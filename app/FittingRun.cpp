@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandFile.h"
 #include "app/FitInputs.h"
-#include "model/RunFilePath.h"
 #include "base/RunError.h"
 #include "app/RunInterface.h"
 #include "app/Workspace.h"
@@ -25,11 +23,11 @@
 #include "fit/Simplex.h"
 #include "fit/Uncertainty.h"
 #include "fit/UserStop.h"
-#include "input/LimitsReader.h"
 #include "base/NumberFormat.h"
 #include "output/ResultFiles.h"
 #include "base/ResultSetWriter.h"
 #include "base/TextFile.h"
+#include "model/RunFilePath.h"
 
 namespace korvel {
 
@@ -239,18 +237,10 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui) {
     ws.Files.Written = false;
     ws.Inputs.Clear();
 
-    ReadCommandFile(ws);
-    SettingsToDialog(ws.Settings, ws.CommandFileDialog);
-    ui.ShowCommandFileDialog(ws.CommandFileDialog);
-    DialogToSettings(ws.CommandFileDialog, ws.Settings);
-    ReadDataFile(ws, ui);
-    // Held to the end of the run, Newton and uncertainty sections included.
-    ResultSetWriter results(
-        {ws.Files.ResultModelFile, ws.Files.FittedCurveFile, ws.Files.LocalRunFile});
+    // Holds the result files locked to the end of the run, Newton and uncertainty
+    // sections included.
+    ResultSetWriter results = ReadFitInputs(ws, ui);
     fit.FitLogEnabled = ws.Options.CreateFitLog;
-    ws.Warnings = ReadWarnings{};
-    ReadModelAndLimits(ws);  // refuses more than 99 free parameters
-    for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
 
     fit.EvaluationCount = 0;
     if (ws.Weighting.FresnelWeights) {

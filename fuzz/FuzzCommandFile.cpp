@@ -8,11 +8,10 @@
 
 #include "FuzzSupport.h"
 #include "app/CommandFile.h"
+#include "app/FitInputs.h"
 #include "base/RunError.h"
 #include "app/Workspace.h"
 #include "fit/CurveEvaluation.h"
-#include "app/FitInputs.h"
-#include "input/LimitsReader.h"
 
 using namespace korvel;
 using namespace korvel::fuzzing;

@@ -1,7 +1,7 @@
-// Fuzz target: the model-and-limits reader of a fit. The input is a model, a line
-// "%%" and a limits file; it is read with the repeat-unit length free and fixed, and
-// every vertex of the starting simplex is then mapped back into the model, as the
-// first evaluation of a fit does.
+// Fuzz target: the model and limits readers and the starting simplex of a fit, from
+// text. The input is a model, a line "%%" and a limits file; the simplex is built with
+// the repeat-unit length free and fixed, and every vertex of it is then mapped back
+// into the model, as the first evaluation of a fit does.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,16 +9,18 @@
 
 #include "FuzzSupport.h"
 #include "base/RunError.h"
-#include "app/Workspace.h"
 #include "fit/FigureOfMerit.h"
+#include "fit/FitSession.h"
+#include "fit/StartingSimplex.h"
 #include "input/LimitsReader.h"
+#include "input/ModelReader.h"
 
 using namespace korvel;
 using namespace korvel::fuzzing;
 
 namespace {
 
-void CheckSimplex(Workspace& ws) {
+void CheckSimplex(FitSession& ws) {
     const FreeParameters& f = ws.Free;
     Require(f.FreeCount <= 99 && f.VertexCount == f.FreeCount + 1);
     Require(f.Vertices.size() == f.VertexCount);
@@ -39,18 +41,15 @@ void CheckSimplex(Workspace& ws) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto [model, limits] = SplitAt(AsText(data, size), "\n%%\n");
-    WriteScratch("model.mdl", model);
-    WriteScratch("limits.lmt", limits);
     for (const bool fixed : {false, true}) {
-        Workspace ws;
+        FitSession ws;
         ws.Options.Seed = 1;
-        ws.Settings.CommandFileName = ScratchPath("run.inp");
-        ws.Settings.ModelFileName = "model.mdl";
-        ws.Settings.LimitsFileName = "limits.lmt";
         ws.Settings.FitMode = true;
         ws.Settings.RepeatUnitFixed = fixed;
         try {
-            ReadModelAndLimits(ws);
+            ws.Model = ParseModel(std::string(model), "model.mdl", 0, ws.Warnings);
+            BuildFreeParameters(
+                ws, ParseLimits(std::string(limits), "limits.lmt", ws.Model.ParameterCount));
             CheckSimplex(ws);
         } catch (const RunError&) {
         }

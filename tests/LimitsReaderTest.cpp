@@ -8,7 +8,7 @@
 #include "InputTestSupport.h"
 #include "base/RunError.h"
 #include "app/Workspace.h"
-#include "input/LimitsReader.h"
+#include "app/FitInputs.h"
 #include "input/ModelReader.h"
 
 using namespace korvel;
