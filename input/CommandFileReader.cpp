@@ -125,8 +125,10 @@ CommandFileContents ParseCommandFile(const std::string& text, const std::string&
     s.ErrorsFromFile = UpperFirst(lines.Entry(4)) == 'Y';
     s.ModelFileName = lines.Entry(5);
 
-    const std::string modelPath = RunFilePath(s, s.ModelFileName);
-    read.Model = ParseModelPeek(modelText(modelPath), modelPath);
+    if (modelText) {
+        const std::string modelPath = RunFilePath(s, s.ModelFileName);
+        read.Model = ParseModelPeek(modelText(modelPath), modelPath);
+    }
     s.RepeatUnitFixed = false;
 
     s.LimitsFileName = lines.Entry(6);

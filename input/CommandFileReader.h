@@ -30,7 +30,8 @@ using TextOfFile = std::function<std::string(const std::string& path)>;
 // Reads the command file `path` from `text` over the settings `settings`. The model
 // it names (a relative name taken from the command file's folder) is asked of
 // `modelText` as soon as its entry is read, so that a missing or unreadable model is
-// reported before a fault of a later entry. Throws RunError naming the file and line:
+// reported before a fault of a later entry; without `modelText` it is not peeked at
+// and `Model` stays as constructed. Throws RunError naming the file and line:
 // a text that is not a text, an entry missing or on an empty line, a maximum number
 // of iterations above 65535; and whatever `modelText` and the peek throw.
 CommandFileContents ParseCommandFile(const std::string& text, const std::string& path,

@@ -41,6 +41,10 @@ TEST(ParseCommandFile, AsksOnceForTheModelBesideTheCommandFileAndPeeksAtIt) {
     EXPECT_EQ(read.Model.Counts.RepeatCount, 10);
     // Only the header and the counts are read: the layers may be missing.
     EXPECT_EQ(Parse(kEntries, asked, "1.54 0 0 0 0 0 1 0 0 0 junk").Model.Counts.TopLayerCount, 1);
+    // Without a source of model texts the settings alone are read.
+    const CommandFileContents alone = ParseCommandFile(kEntries, "run.inp", RunSettings{}, {});
+    EXPECT_EQ(alone.Settings.CutOffLevel, 1e-9);
+    EXPECT_EQ(alone.Model.Header.Wavelength, 0.0);
 }
 
 TEST(ParseCommandFile, ReportsTheModelBetweenTheFifthAndTheSixthEntry) {
