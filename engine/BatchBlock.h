@@ -248,7 +248,7 @@ KORVEL_ALWAYS_INLINE void ParrattPhase(const MediumConstants& m, const ComplexLa
         const bool dark = magnitude < opaque;
         p.re.v[i] = dark ? 0.0 : magnitude * cosine;
         p.im.v[i] = dark ? 0.0 : magnitude * sine;
-        s.Unreliable.v[i] = (unreduced != 0.0) & !dark ? 1.0 : s.Unreliable.v[i];
+        s.Unreliable.v[i] = ((unreduced != 0.0) & !dark) ? 1.0 : s.Unreliable.v[i];
     }
 }
 
