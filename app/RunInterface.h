@@ -11,6 +11,10 @@ namespace korvel {
 
 struct CurveArrays;
 
+// Control codes of LastKey that a run acts on.
+inline constexpr int kCtrlQ = 17;  // end the whole search
+inline constexpr int kCtrlX = 24;  // end the simplex run under way
+
 // Fields of the "Fitting Infor" window.
 enum class FittingField { LocGlob, NIteration, Tolerance, XiBest, XiWorst, SessionBest, TermMess };
 // Fields of the "   Simplex Initialization " window.
@@ -50,7 +54,7 @@ public:
     virtual void DrawPlot(const CurveArrays& curves) = 0;
 
     // Once per simplex iteration: let the window process pending messages, then the
-    // run reads LastKey (17 Ctrl+Q, 24 Ctrl+X) and clears it when it acts on it.
+    // run reads LastKey (kCtrlQ, kCtrlX) and clears it when it acts on it.
     virtual void ProcessPendingEvents() = 0;
     virtual int LastKey() const = 0;
     virtual void ClearLastKey() = 0;

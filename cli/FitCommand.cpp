@@ -46,7 +46,7 @@ int RunFitCommand(const FitOptions& options) {
     InstallInterruptHandler();
     CliRunInterface ui(answers, options.Quiet);
     try {
-        RunFitting(ws, ui);
+        RunFitting(ws, ui, ui, ui.Stop());
     } catch (const RunError&) {
         // A failure after the result files were written (the uncertainty estimate, say)
         // leaves them complete: say where they are before the failure is reported.

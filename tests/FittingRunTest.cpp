@@ -266,6 +266,7 @@ TEST_F(FilmFit, TheSameSeedGivesTheSameResultFiles) {
 TEST_F(FilmFit, WritesTheFitLogWhenTheOptionIsOn) {
     command.MaxIterations = 3;
     ws.Options.CreateFitLog = true;
+    ws.FitLogFile = "fitlog.txt";  // where the desktop program keeps it
     ui.KeysAtIteration[4] = kCtrlQ;
     Run(20);
     const std::string log = ReadText("fitlog.txt");
