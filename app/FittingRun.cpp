@@ -4,6 +4,9 @@
 
 #include "app/FittingRun.h"
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/CommandFile.h"
@@ -24,6 +27,26 @@ namespace korvel {
 namespace {
 
 constexpr const char* kHiddenCaption = "      ";
+
+// The seed of one run: the one asked for, or else the clock's, which the readers use
+// and the session reports, so that any run can be repeated. The option itself is
+// given back when the run ends: the next run takes the clock again.
+class RunSeed {
+  public:
+    explicit RunSeed(Workspace& ws) : ws_(ws), asked_(ws.Options.Seed) {
+        ws.Fit.Seed = asked_ ? *asked_
+                             : static_cast<std::uint64_t>(
+                                   std::chrono::system_clock::now().time_since_epoch().count());
+        ws.Options.Seed = ws.Fit.Seed;
+    }
+    ~RunSeed() { ws_.Options.Seed = asked_; }
+    RunSeed(const RunSeed&) = delete;
+    RunSeed& operator=(const RunSeed&) = delete;
+
+  private:
+    Workspace& ws_;
+    std::optional<std::uint64_t> asked_;
+};
 
 void RunFittingSteps(Workspace& ws, RunInterface& ui, FitObserver& display, FitStop& stop) {
     FreeParameters& free = ws.Free;
@@ -63,6 +86,7 @@ void RunFitting(Workspace& ws, RunInterface& ui) {
 }
 
 void RunFitting(Workspace& ws, RunInterface& ui, FitObserver& display, FitStop& stop) {
+    RunSeed seed(ws);
     try {
         RunFittingSteps(ws, ui, display, stop);
     } catch (...) {

@@ -26,6 +26,8 @@ struct FitState {
     // The best figure of merit of the latest local iteration, the lowest the search has
     // found; NaN before the first.
     double SessionBest = std::numeric_limits<double>::quiet_NaN();
+    // The seed of the run's random numbers: the one asked for, or the clock's.
+    std::uint64_t Seed = 0;
     // Tunnelling state. ReferencePoint: the angles of the last local minimum, then
     // its figure of merit (FreeCount + 1 entries), alive while the search runs.
     std::vector<double> ReferencePoint;

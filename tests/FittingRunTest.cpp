@@ -263,6 +263,21 @@ TEST_F(FilmFit, TheSameSeedGivesTheSameResultFiles) {
     EXPECT_EQ(ReadText("model.loc"), first[2]);
 }
 
+TEST_F(FilmFit, ReportsTheClockSeedItTookAndThatSeedRepeatsTheRun) {
+    command.MaxIterations = 100;
+    ws.Options.Seed.reset();
+    Run(30);
+    const std::uint64_t seed = ws.Fit.Seed;
+    EXPECT_FALSE(ws.Options.Seed.has_value());  // the next run takes the clock again
+    const std::vector<std::string> first{ReadText("model.bst"), ReadText("model.loc")};
+    ws = NewWorkspace(seed);
+    ui = ScriptedRunInterface{};
+    Run(30);
+    EXPECT_EQ(ws.Fit.Seed, seed);
+    EXPECT_EQ(ReadText("model.bst"), first[0]);
+    EXPECT_EQ(ReadText("model.loc"), first[1]);
+}
+
 TEST_F(FilmFit, WritesTheFitLogWhenTheOptionIsOn) {
     command.MaxIterations = 3;
     ws.Options.CreateFitLog = true;
