@@ -47,8 +47,9 @@ SimplexRanking RankVertices(std::span<const double> y) {
     return r;
 }
 
-const std::string& TerminationMessage(SimplexVariant variant, int code) {
-    static const std::string local[] = {
+std::string_view TerminationMessage(SimplexVariant variant, int code) {
+    // Constant texts: reporting the end of a run needs no memory.
+    static constexpr std::string_view local[] = {
         " ",
         "Maximum iterations exceeded.      ",
         "Chosen tolerance attained.        ",
@@ -56,7 +57,7 @@ const std::string& TerminationMessage(SimplexVariant variant, int code) {
         "Abs(Xi[hi]^2 - Xi[lo]^2) < PC_Eps.",
         "Full stop by user.                ",
     };
-    static const std::string tunnelling[] = {
+    static constexpr std::string_view tunnelling[] = {
         " ",
         "Maximum iterations exceeded.      ",
         "Chosen tolerance attained.        ",

@@ -7,7 +7,7 @@
 // back into [-pi, 0].
 
 #include <span>
-#include <string>
+#include <string_view>
 
 #include "fit/Objective.h"
 
@@ -47,7 +47,7 @@ struct SimplexRanking {
 SimplexRanking RankVertices(std::span<const double> y);
 
 // The 34-character text of a code as the TermMess field shows it.
-const std::string& TerminationMessage(SimplexVariant variant, int code);
+std::string_view TerminationMessage(SimplexVariant variant, int code);
 
 // One simplex run on the current vertices and VertexMerit, minimising `objective`.
 // Returns the termination code and leaves BestVertex at the lowest vertex. A request to
