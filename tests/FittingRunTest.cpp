@@ -380,6 +380,20 @@ TEST_F(FilmFit, AStopWhileTheStartingSimplexIsEvaluatedWritesTheBestVertexSoFar)
     EXPECT_EQ(ui.LastKey(), 0);
 }
 
+// Ctrl+X is no stop between two evaluations: it stays in LastKey and ends the first
+// local run at its first iteration.
+TEST_F(FilmFit, ACtrlXWhileTheStartingSimplexIsEvaluatedEndsTheFirstLocalRun) {
+    ui.KeysAtEvaluationCheck[1] = kCtrlX;  // before vertex 2
+    Run();
+    EXPECT_EQ(ui.EvaluationChecks, 3);  // all four vertices evaluated
+    ASSERT_FALSE(ui.TermMessages.empty());
+    EXPECT_EQ(ui.TermMessages.front(), "Amoeba has been canceled by user. ");
+    const std::string loc = ReadText("model.loc");
+    const std::string firstRun = loc.substr(0, loc.find("\r\n"));
+    EXPECT_NE(firstRun.find(" #ITER=      0 "), std::string::npos) << firstRun;
+    EXPECT_EQ(ui.LastKey(), 0);
+}
+
 TEST_F(FilmFit, AStopDuringTheNewtonStepKeepsTheSearchResultAndAddsNothing) {
     command.MaxIterations = 0;
     ui.UncertaintyAnswer = true;
