@@ -18,7 +18,6 @@
 #include "base/RunError.h"
 #include "fit/FitProgress.h"
 #include "fit/FitRun.h"
-#include "fit/MachineEpsilon.h"
 #include "input/DataReader.h"
 #include "input/LimitsReader.h"
 
@@ -51,7 +50,6 @@ class RunSeed {
 void RunFittingSteps(Workspace& ws, RunInterface& ui, FitObserver& display, FitStop& stop) {
     FreeParameters& free = ws.Free;
     FitState& fit = ws.Fit;
-    fit.MachineEpsilon = ComputeMachineEpsilon();
     free.VertexHoldsValues = false;
     fit.BestVertex = 1;
     ws.Files.Written = false;

@@ -60,13 +60,14 @@ struct FitProgress {
     // and highest value of the simplex (figures of merit in a local run, values of the
     // tunnelling objective in a tunnelling run) and their relative difference
     // 2 |hi - lo| / (|hi| + |lo|). NewBest: the lowest value is new in this run (always
-    // at iteration 0).
+    // at iteration 0). Result: BestMerit is the figure of merit of the best vertex.
     int Iteration = 0;
     double BestMerit = 0.0;
     double WorstMerit = 0.0;
     double Tolerance = 0.0;
     bool NewBest = false;
-    // RunEnded: the termination code (see fit/Simplex.h) and its 34-character text.
+    // RunEnded: the termination code (see fit/Simplex.h) and its 34-character text,
+    // a constant text that outlives the fit.
     int Termination = 0;
     std::string_view TerminationText;
 

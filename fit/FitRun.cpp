@@ -16,6 +16,7 @@
 #include "fit/FitProgress.h"
 #include "fit/FitSession.h"
 #include "fit/GlobalSearch.h"
+#include "fit/MachineEpsilon.h"
 #include "fit/NewtonStep.h"
 #include "fit/Objective.h"
 #include "fit/Simplex.h"
@@ -223,6 +224,7 @@ void AdoptBestVertex(FitSession& ws) {
 void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
     FreeParameters& free = ws.Free;
     FitState& fit = ws.Fit;
+    fit.MachineEpsilon = ComputeMachineEpsilon();
     fit.EvaluationCount = 0;
     fit.Evaluations = 0;
     fit.SessionBest = std::numeric_limits<double>::quiet_NaN();

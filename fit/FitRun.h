@@ -13,9 +13,10 @@ struct FitStop;
 class FitObserver;
 
 // Runs the fit on a session filled by the readers (settings, model, curves, weighting,
-// free parameters and their starting simplex). Throws RunError when a weight, a figure
-// of merit or a result is not a usable number; the session then holds what the fit had
-// reached.
+// free parameters and their starting simplex of angles, its random generator seeded).
+// The fit starts its own counts and finds the machine epsilon. Throws RunError when a
+// weight, a figure of merit or a result is not a usable number; the session then holds
+// what the fit had reached.
 void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop);
 
 // The best vertex (plain values) becomes the model's free parameter values and its

@@ -46,7 +46,7 @@ struct SimplexRanking {
 };
 SimplexRanking RankVertices(std::span<const double> y);
 
-// The 34-character text of a code as the TermMess field shows it.
+// The 34-character text of a code, as the fitting window's TermMess field shows it.
 std::string_view TerminationMessage(SimplexVariant variant, int code);
 
 // One simplex run on the current vertices and VertexMerit, minimising `objective`.
