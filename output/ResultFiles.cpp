@@ -89,8 +89,10 @@ std::string ResultModelText(const FitSession& ws) {
     std::string text = FormatF(header.Wavelength, 8, 4);
     for (double value :
          {header.WavelengthSpread, header.ResolutionOffset1, header.ResolutionOffset2,
-          header.ResolutionSlope1, header.ResolutionSlope2})
-        text += " " + FormatF(value, 7, 4);
+          header.ResolutionSlope1, header.ResolutionSlope2}) {
+        text += ' ';
+        text += FormatF(value, 7, 4);
+    }
     text += kLineEnd;
     text += FormatI(counts.TopLayerCount) + " " + FormatI(counts.RepeatUnitLayerCount) + " " +
             FormatI(counts.BottomLayerCount) + " " + FormatI(counts.RepeatCount) + kLineEnd;
@@ -150,10 +152,11 @@ std::string LocalRunLine(const FitSession& ws) {
     const FreeParameters& free = ws.Free;
     const int b = ws.Fit.BestVertex - 1;
     std::string line;
-    for (int k = 0; k < free.FreeCount; ++k)
+    for (int k = 0; k < free.FreeCount; ++k) {
+        line += ' ';
         line +=
-            " " +
             FormatE(free.FreeMid[k] + free.FreeHalfRange[k] * std::cos(free.Vertices[b][k]), 15);
+    }
     line += "    Xi= " + FormatE(free.VertexMerit[b], 17);
     line += " #ITER= " + FormatI(ws.Fit.IterationCount, 6);
     line += "  #Calls= " + FormatI(ws.Fit.EvaluationCount, 6);
