@@ -11,6 +11,10 @@ namespace korvel {
 
 struct CurveArrays;
 
+// Control codes of LastKey that a run acts on.
+inline constexpr int kCtrlQ = 17;  // end the whole search
+inline constexpr int kCtrlX = 24;  // end the simplex run under way
+
 // Fields of the "Fitting Infor" window.
 enum class FittingField { LocGlob, NIteration, Tolerance, XiBest, XiWorst, SessionBest, TermMess };
 // Fields of the "   Simplex Initialization " window.
@@ -49,14 +53,14 @@ public:
     virtual void ShowPlotWindow() = 0;
     virtual void DrawPlot(const CurveArrays& curves) = 0;
 
-    // Once per simplex iteration: let the window process pending messages, then the
-    // run reads LastKey (17 Ctrl+Q, 24 Ctrl+X) and clears it when it acts on it.
+    // Once per simplex iteration: let the window process pending messages; then
+    // LastKey is read (kCtrlQ, kCtrlX) and cleared when it becomes a stop request.
     virtual void ProcessPendingEvents() = 0;
     virtual int LastKey() const = 0;
     virtual void ClearLastKey() = 0;
     // The same between two curve evaluations of the phases without simplex iterations
     // (the starting simplex, the Newton step, the uncertainty estimate), so that a stop
-    // is heard there too; the run then looks for Ctrl+Q only.
+    // is heard there too; only Ctrl+Q is taken there.
     virtual void ProcessEventsBetweenEvaluations() { ProcessPendingEvents(); }
 
     // Something the run read as its format says but that is probably not what was

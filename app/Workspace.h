@@ -19,7 +19,7 @@ struct ResultFiles {
 };
 
 // The session of the current run plus what only the program around it keeps: the
-// dialog records, the result file names and the inputs read once per run.
+// dialog records, the result and log file names and the inputs read once per run.
 struct Workspace : FitSession {
     CommandFileDialogRecord CommandFileDialog;
     WeightingDialogRecord WeightingDialog;
@@ -27,6 +27,10 @@ struct Workspace : FitSession {
 
     ResultFiles Files;
     InputTexts Inputs;  // inputs that give their contents once, read once per run
+    // Where a fit writes its fitting log when Options.CreateFitLog asks for one; empty:
+    // nowhere. Each program names its own (the desktop program "fitlog.txt" in its
+    // working folder), so that fits running side by side never share one.
+    std::string FitLogFile;
 };
 
 }  // namespace korvel

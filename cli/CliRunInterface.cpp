@@ -1,6 +1,7 @@
-// Command-line implementation of the run interface. Progress lines go to stderr at
-// most four times a second on a terminal (rewriting one line) and once a second
-// otherwise; termination messages and message boxes always get their own line.
+// Command-line implementation of the run interface and the fit's observer. Progress
+// lines go to stderr at most four times a second on a terminal (rewriting one line)
+// and once a second otherwise; termination messages and message boxes always get
+// their own line.
 
 #include "cli/CliRunInterface.h"
 
@@ -9,13 +10,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/RunInterfaceObserver.h"
+#include "base/NumberFormat.h"
 #include "cli/Interrupt.h"
 
 namespace korvel::cli {
 
 namespace {
-
-constexpr int kCtrlQ = 17;
 
 std::string Trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
@@ -59,82 +60,18 @@ bool CliRunInterface::AskUncertainty() { return answers_.Uncertainty && !interru
 void CliRunInterface::ShowMessage(const std::string& text) { PrintLine(text); }
 
 void CliRunInterface::ShowSimplexInitialization(bool shown) {
-    if (shown) {
-        verticesToEvaluate_.clear();
-        verticesLeft_.clear();
-        secondsPerCurve_.clear();
-        return;
-    }
-    if (verticesToEvaluate_.empty()) return;
-    // A stop may have ended the evaluation early: the count-down says how far it came.
-    const int total = std::stoi(verticesToEvaluate_);
-    const int evaluated = total - std::stoi(verticesLeft_) + 1;
-    PrintLine("initial simplex: " + std::to_string(evaluated) +
-              (evaluated == total ? "" : " of " + verticesToEvaluate_) + " vertices evaluated, " +
-              secondsPerCurve_ + " s per curve");
+    if (!shown) PrintInitialSimplexSummary();
 }
 
-void CliRunInterface::SetSimplexInitField(SimplexInitField field, const std::string& text) {
-    if (field == SimplexInitField::ELoopsRest) {
-        // Counts down from the number of vertices; keep the first value.
-        if (verticesToEvaluate_.empty()) verticesToEvaluate_ = Trimmed(text);
-        verticesLeft_ = Trimmed(text);
-        ShowStatus("initial simplex: " + Trimmed(text) + " of " + verticesToEvaluate_ +
-                       " vertices to evaluate",
-                   false);
-    } else {
-        secondsPerCurve_ = Trimmed(text);
-    }
-}
+void CliRunInterface::SetSimplexInitField(SimplexInitField, const std::string&) {}
 
 void CliRunInterface::ShowFittingInformation(bool shown) {
     if (!shown) ShowProgress(true);
 }
 
-void CliRunInterface::SetFittingField(FittingField field, const std::string& text) {
-    switch (field) {
-        case FittingField::LocGlob:
-            phase_ = Trimmed(text);
-            simplexRunOpen_ = true;
-            break;
-        case FittingField::NIteration:
-            CountCalls(Trimmed(text));
-            break;
-        case FittingField::SessionBest:
-            // Written by local runs only, so it is always a reduced chi-square.
-            bestMerit_ = Trimmed(text);
-            break;
-        case FittingField::TermMess:
-            // A simplex run ends with its message; outside a run the message is the
-            // global step's own.
-            if (!Trimmed(text).empty())
-                PrintLine((simplexRunOpen_ ? phase_ + " run" : std::string("Global step")) +
-                          " ended: " + Trimmed(text) + "  #Calls " + calls_ + ", best Xi^2 " +
-                          bestMerit_);
-            simplexRunOpen_ = false;
-            return;
-        case FittingField::Tolerance:
-        case FittingField::XiBest:
-        case FittingField::XiWorst:
-            return;
-    }
-    ShowProgress(false);
-}
+void CliRunInterface::SetFittingField(FittingField, const std::string&) {}
 
-void CliRunInterface::SetTmpMessage(const std::string& caption, TmpMessageStyle style) {
-    switch (style) {
-        case TmpMessageStyle::FittingHint:
-            PrintLine(
-                "fitting: press Ctrl+C to end the search (the result files are still "
-                "written)");
-            break;
-        case TmpMessageStyle::NewtonStep:
-            ShowPhaseCaption(Trimmed(caption));
-            break;
-        case TmpMessageStyle::Hidden:
-            break;
-    }
-}
+void CliRunInterface::SetTmpMessage(const std::string&, TmpMessageStyle) {}
 
 void CliRunInterface::SetDrawEnabled(bool enabled) { drawEnabled_ = enabled; }
 
@@ -145,17 +82,12 @@ void CliRunInterface::DrawPlot(const CurveArrays& curves) {
     hasDrawn_ = true;
 }
 
-void CliRunInterface::ProcessPendingEvents() {
-    if (!interruptHandled_ && InterruptRequested()) {
-        interruptHandled_ = true;
-        lastKey_ = kCtrlQ;
-        PrintLine("interrupted: ending the search");
-    }
-}
+void CliRunInterface::ProcessPendingEvents() {}
 
-int CliRunInterface::LastKey() const { return lastKey_; }
+// No key reaches the program: Ctrl+C is a signal, heard through the fit's progress.
+int CliRunInterface::LastKey() const { return 0; }
 
-void CliRunInterface::ClearLastKey() { lastKey_ = 0; }
+void CliRunInterface::ClearLastKey() {}
 
 void CliRunInterface::ShowWarning(const std::string& text) {
     // Also with --quiet: like an error, a warning is about the input, not progress.
@@ -168,39 +100,130 @@ void CliRunInterface::ShowWarning(const std::string& text) {
     std::fflush(out_);
 }
 
-void CliRunInterface::CountCalls(const std::string& text) {
-    unsigned long long shown = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            calls_ = text;
-            return;
-        }
-        shown = shown * 10 + static_cast<unsigned>(c - '0');
+void CliRunInterface::OnProgress(const FitProgress& progress) {
+    switch (progress.Phase) {
+        case FitPhase::InitialSimplex:
+            ShowInitialSimplex(progress);
+            break;
+        case FitPhase::Search:
+            if (progress.Kind == ProgressKind::Started) {
+                PrintLine(
+                    "fitting: press Ctrl+C to end the search (the result files are still "
+                    "written)");
+            } else if (progress.Kind == ProgressKind::Ended) {
+                PrintLine("End of Global Fitting");
+                ShowProgress(true);
+            }
+            break;
+        case FitPhase::Local:
+        case FitPhase::Tunnelling:
+            if (progress.Kind == ProgressKind::Iteration) ShowSimplexIteration(progress);
+            if (progress.Kind == ProgressKind::RunEnded) ShowRunEnded(progress);
+            break;
+        case FitPhase::GlobalStep:
+            if (progress.Kind == ProgressKind::RunEnded) {
+                calls_ = progress.Evaluations;
+                ShowProgress(false);
+                ShowRunEnded(progress);
+            }
+            break;
+        case FitPhase::Result:
+            if (progress.Kind == ProgressKind::Evaluated && progress.Curves)
+                DrawPlot(*progress.Curves);
+            break;
+        case FitPhase::Newton:
+        case FitPhase::NewtonGradient:
+        case FitPhase::NewtonCurvature:
+        case FitPhase::Uncertainty:
+            if (progress.Kind == ProgressKind::Started) {
+                // A stage starts: its caption at once.
+                stem_ = Trimmed(PhaseCaption(progress.Phase));
+                ShowStatus(stem_, true);
+            } else if (progress.Kind == ProgressKind::CountDown) {
+                ShowStatus(stem_ + " " + std::to_string(progress.Remaining), false);
+            } else if (progress.Kind == ProgressKind::BetweenEvaluations) {
+                TakeInterrupt();
+            }
+            break;
     }
-    if (shown < callsShown_) callsWrapped_ += 65536;
-    callsShown_ = shown;
-    calls_ = std::to_string(callsWrapped_ + shown);
 }
 
-// The Newton step and the uncertainty estimate grow their caption by one number per
-// stage of the count-down. A caption that only appends digits goes on counting down and
-// is shown with its latest number at most a few times a second; any other caption
-// starts a stage and is shown at once.
-void CliRunInterface::ShowPhaseCaption(const std::string& caption) {
-    const bool countDown =
-        !caption_.empty() && caption.size() > caption_.size() &&
-        caption.compare(0, caption_.size(), caption_) == 0 &&
-        caption.find_first_not_of("0123456789 ", caption_.size()) == std::string::npos;
-    if (!countDown) {
-        caption_ = caption;
-        stem_ = caption;
-        ShowStatus(caption, true);
-        return;
+void CliRunInterface::ShowInitialSimplex(const FitProgress& progress) {
+    switch (progress.Kind) {
+        case ProgressKind::Started:
+            verticesToEvaluate_ = 0;
+            verticesLeft_ = 0;
+            secondsPerCurve_.clear();
+            break;
+        case ProgressKind::VertexStarted:
+            verticesToEvaluate_ = progress.Total;
+            verticesLeft_ = progress.Remaining;
+            ShowStatus("initial simplex: " + std::to_string(verticesLeft_) + " of " +
+                           std::to_string(verticesToEvaluate_) + " vertices to evaluate",
+                       false);
+            break;
+        case ProgressKind::VertexEvaluated:
+            secondsPerCurve_ = Trimmed(FormatF(progress.SecondsPerCurve, 9, 3));
+            break;
+        case ProgressKind::BetweenEvaluations:
+            TakeInterrupt();
+            break;
+        case ProgressKind::Ended:
+            PrintInitialSimplexSummary();
+            break;
+        default:
+            break;
     }
-    const std::string latest = Trimmed(caption.substr(caption_.size()));
-    caption_ = caption;
-    ShowStatus(stem_ + " " + latest, false);
 }
+
+void CliRunInterface::PrintInitialSimplexSummary() {
+    if (verticesToEvaluate_ == 0) return;
+    // A stop may have ended the evaluation early: the count-down says how far it came.
+    const int total = verticesToEvaluate_;
+    const int evaluated = total - verticesLeft_ + 1;
+    PrintLine("initial simplex: " + std::to_string(evaluated) +
+              (evaluated == total ? "" : " of " + std::to_string(total)) + " vertices evaluated, " +
+              secondsPerCurve_ + " s per curve");
+}
+
+void CliRunInterface::ShowSimplexIteration(const FitProgress& progress) {
+    if (progress.Iteration == 0) {
+        phase_ = SearchPhaseText(progress.Phase);
+        simplexRunOpen_ = true;
+        ShowProgress(false);
+    }
+    calls_ = progress.Evaluations;
+    ShowProgress(false);
+    if (progress.Phase == FitPhase::Local) {
+        // Set by local runs only, so it is always a reduced chi-square.
+        bestMerit_ = Trimmed(FormatE(progress.SessionBest, 15));
+        ShowProgress(false);
+        if (progress.NewBest && progress.Curves) DrawPlot(*progress.Curves);
+    }
+    TakeInterrupt();
+}
+
+void CliRunInterface::ShowRunEnded(const FitProgress& progress) {
+    // A simplex run ends with its message; the global step reports its own end.
+    const std::string text = Trimmed(std::string(progress.TerminationText));
+    const bool run = simplexRunOpen_ && progress.Phase != FitPhase::GlobalStep;
+    if (!text.empty())
+        PrintLine((run ? phase_ + " run" : std::string("Global step")) + " ended: " + text +
+                  "  #Calls " + std::to_string(calls_) + ", best Xi^2 " + bestMerit_);
+    simplexRunOpen_ = false;
+}
+
+void CliRunInterface::TakeInterrupt() {
+    if (!interruptHandled_ && InterruptRequested()) {
+        interruptHandled_ = true;
+        stop_.EndSearch = true;
+        PrintLine("interrupted: ending the search");
+    }
+}
+
+bool CliRunInterface::DecideNewtonStep() { return AskNewtonStep(); }
+
+bool CliRunInterface::DecideUncertainty() { return AskUncertainty(); }
 
 void CliRunInterface::PrintLine(const std::string& line) {
     if (quiet_ || out_ == nullptr) return;
@@ -214,7 +237,7 @@ void CliRunInterface::PrintLine(const std::string& line) {
 
 void CliRunInterface::ShowProgress(bool force) {
     if (phase_.empty() || bestMerit_.empty()) return;
-    ShowStatus(phase_ + "  #Calls " + calls_ + "  best Xi^2 " + bestMerit_, force);
+    ShowStatus(phase_ + "  #Calls " + std::to_string(calls_) + "  best Xi^2 " + bestMerit_, force);
 }
 
 void CliRunInterface::ShowStatus(const std::string& line, bool force) {

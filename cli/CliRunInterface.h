@@ -1,13 +1,16 @@
 #pragma once
-// The command line's answers to everything a run asks of a window: the dialogs
-// take their values from the options, messages and progress go to stderr, Ctrl+C
-// acts as Ctrl+Q, and the last curves drawn are kept for an optional plot file.
+// The command line's answers to everything a run asks: the dialogs take their values
+// from the options, messages and warnings go to stderr, and a fit's typed progress is
+// printed there as well (unless quiet). Ctrl+C asks the fit to end its search; the
+// last curves drawn are kept for an optional plot file.
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "app/RunInterface.h"
+#include "fit/FitProgress.h"
 #include "model/CurveArrays.h"
 
 namespace korvel::cli {
@@ -23,7 +26,7 @@ struct DialogAnswers {
     bool Uncertainty = false;
 };
 
-class CliRunInterface : public RunInterface {
+class CliRunInterface : public RunInterface, public FitObserver {
   public:
     CliRunInterface(DialogAnswers answers, bool quiet, std::FILE* out = stderr);
 
@@ -33,6 +36,8 @@ class CliRunInterface : public RunInterface {
     bool AskUncertainty() override;
     void ShowMessage(const std::string& text) override;
 
+    // A fit's progress arrives typed (OnProgress); of the window calls only those that
+    // close a failed run's windows print anything: what the fit had reached.
     void ShowSimplexInitialization(bool shown) override;
     void SetSimplexInitField(SimplexInitField field, const std::string& text) override;
     void ShowFittingInformation(bool shown) override;
@@ -48,6 +53,13 @@ class CliRunInterface : public RunInterface {
     void ClearLastKey() override;
     void ShowWarning(const std::string& text) override;
 
+    // The fit's progress and questions.
+    void OnProgress(const FitProgress& progress) override;
+    bool DecideNewtonStep() override;
+    bool DecideUncertainty() override;
+    // Where Ctrl+C (SIGINT, SIGTERM) asks the fit to end its search.
+    FitStop& Stop() { return stop_; }
+
     // The curves of the last DrawPlot (empty before the first).
     const CurveArrays& LastCurves() const { return lastCurves_; }
     bool HasDrawn() const { return hasDrawn_; }
@@ -59,33 +71,31 @@ class CliRunInterface : public RunInterface {
     void ShowProgress(bool force);
     // A progress line at most every interval (always when `force`).
     void ShowStatus(const std::string& line, bool force);
-    void ShowPhaseCaption(const std::string& caption);
-    void CountCalls(const std::string& text);
+    void ShowInitialSimplex(const FitProgress& progress);
+    void PrintInitialSimplexSummary();
+    void ShowSimplexIteration(const FitProgress& progress);
+    void ShowRunEnded(const FitProgress& progress);
+    // The first interrupt that has arrived becomes the request to end the search.
+    void TakeInterrupt();
 
     DialogAnswers answers_;
     bool quiet_;
     std::FILE* out_;
     bool isTerminal_;
-    int lastKey_ = 0;
+    FitStop stop_;
     bool interruptHandled_ = false;
     bool drawEnabled_ = false;
     bool hasDrawn_ = false;
     CurveArrays lastCurves_;
 
-    // Fitting progress as the window's fields would show it.
-    std::string phase_;
+    // The fit's progress as last reported.
+    std::string phase_;            // "Local" or "Descend" of the last simplex run
     bool simplexRunOpen_ = false;  // between a run's first iteration and its end
-    // "#Calls": the window's counter is 16 bits and wraps at 65536; here it counts on.
-    // Every phase shows the counter well within 65536 evaluations, so a value below the
-    // last one shown is a wrap.
-    unsigned long long callsShown_ = 0;
-    unsigned long long callsWrapped_ = 0;
-    std::string calls_;
-    std::string caption_;  // the last Newton step or uncertainty caption
-    std::string stem_;     // its text when its stage began
-    std::string bestMerit_;
-    std::string verticesToEvaluate_;
-    std::string verticesLeft_;  // the count-down, the vertex under way included
+    std::uint64_t calls_ = 0;      // curve evaluations, counted on past 65535
+    std::string bestMerit_;        // the session best, once a local run has one
+    std::string stem_;             // the caption of the Newton or uncertainty stage
+    int verticesToEvaluate_ = 0;   // of the starting simplex; 0: none under way
+    int verticesLeft_ = 0;         // the count-down, the vertex under way included
     std::string secondsPerCurve_;
     bool progressLineOpen_ = false;
     std::chrono::steady_clock::time_point lastProgress_{};

@@ -1,6 +1,7 @@
 // `korvel-cli fit`: the fitting run with the dialogs answered from the command
 // line; prints where the result files went (also when the run fails after writing
-// them) and the fitted free parameters in the units of the model file.
+// them), the seed that repeats the run and the fitted free parameters in the units
+// of the model file.
 
 #include <cstdio>
 #include <string>
@@ -46,7 +47,7 @@ int RunFitCommand(const FitOptions& options) {
     InstallInterruptHandler();
     CliRunInterface ui(answers, options.Quiet);
     try {
-        RunFitting(ws, ui);
+        RunFitting(ws, ui, ui, ui.Stop());
     } catch (const RunError&) {
         // A failure after the result files were written (the uncertainty estimate, say)
         // leaves them complete: say where they are before the failure is reported.
@@ -60,6 +61,8 @@ int RunFitCommand(const FitOptions& options) {
                      "so far.\n");
 
     PrintResultPaths(ws);
+    // Also a seed taken from the clock: `--seed N` repeats the run.
+    std::printf("seed: %llu\n", static_cast<unsigned long long>(ws.Fit.Seed));
     const auto fitted = FittedParameters(ws);
     if (!fitted.empty()) {
         std::printf("fitted parameters (units of the model file):\n");

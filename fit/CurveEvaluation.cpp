@@ -68,6 +68,7 @@ void ReferenceReflectivities(const EvaluationContext& context, char mode,
 
 double EvaluateCurve(FitSession& ws, std::span<const double> vertex) {
     ++ws.Fit.EvaluationCount;  // 16 bits, wraps at 65536
+    ++ws.Fit.Evaluations;
     MapVertexToModel(ws, vertex);
 
     EngineCacheState& engine = ws.Engine.State();

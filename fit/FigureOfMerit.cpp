@@ -91,7 +91,9 @@ void MapVertexToModel(FitSession& ws, std::span<const double> vertex) {
     if (count == 0) return;
     if (static_cast<int>(vertex.size()) < count)
         throw RunError("The parameter vector is shorter than the number of free parameters.");
-    std::vector<double> values(vertex.begin(), vertex.begin() + count);
+    // A vertex may be one of the simplex's work vectors; the values have their own.
+    std::vector<double>& values = ws.Free.MappedValues;
+    values.assign(vertex.begin(), vertex.begin() + count);
     if (!ws.Free.VertexHoldsValues) ConvertVertexToValues(ws, values);
     WriteFreeValues(ws, values);
 }

@@ -7,10 +7,9 @@
 #include <limits>
 #include <vector>
 
-#include "app/RunInterface.h"
+#include "fit/FitProgress.h"
 #include "fit/FitSession.h"
 #include "fit/Simplex.h"
-#include "base/NumberFormat.h"
 
 namespace korvel {
 
@@ -122,18 +121,21 @@ void GiveUp(FitSession& ws, const Objective& merit) {
     merit(free.Vertices[b]);
 }
 
-// Gives up at one of the step's own bounds and says which in the termination message
-// field, with the evaluation count, which has moved on since the last simplex
-// iteration showed it.
-void GiveUpAtLimit(FitSession& ws, RunInterface& ui, const Objective& merit, const char* message) {
+// Gives up at one of the step's own bounds and says which, with the evaluation count,
+// which has moved on since the last simplex iteration reported it.
+void GiveUpAtLimit(FitSession& ws, FitObserver& observer, const Objective& merit, int code,
+                   const char* message) {
     GiveUp(ws, merit);
-    ui.SetFittingField(FittingField::NIteration, FormatI(ws.Fit.EvaluationCount));
-    ui.SetFittingField(FittingField::TermMess, message);
+    FitProgress progress = MakeProgress(ws, FitPhase::GlobalStep, ProgressKind::RunEnded);
+    progress.Termination = code;
+    progress.TerminationText = message;
+    observer.OnProgress(progress);
 }
 
 }  // namespace
 
-void GlobalSearchStep(FitSession& ws, RunInterface& ui, const Objective& merit) {
+void GlobalSearchStep(FitSession& ws, FitObserver& observer, FitStop& stop,
+                      const Objective& merit) {
     FreeParameters& free = ws.Free;
     FitState& fit = ws.Fit;
     const int n = free.FreeCount;
@@ -150,7 +152,8 @@ void GlobalSearchStep(FitSession& ws, RunInterface& ui, const Objective& merit) 
     std::vector<double> w(n);
     for (int j = 0; j < n; ++j) w[j] = free.Vertices[m][j] - r[j];
     const ClimbResult climb = Climb(ws, b, w, StepScale(w, r), merit);
-    if (climb == ClimbResult::StepCap) return GiveUpAtLimit(ws, ui, merit, kClimbStepLimitMessage);
+    if (climb == ClimbResult::StepCap)
+        return GiveUpAtLimit(ws, observer, merit, kClimbStepLimit, kClimbStepLimitMessage);
     if (climb != ClimbResult::PastTheCrest) return GiveUp(ws, merit);
 
     const double x = 0.999999 * referenceMerit;
@@ -159,7 +162,7 @@ void GlobalSearchStep(FitSession& ws, RunInterface& ui, const Objective& merit) 
         Spread(ws, b, x, merit);
         int a = 1;
         for (;;) {
-            RunTunnellingSimplex(ws, ui, a, x, merit);
+            RunTunnellingSimplex(ws, observer, stop, a, x, merit);
             b = fit.BestVertex - 1;
             if (fit.StopRequested) return GiveUp(ws, merit);
             if (free.VertexMerit[b] < 0.0) {
@@ -178,12 +181,12 @@ void GlobalSearchStep(FitSession& ws, RunInterface& ui, const Objective& merit) 
         }
         ++respreads;
         if (ws.Options.MaxRespreads >= 0 && respreads > ws.Options.MaxRespreads)
-            return GiveUpAtLimit(ws, ui, merit, kRespreadLimitMessage);
+            return GiveUpAtLimit(ws, observer, merit, kRespreadLimit, kRespreadLimitMessage);
     }
 }
 
-void GlobalSearchStep(FitSession& ws, RunInterface& ui) {
-    GlobalSearchStep(ws, ui, FigureOfMeritObjective(ws));
+void GlobalSearchStep(FitSession& ws, FitObserver& observer, FitStop& stop) {
+    GlobalSearchStep(ws, observer, stop, FigureOfMeritObjective(ws));
 }
 
 }  // namespace korvel

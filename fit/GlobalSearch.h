@@ -11,22 +11,23 @@
 namespace korvel {
 
 struct FitSession;
-class RunInterface;
+struct FitStop;
+class FitObserver;
 
 // Highest tunnelling exponent tried before the step gives up.
 inline constexpr int kMaxTunnellingExponent = 40;
 
-// Texts of the termination message field when the step gives up at one of its bounds
-// (34 characters, like the simplex's). A global step writes the field only then, never
-// inside a simplex run, so the field's reader can tell the two apart.
+// Termination texts when the step gives up at one of its bounds (34 characters, like
+// the simplex's), reported as the end of the global step itself (FitPhase::GlobalStep)
+// with the codes kClimbStepLimit and kRespreadLimit.
 inline constexpr const char* kClimbStepLimitMessage = "Climb step limit reached.         ";
 inline constexpr const char* kRespreadLimitMessage = "Re-spread limit reached.          ";
 
 // `merit` is the figure of merit of a vertex of angles. The uniform numbers of the
 // spread come from ws.Random; ws.Options.MaxRespreads (-1: none) bounds the number
 // of fresh spreads after a distance flag. Giving up at that bound or at the climb's
-// step cap is said in the termination message field.
-void GlobalSearchStep(FitSession& ws, RunInterface& ui, const Objective& merit);
-void GlobalSearchStep(FitSession& ws, RunInterface& ui);
+// step cap is reported to the observer. The stop request is read by the tunnelling runs.
+void GlobalSearchStep(FitSession& ws, FitObserver& observer, FitStop& stop, const Objective& merit);
+void GlobalSearchStep(FitSession& ws, FitObserver& observer, FitStop& stop);
 
 }  // namespace korvel

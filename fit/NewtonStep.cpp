@@ -15,12 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "base/ParameterIndex.h"
 #include "base/RunError.h"
-#include "app/RunInterface.h"
+#include "fit/FitProgress.h"
 #include "fit/FitSession.h"
 #include "fit/MatrixInversion.h"
-#include "fit/UserStop.h"
-#include "base/ParameterIndex.h"
 
 namespace korvel {
 
@@ -35,7 +34,7 @@ std::string FreeParameterName(const FreeParameters& free, int k) {
     return std::string("[") + ParameterLabel(j) + ":" + std::to_string(LayerOf(j)) + "]";
 }
 
-bool NewtonStep(FitSession& ws, RunInterface& ui, const Objective& merit) {
+bool NewtonStep(FitSession& ws, FitObserver& observer, FitStop& stop, const Objective& merit) {
     FreeParameters& free = ws.Free;
     const int n = free.FreeCount;
     const int b = ws.Fit.BestVertex - 1;
@@ -52,16 +51,23 @@ bool NewtonStep(FitSession& ws, RunInterface& ui, const Objective& merit) {
     std::vector<double> minusValues(n);
     Matrix curvature(n, std::vector<double>(n, 0.0));
 
-    std::string caption = "Newton Step in progress:  1st derivative.  To be done ";
-    ui.SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
+    auto report = [&](FitPhase phase, ProgressKind kind, int remaining, int total) {
+        FitProgress progress = MakeProgress(ws, phase, kind);
+        progress.Remaining = remaining;
+        progress.Total = total;
+        observer.OnProgress(progress);
+    };
+    auto stopped = [&](FitPhase phase) { return StopBeforeEvaluation(ws, observer, stop, phase); };
+
+    constexpr FitPhase gradientPhase = FitPhase::NewtonGradient;
+    report(gradientPhase, ProgressKind::Started, n, n);
     for (int i = 0; i < n; ++i) {
-        caption += std::to_string(n - i);
-        ui.SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
+        report(gradientPhase, ProgressKind::CountDown, n - i, n);
         const double d = step[i];
-        if (UserAskedToStop(ui)) return false;
+        if (stopped(gradientPhase)) return false;
         trial[i] = x[i] + d;
         const double plus = merit(trial);
-        if (UserAskedToStop(ui)) return false;
+        if (stopped(gradientPhase)) return false;
         trial[i] = x[i] - d;
         const double minus = merit(trial);
         trial[i] = x[i];
@@ -71,20 +77,20 @@ bool NewtonStep(FitSession& ws, RunInterface& ui, const Objective& merit) {
         curvature[i][i] = (plus + minus - 2.0 * y0) / (d * d);
     }
 
-    caption = "Newton Step in progress:  2nd derivative.  To be done ";
-    ui.SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
-    int remaining = n * (n - 1) / 2 + 1;
+    constexpr FitPhase curvaturePhase = FitPhase::NewtonCurvature;
+    const int pairs = n * (n - 1) / 2;
+    report(curvaturePhase, ProgressKind::Started, pairs, pairs);
+    int remaining = pairs + 1;
     for (int i = 0; i < n; ++i) {
         const double di = step[i];
         for (int j = i + 1; j < n; ++j) {
             const double dj = step[j];
-            caption += std::to_string(--remaining);
-            ui.SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
-            if (UserAskedToStop(ui)) return false;
+            report(curvaturePhase, ProgressKind::CountDown, --remaining, pairs);
+            if (stopped(curvaturePhase)) return false;
             trial[i] = x[i] + di;
             trial[j] = x[j] + dj;
             const double plusPlus = merit(trial);
-            if (UserAskedToStop(ui)) return false;
+            if (stopped(curvaturePhase)) return false;
             trial[i] = x[i] - di;
             trial[j] = x[j] - dj;
             const double minusMinus = merit(trial);
@@ -117,8 +123,8 @@ bool NewtonStep(FitSession& ws, RunInterface& ui, const Objective& merit) {
     return true;
 }
 
-bool NewtonStep(FitSession& ws, RunInterface& ui) {
-    return NewtonStep(ws, ui, FigureOfMeritObjective(ws));
+bool NewtonStep(FitSession& ws, FitObserver& observer, FitStop& stop) {
+    return NewtonStep(ws, observer, stop, FigureOfMeritObjective(ws));
 }
 
 }  // namespace korvel

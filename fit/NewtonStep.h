@@ -2,8 +2,7 @@
 // One Newton step from the best vertex of a finished search: gradient and matrix of
 // second derivatives of the figure of merit by central differences (relative step
 // 1e-6), then x <- x - H^-1 g, which lands on the minimum of a quadratic. The vertex holds plain
-// parameter values by then. Progress goes to the main window's TmpMessage, which counts the steps
-// down.
+// parameter values by then. Each stage reports its start and counts its steps down.
 
 #include <string>
 
@@ -12,8 +11,9 @@
 namespace korvel {
 
 struct FitSession;
+struct FitStop;
 struct FreeParameters;
-class RunInterface;
+class FitObserver;
 
 // Relative difference step of the Newton step and the uncertainty estimate.
 inline constexpr double kRelativeStep = 1e-6;
@@ -27,8 +27,8 @@ double DifferenceStep(const FreeParameters& free, int k, double value);
 std::string FreeParameterName(const FreeParameters& free, int k);
 
 // Moves vertex BestVertex in place; `merit` evaluates a vector of values. Returns false,
-// the vertex unmoved, when the user stops the step (Ctrl+Q) between two evaluations.
-bool NewtonStep(FitSession& ws, RunInterface& ui, const Objective& merit);
-bool NewtonStep(FitSession& ws, RunInterface& ui);
+// the vertex unmoved, when a request to end the search arrives between two evaluations.
+bool NewtonStep(FitSession& ws, FitObserver& observer, FitStop& stop, const Objective& merit);
+bool NewtonStep(FitSession& ws, FitObserver& observer, FitStop& stop);
 
 }  // namespace korvel

@@ -1,6 +1,6 @@
 // Downhill simplex (reflection 1, expansion 2, contraction 0.5, shrink 0.5) over
-// angle vectors, with the progress display, the keyboard stops and the termination
-// codes of the fitting window; the tunnelling objective; folding of angles.
+// angle vectors, with its progress, stop requests and termination codes; the
+// tunnelling objective; folding of angles.
 
 #include "fit/Simplex.h"
 
@@ -8,19 +8,14 @@
 #include <limits>
 #include <numbers>
 
-#include "app/RunInterface.h"
+#include "fit/FitProgress.h"
 #include "fit/FitSession.h"
-#include "base/NumberFormat.h"
-#include "base/TextFile.h"
 
 namespace korvel {
 
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-// The fitting log of the local run, in the working directory.
-constexpr const char* kFitLogFile = "fitlog.txt";
 
 void Replace(std::vector<double>& vertex, double& value, const std::vector<double>& by,
              double byValue) {
@@ -52,8 +47,9 @@ SimplexRanking RankVertices(std::span<const double> y) {
     return r;
 }
 
-const std::string& TerminationMessage(SimplexVariant variant, int code) {
-    static const std::string local[] = {
+std::string_view TerminationMessage(SimplexVariant variant, int code) {
+    // Constant texts: reporting the end of a run needs no memory.
+    static constexpr std::string_view local[] = {
         " ",
         "Maximum iterations exceeded.      ",
         "Chosen tolerance attained.        ",
@@ -61,7 +57,7 @@ const std::string& TerminationMessage(SimplexVariant variant, int code) {
         "Abs(Xi[hi]^2 - Xi[lo]^2) < PC_Eps.",
         "Full stop by user.                ",
     };
-    static const std::string tunnelling[] = {
+    static constexpr std::string_view tunnelling[] = {
         " ",
         "Maximum iterations exceeded.      ",
         "Chosen tolerance attained.        ",
@@ -76,7 +72,7 @@ const std::string& TerminationMessage(SimplexVariant variant, int code) {
     return tunnelling[code >= 0 && code <= 8 ? code : 0];
 }
 
-int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant,
+int RunSimplex(FitSession& ws, FitObserver& observer, FitStop& stop, SimplexVariant variant,
                const Objective& objective) {
     FreeParameters& free = ws.Free;
     FitState& fit = ws.Fit;
@@ -85,6 +81,7 @@ int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant,
     const int vertexCount = n + 1;
     auto& vertices = free.Vertices;
     auto& y = free.VertexMerit;
+    const FitPhase phase = local ? FitPhase::Local : FitPhase::Tunnelling;
 
     fit.IterationCount = 0;
     if (!local) {
@@ -103,10 +100,6 @@ int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant,
         const int hi = rank.Highest - 1;
         const int nextHi = rank.NextHighest - 1;
 
-        if (fit.IterationCount == 0) {
-            ui.SetFittingField(FittingField::LocGlob, local ? "Local" : "Descend");
-        }
-
         const double ylo = y[lo];
         const double yhi = y[hi];
         int code = kNoTermination;
@@ -114,32 +107,24 @@ int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant,
         if (spread < fit.MachineEpsilon) code = kSpreadBelowEpsilon;
         const double rtol = 2.0 * std::fabs(yhi - ylo) / (std::fabs(yhi) + std::fabs(ylo));
 
-        ui.SetFittingField(FittingField::NIteration, FormatI(fit.EvaluationCount));
-        ui.SetFittingField(FittingField::Tolerance, FormatE(rtol, 15));
-        ui.SetFittingField(FittingField::XiBest, FormatE(ylo, 15));
-        ui.SetFittingField(FittingField::XiWorst, FormatE(yhi, 15));
-        if (local) {
-            ui.SetFittingField(FittingField::SessionBest, FormatE(ylo, 15));
-            if (fit.FitLogEnabled) {
-                AppendToFile(kFitLogFile,
-                             FormatI(fit.EvaluationCount, 6) + "  " + FormatE(ylo, 15) + kLineEnd);
-            }
-        }
+        const bool newBest = fit.IterationCount == 0 || best > ylo;
+        if (newBest) best = ylo;
+        if (local) fit.SessionBest = ylo;
+        FitProgress progress = MakeProgress(ws, phase, ProgressKind::Iteration);
+        progress.Iteration = fit.IterationCount;
+        progress.BestMerit = ylo;
+        progress.WorstMerit = yhi;
+        progress.Tolerance = rtol;
+        progress.NewBest = newBest;
+        progress.BestVertex = vertices[lo];
+        observer.OnProgress(progress);
 
-        if (fit.IterationCount == 0 || best > ylo) {
-            best = ylo;
-            if (local) ui.DrawPlot(ws.Curves);
-        }
-
-        ui.ProcessPendingEvents();
-        const int key = ui.LastKey();
-        if (key == kCtrlQ) {
+        // Read where the window's keys were read: right after the iteration was shown.
+        if (stop.EndSearch.exchange(false)) {
             fit.StopRequested = true;
             code = local ? kLocalFullStop : kTunnellingFullStop;
-            ui.ClearLastKey();
-        } else if (key == kCtrlX) {
+        } else if (stop.EndLocalRun.exchange(false)) {
             code = kCanceledByUser;
-            ui.ClearLastKey();
         }
 
         if (fit.IterationCount == ws.Settings.MaxIterations) code = kMaxIterationsExceeded;
@@ -154,8 +139,11 @@ int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant,
         }
 
         if (code != kNoTermination) {
-            ui.SetFittingField(FittingField::TermMess, TerminationMessage(variant, code));
             fit.BestVertex = static_cast<std::uint16_t>(lo + 1);
+            progress.Kind = ProgressKind::RunEnded;
+            progress.Termination = code;
+            progress.TerminationText = TerminationMessage(variant, code);
+            observer.OnProgress(progress);
             return code;
         }
 
@@ -202,19 +190,20 @@ int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant,
     }
 }
 
-int RunLocalSimplex(FitSession& ws, RunInterface& ui) {
-    return RunSimplex(ws, ui, SimplexVariant::Local, FigureOfMeritObjective(ws));
+int RunLocalSimplex(FitSession& ws, FitObserver& observer, FitStop& stop) {
+    return RunSimplex(ws, observer, stop, SimplexVariant::Local, FigureOfMeritObjective(ws));
 }
 
-int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x, const Objective& merit) {
+int RunTunnellingSimplex(FitSession& ws, FitObserver& observer, FitStop& stop, int a, double x,
+                         const Objective& merit) {
     const Objective tunnelling = [&](std::span<const double> v) {
         return EvaluateTunnelling(ws, merit, a, v, x);
     };
-    return RunSimplex(ws, ui, SimplexVariant::Tunnelling, tunnelling);
+    return RunSimplex(ws, observer, stop, SimplexVariant::Tunnelling, tunnelling);
 }
 
-int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x) {
-    return RunTunnellingSimplex(ws, ui, a, x, FigureOfMeritObjective(ws));
+int RunTunnellingSimplex(FitSession& ws, FitObserver& observer, FitStop& stop, int a, double x) {
+    return RunTunnellingSimplex(ws, observer, stop, a, x, FigureOfMeritObjective(ws));
 }
 
 double EvaluateTunnelling(FitSession& ws, const Objective& merit, int a, std::span<const double> v,

@@ -1,21 +1,22 @@
 #pragma once
 // The downhill simplex over the fit vector, in its two variants: the local run,
 // which minimises the figure of merit, and the tunnelling run, which minimises
-// T(v) = (Xi2(v) - x) / D(v)^a of the global search. Both show their progress in
-// the "Fitting Infor" window, let the window process its messages once per
-// iteration and stop on Ctrl+Q (the whole search) or Ctrl+X (this run only).
-// Vertices are angles in radians; folding brings them back into [-pi, 0].
+// T(v) = (Xi2(v) - x) / D(v)^a of the global search. Both report every iteration's
+// ranking to the observer and then read the stop request: the whole search (Ctrl+Q)
+// or this run only (Ctrl+X). Vertices are angles in radians; folding brings them
+// back into [-pi, 0].
 
 #include <span>
-#include <string>
+#include <string_view>
 
 #include "fit/Objective.h"
 
 namespace korvel {
 
 struct FitSession;
+struct FitStop;
 struct FreeParameters;
-class RunInterface;
+class FitObserver;
 
 enum class SimplexVariant { Local, Tunnelling };
 
@@ -31,11 +32,10 @@ enum TerminationCode : int {
     kTunnellingFullStop = 6,  // tunnelling run: Ctrl+Q
     kTooBigStep = 7,
     kTooFarFromReference = 8,
+    // A global step giving up at one of its own bounds (fit/GlobalSearch.h).
+    kClimbStepLimit = 9,
+    kRespreadLimit = 10,
 };
-
-// Control codes read from LastKey.
-inline constexpr int kCtrlQ = 17;
-inline constexpr int kCtrlX = 24;
 
 // Lowest, highest and next-highest vertex of the values y (1-based indices; at least
 // two values). Ties keep the earlier index; the highest and next-highest always differ.
@@ -46,18 +46,21 @@ struct SimplexRanking {
 };
 SimplexRanking RankVertices(std::span<const double> y);
 
-// The 34-character text of a code as the TermMess field shows it.
-const std::string& TerminationMessage(SimplexVariant variant, int code);
+// The 34-character text of a code, as the fitting window's TermMess field shows it.
+std::string_view TerminationMessage(SimplexVariant variant, int code);
 
 // One simplex run on the current vertices and VertexMerit, minimising `objective`.
-// Returns the termination code and leaves BestVertex at the lowest vertex.
-int RunSimplex(FitSession& ws, RunInterface& ui, SimplexVariant variant, const Objective& objective);
+// Returns the termination code and leaves BestVertex at the lowest vertex. A request to
+// end the search also sets StopRequested.
+int RunSimplex(FitSession& ws, FitObserver& observer, FitStop& stop, SimplexVariant variant,
+               const Objective& objective);
 // The local run on the figure of merit.
-int RunLocalSimplex(FitSession& ws, RunInterface& ui);
+int RunLocalSimplex(FitSession& ws, FitObserver& observer, FitStop& stop);
 // The tunnelling run with exponent a and target x around ws.Fit.ReferencePoint;
 // `merit` is the figure of merit (the checked curve evaluation by default).
-int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x, const Objective& merit);
-int RunTunnellingSimplex(FitSession& ws, RunInterface& ui, int a, double x);
+int RunTunnellingSimplex(FitSession& ws, FitObserver& observer, FitStop& stop, int a, double x,
+                         const Objective& merit);
+int RunTunnellingSimplex(FitSession& ws, FitObserver& observer, FitStop& stop, int a, double x);
 
 // T(v) = (merit(v) - x) / exp(a ln D), D the squared angular distance of v from the
 // reference point; +infinity at the reference point itself. Raises TooBigStep when

@@ -217,11 +217,12 @@ void BuildFreeParameters(FitSession& ws, const LimitsTable& limits) {
             f.StepPercent[j - 1] = StepAfterRules(limits.Rows[j - 1], m.LayerCount);
     }
 
-    if (ws.Options.Seed)
-        ws.Random.seed(*ws.Options.Seed);
-    else
-        ws.Random.seed(static_cast<std::uint64_t>(
-            std::chrono::system_clock::now().time_since_epoch().count()));
+    // The seed asked for, or the clock's; the session reports it, so that any run can be
+    // repeated with it.
+    ws.Fit.Seed = ws.Options.Seed ? *ws.Options.Seed
+                                  : static_cast<std::uint64_t>(
+                                        std::chrono::system_clock::now().time_since_epoch().count());
+    ws.Random.seed(ws.Fit.Seed);
 
     // A value of exactly 0 is never free: its spread would be 0 as well.
     for (int j = 1; j <= count; ++j) {

@@ -6,54 +6,18 @@
 #include <cmath>
 #include <vector>
 
+#include "base/NumberFormat.h"
 #include "base/RunError.h"
-#include "app/RunInterface.h"
-#include "app/Workspace.h"
 #include "fit/CurveEvaluation.h"
+#include "fit/FitProgress.h"
+#include "fit/FitSession.h"
 #include "fit/MatrixInversion.h"
 #include "fit/NewtonStep.h"
-#include "fit/UserStop.h"
-#include "base/ParameterIndex.h"
-#include "base/NumberFormat.h"
-#include "base/TextFile.h"
 
 namespace korvel {
 
-namespace {
-
-std::string RightAligned(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-// dParam / value in F(7.4); a value of 0 has no relative uncertainty: "    Inf".
-std::string Quota(double uncertainty, double value) {
-    const double quota = uncertainty / value;
-    if (value == 0.0 || !std::isfinite(quota)) return RightAligned("Inf", 7);
-    return FormatF(quota, 7, 4);
-}
-
-}  // namespace
-
-std::string UncertaintyTable(const Workspace& ws, std::span<const double> values,
-                             std::span<const double> uncertainties) {
-    std::string text = kLineEnd;
-    text += std::string("Estimation of Parameters Uncertainties") + kLineEnd;
-    text += kLineEnd;
-    text += RightAligned("Param", 15) + RightAligned("dParam", 19) + RightAligned("Quota", 13) +
-            RightAligned("Shift", 11) + kLineEnd;
-    for (int k = 1; k <= ws.Free.FreeCount; ++k) {
-        const int j = ws.Free.ModelIndexOfFree(k);
-        text += std::string("[") + ParameterLabel(j) + ":" + FormatI(LayerOf(j)) + "]";
-        text += "   " + FormatE(values[k - 1], 15) + "   " + FormatE(uncertainties[k - 1], 12) +
-                " (" + Quota(uncertainties[k - 1], values[k - 1]) + ")" + kLineEnd;
-    }
-    text += kLineEnd;
-    return text;
-}
-
-namespace {
-
-std::vector<double> Estimate(Workspace& ws, RunInterface* ui, const CurveEvaluator& evaluate) {
+std::vector<double> EstimateUncertainties(FitSession& ws, FitObserver& observer, FitStop& stop,
+                                          const CurveEvaluator& evaluate) {
     FreeParameters& free = ws.Free;
     CurveArrays& curves = ws.Curves;
     const int n = free.FreeCount;
@@ -62,20 +26,22 @@ std::vector<double> Estimate(Workspace& ws, RunInterface* ui, const CurveEvaluat
     std::vector<double>& trial = free.Trial;
     trial = x;
 
+    auto report = [&](ProgressKind kind, int remaining) {
+        FitProgress progress = MakeProgress(ws, FitPhase::Uncertainty, kind);
+        progress.Remaining = remaining;
+        progress.Total = n;
+        observer.OnProgress(progress);
+    };
     // A stopped estimate leaves the switch as a finished one does.
     auto stopped = [&] {
-        if (ui == nullptr || !UserAskedToStop(*ui)) return false;
+        if (!StopBeforeEvaluation(ws, observer, stop, FitPhase::Uncertainty)) return false;
         ws.Fit.SkipFigureOfMerit = false;
         return true;
     };
-    std::string caption = "Uncertainty estimate in progress:  To be done ";
-    if (ui) ui->SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
+    report(ProgressKind::Started, n);
     Matrix sensitivity(n, std::vector<double>(points));
     for (int k = 0; k < n; ++k) {
-        if (ui) {
-            caption += std::to_string(n - k);
-            ui->SetTmpMessage(caption, TmpMessageStyle::NewtonStep);
-        }
+        report(ProgressKind::CountDown, n - k);
         const double d = DifferenceStep(free, k + 1, x[k]);
         if (stopped()) return {};
         trial[k] = x[k] + d;
@@ -131,18 +97,13 @@ std::vector<double> Estimate(Workspace& ws, RunInterface* ui, const CurveEvaluat
     }
 
     ws.Fit.SkipFigureOfMerit = false;
-    AppendToFile(ws.Files.ResultModelFile, UncertaintyTable(ws, x, uncertainties));
+    observer.OnUncertainties(ws, x, uncertainties);
     return uncertainties;
 }
 
-}  // namespace
-
-std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& evaluate) {
-    return Estimate(ws, nullptr, evaluate);
-}
-
-std::vector<double> EstimateUncertainties(Workspace& ws, RunInterface& ui) {
-    return Estimate(ws, &ui, [&ws](std::span<const double> v) { EvaluateCurve(ws, v); });
+std::vector<double> EstimateUncertainties(FitSession& ws, FitObserver& observer, FitStop& stop) {
+    return EstimateUncertainties(ws, observer, stop,
+                                 [&ws](std::span<const double> v) { EvaluateCurve(ws, v); });
 }
 
 }  // namespace korvel

@@ -28,6 +28,8 @@
 namespace korvel::gui {
 
 MainWindow::MainWindow(UserPrompts& prompts) : prompts_(prompts) {
+    // The log the Options box asks for, in the working folder of the run.
+    ws_.FitLogFile = "fitlog.txt";
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("  Korvel"));
     auto* client = new QWidget(this);

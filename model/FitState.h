@@ -3,12 +3,14 @@
 // simplex, the global search and the report share.
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace korvel {
 
 struct FitState {
     std::uint16_t EvaluationCount = 0;  // "#Calls", wraps at 65536
+    std::uint64_t Evaluations = 0;      // the same count, never wrapping
     std::uint16_t IterationCount = 0;   // "#ITER" of the current simplex run
     std::uint16_t BestVertex = 1;       // 1-based index of the lowest vertex
     double ScaleUnsmeared = 1.0;
@@ -21,6 +23,11 @@ struct FitState {
     double FinalScaleSmeared = 1.0;
     double MachineEpsilon = 1.1102230246251565e-16;
     bool StopRequested = false;  // ends the whole search
+    // The best figure of merit of the latest local iteration, the lowest the search has
+    // found; NaN before the first.
+    double SessionBest = std::numeric_limits<double>::quiet_NaN();
+    // The seed of the run's random numbers: the one asked for, or the clock's.
+    std::uint64_t Seed = 0;
     // Tunnelling state. ReferencePoint: the angles of the last local minimum, then
     // its figure of merit (FreeCount + 1 entries), alive while the search runs.
     std::vector<double> ReferencePoint;

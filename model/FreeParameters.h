@@ -33,6 +33,9 @@ struct FreeParameters {
     std::vector<double> Centroid;
     std::vector<double> Trial;
     std::vector<double> SecondTrial;
+    // The values a vertex maps to at the start of an evaluation, kept from one
+    // evaluation to the next so that no evaluation needs memory of its own.
+    std::vector<double> MappedValues;
 
     bool VertexHoldsValues = false;  // vertices hold plain values instead of angles
     RepeatUnitConstraint RepeatUnit;

@@ -1,17 +1,14 @@
-// Writers of the .bst, .pct and .loc result texts in the program's fixed number
-// formats (E(w), F(w.d), I(n); see output/NumberFormat.h).
+// The .bst, .pct and .loc result texts and the fitting log's lines in the program's
+// fixed number formats (E(w), F(w.d), I(n); see base/NumberFormat.h).
 
 #include "output/ResultFiles.h"
 
-#include <chrono>
 #include <cmath>
-#include <ctime>
 
-#include "app/Workspace.h"
-#include "input/ModelReader.h"
-#include "base/ParameterIndex.h"
 #include "base/NumberFormat.h"
-#include "base/ResultSetWriter.h"
+#include "base/ParameterIndex.h"
+#include "fit/FitSession.h"
+#include "input/ModelReader.h"
 
 namespace korvel {
 
@@ -34,7 +31,7 @@ double LayerThickness(const LayerModel& model, int layer) {
     return model.Value(ParameterIndex(layer, Column::Thickness));
 }
 
-void AppendThicknessSummary(const Workspace& ws, std::string& text) {
+void AppendThicknessSummary(const FitSession& ws, std::string& text) {
     const LayerModel& model = ws.Model;
     const int top = model.Counts.TopLayerCount;
     const int unit = model.Counts.RepeatUnitLayerCount;
@@ -54,27 +51,22 @@ void AppendThicknessSummary(const Workspace& ws, std::string& text) {
     text += "Total thickness    = " + FormatF(total, 10, 4) + kLineEnd;
 }
 
-}  // namespace
-
-double SecondsSinceMidnight() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + millis / 1000.0;
+std::string RightAligned(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-void WriteModelBlock(Workspace& ws, std::string& text) {
-    LayerModel& model = ws.Model;
-    const FreeParameters& free = ws.Free;
-    const int b = ws.Fit.BestVertex - 1;
-    for (int k = 1; k <= free.FreeCount; ++k)
-        model.SetValue(free.ModelIndexOfFree(k), free.Vertices[b][k - 1]);
-    ws.Fit.BestMerit = free.VertexMerit[b];
+// dParam / value in F(7.4); a value of 0 has no relative uncertainty: "    Inf".
+std::string Quota(double uncertainty, double value) {
+    const double quota = uncertainty / value;
+    if (value == 0.0 || !std::isfinite(quota)) return RightAligned("Inf", 7);
+    return FormatF(quota, 7, 4);
+}
 
+}  // namespace
+
+std::string ModelBlockText(const FitSession& ws) {
+    const LayerModel& model = ws.Model;
+    std::string text;
     for (int j = 1; j <= model.ParameterCount; ++j) {
         double value = model.Value(j);
         if (IsDensityParameter(j))
@@ -87,22 +79,25 @@ void WriteModelBlock(Workspace& ws, std::string& text) {
     text += "W_Norma = " + FormatE(ws.Fit.BestMerit / ws.Fit.ZeroCurveMerit) + kLineEnd;
     text += "#Calls  = " + FormatI(ws.Fit.EvaluationCount) + kLineEnd;
     AppendThicknessSummary(ws, text);
+    return text;
 }
 
-std::string ResultModelText(Workspace& ws) {
+std::string ResultModelText(const FitSession& ws) {
     const ModelHeader& header = ws.Model.Header;
     const LayerCounts& counts = ws.Model.Counts;
     const RunSettings& settings = ws.Settings;
     std::string text = FormatF(header.Wavelength, 8, 4);
     for (double value :
          {header.WavelengthSpread, header.ResolutionOffset1, header.ResolutionOffset2,
-          header.ResolutionSlope1, header.ResolutionSlope2})
-        text += " " + FormatF(value, 7, 4);
+          header.ResolutionSlope1, header.ResolutionSlope2}) {
+        text += ' ';
+        text += FormatF(value, 7, 4);
+    }
     text += kLineEnd;
     text += FormatI(counts.TopLayerCount) + " " + FormatI(counts.RepeatUnitLayerCount) + " " +
             FormatI(counts.BottomLayerCount) + " " + FormatI(counts.RepeatCount) + kLineEnd;
 
-    WriteModelBlock(ws, text);
+    text += ModelBlockText(ws);
 
     text +=
         std::string("Calculation by  : ") + CalculationName(settings.CalculationMode) + kLineEnd;
@@ -139,7 +134,7 @@ std::string ResultModelText(Workspace& ws) {
     return text;
 }
 
-std::string FittedCurveText(const Workspace& ws) {
+std::string FittedCurveText(const FitSession& ws) {
     const CurveArrays& curves = ws.Curves;
     std::string text;
     text.reserve(curves.PointCount * 50);
@@ -153,26 +148,66 @@ std::string FittedCurveText(const Workspace& ws) {
     return text;
 }
 
-void WriteFitResults(Workspace& ws, ResultSetWriter& results) {
-    results.Write(ws.Files.ResultModelFile, ResultModelText(ws));
-    results.Write(ws.Files.FittedCurveFile, FittedCurveText(ws));
-    results.Commit();
-    ws.Files.Written = true;
-}
-
-std::string LocalRunLine(const Workspace& ws) {
+std::string LocalRunLine(const FitSession& ws) {
     const FreeParameters& free = ws.Free;
     const int b = ws.Fit.BestVertex - 1;
     std::string line;
-    for (int k = 0; k < free.FreeCount; ++k)
+    for (int k = 0; k < free.FreeCount; ++k) {
+        line += ' ';
         line +=
-            " " +
             FormatE(free.FreeMid[k] + free.FreeHalfRange[k] * std::cos(free.Vertices[b][k]), 15);
+    }
     line += "    Xi= " + FormatE(free.VertexMerit[b], 17);
     line += " #ITER= " + FormatI(ws.Fit.IterationCount, 6);
     line += "  #Calls= " + FormatI(ws.Fit.EvaluationCount, 6);
     line += kLineEnd;
     return line;
+}
+
+std::string NewtonSectionText(const FitSession& ws, NewtonSection section, double meritDifference) {
+    auto modelSection = [&](const char* heading) {
+        std::string text = kLineEnd;
+        text += std::string(heading) + kLineEnd;
+        text += kLineEnd;
+        text += ModelBlockText(ws);
+        text += "Xi2_Amoeba - Xi2_Newton = " + FormatE(meritDifference, 12) + kLineEnd;
+        return text;
+    };
+    switch (section) {
+        case NewtonSection::NewtonPoint:
+            return modelSection("Model after Neuton step");
+        case NewtonSection::Midpoint:
+            return std::string("1/2 between Amoeba and Newton - Done.") + kLineEnd;
+        case NewtonSection::Parabola:
+            return std::string("Parabolic approximation between Amoeba and Newton - Done.") +
+                   kLineEnd;
+        case NewtonSection::OptimizedPoint:
+            return modelSection("Model after Optimized Neuton step") +
+                   "#ITER= " + FormatI(ws.Fit.IterationCount) +
+                   "  #Calls= " + FormatI(ws.Fit.EvaluationCount) + kLineEnd;
+    }
+    return {};
+}
+
+std::string UncertaintyTable(const FitSession& ws, std::span<const double> values,
+                             std::span<const double> uncertainties) {
+    std::string text = kLineEnd;
+    text += std::string("Estimation of Parameters Uncertainties") + kLineEnd;
+    text += kLineEnd;
+    text += RightAligned("Param", 15) + RightAligned("dParam", 19) + RightAligned("Quota", 13) +
+            RightAligned("Shift", 11) + kLineEnd;
+    for (int k = 1; k <= ws.Free.FreeCount; ++k) {
+        const int j = ws.Free.ModelIndexOfFree(k);
+        text += std::string("[") + ParameterLabel(j) + ":" + FormatI(LayerOf(j)) + "]";
+        text += "   " + FormatE(values[k - 1], 15) + "   " + FormatE(uncertainties[k - 1], 12) +
+                " (" + Quota(uncertainties[k - 1], values[k - 1]) + ")" + kLineEnd;
+    }
+    text += kLineEnd;
+    return text;
+}
+
+std::string FitLogLine(std::uint16_t calls, double bestMerit) {
+    return FormatI(calls, 6) + "  " + FormatE(bestMerit, 15) + kLineEnd;
 }
 
 }  // namespace korvel

@@ -140,6 +140,28 @@ TEST_F(CliFitTest, ProgressGoesToStderrUnlessQuiet) {
     EXPECT_NE(result.Stderr.find("Done!!!   Press OK to continue"), std::string::npos);
 }
 
+TEST_F(CliFitTest, PrintsTheSeedOfARunWithoutOneAndThatSeedRepeatsIt) {
+    CopyDemo();
+    WriteCommandFile("short.inp", "demo.dat", 'F', 'Y', "20");
+    const auto first =
+        RunCli({"fit", "short.inp", "--max-respreads", "1", "--quiet"}, folder.Path());
+    ASSERT_EQ(first.ExitCode, 0) << first.Stderr;
+    const auto at = first.Stdout.find("\nseed: ");
+    ASSERT_NE(at, std::string::npos) << first.Stdout;
+    // Right after the result paths.
+    EXPECT_NE(first.Stdout.rfind("au-film-start.loc", at), std::string::npos);
+    const std::string seed = first.Stdout.substr(at + 7, first.Stdout.find('\n', at + 1) - at - 7);
+    const std::string loc = ReadText(folder / "au-film-start.loc");
+    const std::string bst = ReadText(folder / "au-film-start.bst");
+
+    const auto again = RunCli(
+        {"fit", "short.inp", "--max-respreads", "1", "--quiet", "--seed", seed}, folder.Path());
+    ASSERT_EQ(again.ExitCode, 0) << again.Stderr;
+    EXPECT_EQ(again.Stdout, first.Stdout);
+    EXPECT_EQ(ReadText(folder / "au-film-start.loc"), loc);
+    EXPECT_EQ(ReadText(folder / "au-film-start.bst"), bst);
+}
+
 TEST_F(CliFitTest, WarningsGoToStderrAlsoWhenQuiet) {
     CopyDemo();
     // Written for the film only: the substrate's rows are missing.

@@ -1,11 +1,20 @@
 #pragma once
 // Small helpers for the fitting tests: a workspace whose simplex is filled by hand,
-// and a temporary working folder.
+// a temporary working folder, and the fit's phases driven as the desktop program
+// drives them (through the window adapter on a run interface).
 
 #include <vector>
 
 #include "TestFiles.h"
+#include "app/FitFiles.h"
+#include "app/RunInterface.h"
+#include "app/RunInterfaceObserver.h"
 #include "app/Workspace.h"
+#include "fit/FitProgress.h"
+#include "fit/GlobalSearch.h"
+#include "fit/NewtonStep.h"
+#include "fit/Simplex.h"
+#include "fit/Uncertainty.h"
 
 namespace korvel::testing {
 
@@ -32,4 +41,45 @@ class TemporaryDirectory {
     fs::path previous_;
 };
 
+// What the desktop program puts between a fit phase and its windows: the adapter that
+// shows the progress on `ui` and turns its keys into stop requests, behind the writer
+// of the fitting log, which the program keeps in its working folder.
+struct WindowDriver {
+    WindowDriver(Workspace& ws, RunInterface& ui)
+        : Window(ui, Stop), Files(ws, ws.Fit.FitLogEnabled ? "fitlog.txt" : "", Window) {}
+    FitStop Stop;
+    RunInterfaceObserver Window;
+    FitFileWriter Files;
+};
+
 }  // namespace korvel::testing
+
+namespace korvel {
+
+// The phases of a fit as the program's windows drive them.
+inline int RunSimplex(Workspace& ws, RunInterface& ui, SimplexVariant variant,
+                      const Objective& objective) {
+    testing::WindowDriver driver(ws, ui);
+    return RunSimplex(ws, driver.Files, driver.Stop, variant, objective);
+}
+
+inline void GlobalSearchStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
+    testing::WindowDriver driver(ws, ui);
+    GlobalSearchStep(ws, driver.Files, driver.Stop, merit);
+}
+
+inline bool NewtonStep(Workspace& ws, RunInterface& ui, const Objective& merit) {
+    testing::WindowDriver driver(ws, ui);
+    return NewtonStep(ws, driver.Files, driver.Stop, merit);
+}
+
+// The uncertainty estimate with its table appended to the result model file, as the
+// run writes it, and no window.
+inline std::vector<double> EstimateUncertainties(Workspace& ws, const CurveEvaluator& evaluate) {
+    FitStop stop;
+    FitObserver none;
+    FitFileWriter files(ws, "", none);
+    return EstimateUncertainties(ws, files, stop, evaluate);
+}
+
+}  // namespace korvel

@@ -263,9 +263,25 @@ TEST_F(FilmFit, TheSameSeedGivesTheSameResultFiles) {
     EXPECT_EQ(ReadText("model.loc"), first[2]);
 }
 
+TEST_F(FilmFit, ReportsTheClockSeedItTookAndThatSeedRepeatsTheRun) {
+    command.MaxIterations = 100;
+    ws.Options.Seed.reset();
+    Run(30);
+    const std::uint64_t seed = ws.Fit.Seed;
+    EXPECT_FALSE(ws.Options.Seed.has_value());  // the next run takes the clock again
+    const std::vector<std::string> first{ReadText("model.bst"), ReadText("model.loc")};
+    ws = NewWorkspace(seed);
+    ui = ScriptedRunInterface{};
+    Run(30);
+    EXPECT_EQ(ws.Fit.Seed, seed);
+    EXPECT_EQ(ReadText("model.bst"), first[0]);
+    EXPECT_EQ(ReadText("model.loc"), first[1]);
+}
+
 TEST_F(FilmFit, WritesTheFitLogWhenTheOptionIsOn) {
     command.MaxIterations = 3;
     ws.Options.CreateFitLog = true;
+    ws.FitLogFile = "fitlog.txt";  // where the desktop program keeps it
     ui.KeysAtIteration[4] = kCtrlQ;
     Run(20);
     const std::string log = ReadText("fitlog.txt");
@@ -361,6 +377,20 @@ TEST_F(FilmFit, AStopWhileTheStartingSimplexIsEvaluatedWritesTheBestVertexSoFar)
     EXPECT_EQ(CountLines(ReadText("model.pct")), 40);
     EXPECT_EQ(std::count(ui.Calls.begin(), ui.Calls.end(), "AskNewtonStep"), 0);
     EXPECT_EQ(ui.Messages.back(), "Done!!!   Press OK to continue");
+    EXPECT_EQ(ui.LastKey(), 0);
+}
+
+// Ctrl+X is no stop between two evaluations: it stays in LastKey and ends the first
+// local run at its first iteration.
+TEST_F(FilmFit, ACtrlXWhileTheStartingSimplexIsEvaluatedEndsTheFirstLocalRun) {
+    ui.KeysAtEvaluationCheck[1] = kCtrlX;  // before vertex 2
+    Run();
+    EXPECT_EQ(ui.EvaluationChecks, 3);  // all four vertices evaluated
+    ASSERT_FALSE(ui.TermMessages.empty());
+    EXPECT_EQ(ui.TermMessages.front(), "Amoeba has been canceled by user. ");
+    const std::string loc = ReadText("model.loc");
+    const std::string firstRun = loc.substr(0, loc.find("\r\n"));
+    EXPECT_NE(firstRun.find(" #ITER=      0 "), std::string::npos) << firstRun;
     EXPECT_EQ(ui.LastKey(), 0);
 }
 

@@ -7,9 +7,12 @@
 #include <numbers>
 
 #include "FitTestSupport.h"
+#include "app/FitFiles.h"
 #include "app/Workspace.h"
-#include "output/ResultFiles.h"
+#include "base/Clock.h"
 #include "base/ResultSetWriter.h"
+#include "fit/FitRun.h"
+#include "output/ResultFiles.h"
 
 namespace korvel {
 namespace {
@@ -80,6 +83,7 @@ TEST(ResultModelFile, WritesTheFittedModelAndTheReport) {
     ws.Fit.EvaluationCount = 123;
     ws.Fit.ScaleUnsmeared = 1.0;
     ws.Fit.ScaleSmeared = 0.5;
+    AdoptBestVertex(ws);  // what the run does before the result is written
 
     const std::string expected =
         "  1.5405  0.0000  0.0100  0.0200  0.0001  0.0000\r\n"
