@@ -1,29 +1,40 @@
 // The program's number formats E(w), F(w.d) and I(n). Independent of the C locale:
-// every text is built from std::to_chars, so a decimal comma never appears.
+// no text comes from printf, so a decimal comma never appears.
+//
+// Every written digit is the exact binary value rounded to the digits shown, an exact
+// half away from zero. Most numbers are rounded in 128-bit integer arithmetic: a double
+// is m 2^q exactly, so |value| 10^s is m 5^s 2^(q+s) (or m 2^(q+s) / 5^-s), and the
+// bits shifted or divided away decide the rounding without error. Numbers outside
+// that range (beyond about 10^27 from the digits shown) go the slow way through the
+// correctly rounded std::to_chars, nudged one step outwards on exact halves.
 
 #include "base/NumberFormat.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 namespace korvel {
 namespace {
 
-std::string RightAligned(std::string text, int width) {
+void AppendRightAligned(std::string& out, std::string_view text, int width) {
     if (static_cast<int>(text.size()) < width)
-        text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
-    return text;
+        out.append(static_cast<std::size_t>(width) - text.size(), ' ');
+    out += text;
 }
 
-// "+Inf", "-Inf" or "Nan"; empty for finite values.
-std::string NonFiniteText(double value) {
+// "+Inf", "-Inf" or "Nan".
+std::string_view NonFiniteText(double value) {
     if (std::isnan(value)) return "Nan";
-    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
-    return {};
+    return value > 0 ? "+Inf" : "-Inf";
 }
+
+// ---- The slow way: std::to_chars and a check for exact halves -----------------------
 
 // True when `magnitude` lies exactly halfway between two numbers written with
 // `decimals` digits after the point in `format`. Exact decimal expansions of doubles
@@ -45,63 +56,284 @@ bool IsExactHalf(double magnitude, std::chars_format format, int decimals) {
     return !rest.empty() && rest[0] == '5' && rest.find_first_not_of('0', 1) == std::string::npos;
 }
 
-// A value exactly halfway rounds away from zero: nudged one step outwards, the
-// correctly rounded conversion then gives the digit above.
-double AwayFromZeroOnHalves(double value, std::chars_format format, int decimals) {
-    if (!IsExactHalf(std::fabs(value), format, decimals)) return value;
-    return std::nextafter(value, value < 0 ? -HUGE_VAL : HUGE_VAL);
+// The conversion of `magnitude` to `decimals` digits after the point in `format`,
+// an exact half rounded away from zero, in `buffer`. to_chars rounds halves to even;
+// a half is converted with one more digit, which then shows it exactly ("...d5"), and
+// rounded up by hand. (Nudging the value one step up instead would skip digits where
+// the spacing of doubles exceeds the last digit written.)
+std::string_view ConvertedHalvesAway(double magnitude, std::chars_format format, int decimals,
+                                     char* buffer, std::size_t size) {
+    if (!IsExactHalf(magnitude, format, decimals)) {
+        const auto result = std::to_chars(buffer, buffer + size, magnitude, format, decimals);
+        return {buffer, static_cast<std::size_t>(result.ptr - buffer)};
+    }
+    // One character spare in front for a carry out of the first digit of fixed notation.
+    char* begin = buffer + 1;
+    const auto result = std::to_chars(begin, buffer + size, magnitude, format, decimals + 1);
+    char* const mantissaEnd = std::find(begin, result.ptr, 'e');
+    int exponent = 0;
+    if (mantissaEnd != result.ptr) {
+        const char* first = mantissaEnd + 1;
+        if (*first == '+') ++first;
+        std::from_chars(first, result.ptr, exponent);
+    }
+    char* end = mantissaEnd - 1;       // drops the 5
+    if (decimals == 0) --end;          // and the point before it
+    bool carry = true;
+    for (char* digit = end; carry && digit != begin;) {
+        --digit;
+        if (*digit == '.') continue;
+        carry = *digit == '9';
+        *digit = carry ? '0' : static_cast<char>(*digit + 1);
+    }
+    if (carry && format == std::chars_format::scientific) {
+        *begin = '1';  // 9.99e+00 -> 1.00e+01
+        ++exponent;
+    } else if (carry) {
+        *--begin = '1';  // 99.99 -> 100.00
+    }
+    if (format == std::chars_format::scientific) {
+        *end++ = 'e';
+        *end++ = exponent < 0 ? '-' : '+';
+        end = std::to_chars(end, buffer + size, std::abs(exponent)).ptr;
+    }
+    return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+// ---- The fast way: exact rounding in integers ---------------------------------------
+
+constexpr int kMaxScale = 27;  // 5^27 < 2^63
+
+constexpr std::array<std::uint64_t, kMaxScale + 1> PowersOf(std::uint64_t base) {
+    std::array<std::uint64_t, kMaxScale + 1> powers{};
+    std::uint64_t power = 1;
+    for (auto& p : powers) {
+        p = power;
+        power *= base;
+    }
+    return powers;
+}
+constexpr auto kPowersOfFive = PowersOf(5);
+constexpr auto kPowersOfTen = PowersOf(10);  // exact up to 10^19
+
+// A non-negative finite double as Mantissa * 2^Exponent, exactly.
+struct BinaryValue {
+    std::uint64_t Mantissa = 0;
+    int Exponent = 0;
+};
+
+BinaryValue Decompose(double magnitude) {
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased == 0) return {fraction, -1074};  // subnormal
+    return {fraction | (std::uint64_t{1} << 52), biased - 1075};
+}
+
+#ifdef __SIZEOF_INT128__
+using Wide = unsigned __int128;
+
+// Sets `rounded` to value * 10^scale rounded to an integer, an exact half upwards.
+// False when an intermediate or the result does not fit; the caller then goes the
+// slow way.
+bool RoundScaled(BinaryValue value, int scale, std::uint64_t& rounded) {
+    if (value.Mantissa == 0) {
+        rounded = 0;
+        return true;
+    }
+    if (scale > kMaxScale || scale < -kMaxScale) return false;
+    Wide quotient = 0;
+    bool up = false;
+    if (scale >= 0) {
+        // value 10^scale = Mantissa 5^scale 2^(Exponent + scale); the product < 2^116.
+        const Wide product = Wide{value.Mantissa} * kPowersOfFive[scale];
+        const int shift = value.Exponent + scale;
+        if (shift >= 0) {
+            if (shift > 63 || (product >> (64 - shift)) != 0) return false;
+            rounded = static_cast<std::uint64_t>(product << shift);
+            return true;
+        }
+        const int dropped = -shift;
+        if (dropped > 120) {  // the product is below half of 2^dropped
+            rounded = 0;
+            return true;
+        }
+        quotient = product >> dropped;
+        const Wide remainder = product & ((Wide{1} << dropped) - 1);
+        up = remainder >= (Wide{1} << (dropped - 1));
+    } else {
+        // value / 10^-scale = Mantissa 2^(Exponent + scale) / 5^-scale.
+        const Wide five = kPowersOfFive[-scale];
+        const int shift = value.Exponent + scale;
+        Wide numerator = value.Mantissa;
+        Wide divisor = five;
+        if (shift >= 0) {
+            if (shift > 74) return false;  // Mantissa < 2^53
+            numerator <<= shift;
+        } else {
+            if (-shift > 64) return false;  // 5^27 < 2^63
+            divisor <<= -shift;
+        }
+        quotient = numerator / divisor;
+        up = 2 * (numerator % divisor) >= divisor;
+    }
+    quotient += up ? 1 : 0;
+    if (quotient > UINT64_MAX) return false;
+    rounded = static_cast<std::uint64_t>(quotient);
+    return true;
+}
+#else
+bool RoundScaled(BinaryValue, int, std::uint64_t&) { return false; }
+#endif
+
+// Significant digits and decimal exponent of E(w): |value| ~ Digits * 10^(Exponent -
+// count + 1), Digits having exactly `count` digits.
+struct Scientific {
+    std::uint64_t Digits = 0;
+    int Exponent = 0;
+};
+
+bool ScientificFast(double magnitude, int count, Scientific& out) {
+    if (magnitude == 0.0) {
+        out = {};
+        return true;
+    }
+    const BinaryValue value = Decompose(magnitude);
+    // floor(log10 |value|) is floor(log2 |value| * log10 2) or one more; 78913 / 2^18
+    // is log10 2 closely enough for every binary exponent of a double.
+    const int log2 = static_cast<int>(std::bit_width(value.Mantissa)) - 1 + value.Exponent;
+    int exponent = (log2 * 78913) >> 18;
+    // A wrong guess shows as too many or too few digits; a rounding that carries into
+    // the exponent (9.9999999 -> 10.000000) shows as one digit too many and is redone
+    // one decade up.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::uint64_t digits = 0;
+        if (!RoundScaled(value, count - 1 - exponent, digits)) return false;
+        if (digits >= kPowersOfTen[count]) {
+            ++exponent;
+        } else if (digits < kPowersOfTen[count - 1]) {
+            --exponent;
+        } else {
+            out = {digits, exponent};
+            return true;
+        }
+    }
+    return false;
+}
+
+// Writes `count` digits of `digits` (with leading zeros) ending just before `end`.
+void WriteDigits(char* end, std::uint64_t digits, int count) {
+    for (int i = 0; i < count; ++i) {
+        *--end = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    }
 }
 
 }  // namespace
 
-std::string FormatE(double value, int width) {
-    if (!std::isfinite(value)) return RightAligned(NonFiniteText(value), width);
-
+void AppendE(std::string& out, double value, int width) {
+    if (!std::isfinite(value)) {
+        AppendRightAligned(out, NonFiniteText(value), width);
+        return;
+    }
     const int significant = std::clamp(width - 8, 2, 18);
-    // to_chars rounds correctly and carries into the exponent (9.9999999 -> 1.000000e+01).
-    char buffer[64];
-    const double magnitude =
-        AwayFromZeroOnHalves(std::fabs(value), std::chars_format::scientific, significant - 1);
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
-                                      std::chars_format::scientific, significant - 1);
-    const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-    const std::size_t e = text.find('e');
-    const std::string_view mantissa = text.substr(0, e);
-    const int exponent = std::atoi(std::string(text.substr(e + 1)).c_str());
+    const double magnitude = std::fabs(value);
 
-    std::string out;
-    out.reserve(static_cast<std::size_t>(std::max(width, 32)));
-    out += value < 0 ? '-' : ' ';  // zero of either sign gets a blank
-    out += mantissa;
-    out += 'E';
-    out += exponent < 0 ? '-' : '+';
-    const std::string digits = std::to_string(std::abs(exponent));
-    out.append(4 - std::min<std::size_t>(4, digits.size()), '0');
-    out += digits;
-    return RightAligned(std::move(out), width);
+    // sign, digit, ".", significant - 1 digits, "E", exponent sign, four digits
+    char text[32];
+    const int length = significant + 8;
+    char* const exponentEnd = text + length;
+    text[0] = value < 0 ? '-' : ' ';  // zero of either sign gets a blank
+    int exponent = 0;
+    Scientific fast;
+    if (ScientificFast(magnitude, significant, fast)) {
+        WriteDigits(text + 2 + significant, fast.Digits, significant);
+        text[1] = text[2];
+        text[2] = '.';
+        exponent = fast.Exponent;
+    } else {
+        // to_chars rounds correctly and carries into the exponent (9.9999999 -> 1.000000e+01).
+        char buffer[64];
+        const std::string_view converted = ConvertedHalvesAway(
+            magnitude, std::chars_format::scientific, significant - 1, buffer, sizeof buffer);
+        const std::size_t e = converted.find('e');
+        converted.copy(text + 1, e);  // "d.ddd", significant + 1 characters
+        const char* first = converted.data() + e + 1;
+        if (*first == '+') ++first;
+        std::from_chars(first, converted.data() + converted.size(), exponent);
+    }
+    text[significant + 2] = 'E';
+    text[significant + 3] = exponent < 0 ? '-' : '+';
+    WriteDigits(exponentEnd, static_cast<std::uint64_t>(std::abs(exponent)), 4);
+    AppendRightAligned(out, std::string_view(text, static_cast<std::size_t>(length)), width);
+}
+
+void AppendF(std::string& out, double value, int width, int decimals) {
+    if (!std::isfinite(value)) {
+        AppendRightAligned(out, NonFiniteText(value), width);
+        return;
+    }
+    decimals = std::clamp(decimals, 0, 30);
+
+    std::uint64_t scaled = 0;
+    if (decimals <= kMaxScale && RoundScaled(Decompose(std::fabs(value)), decimals, scaled)) {
+        // "-", at most 20 digits before the point, ".", decimals
+        char text[64];
+        char* const end = text + sizeof text;
+        char* begin = end;
+        std::uint64_t rest = scaled;
+        for (int i = 0; i < decimals; ++i) {
+            *--begin = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        }
+        if (decimals > 0) *--begin = '.';
+        do {
+            *--begin = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        // A value that rounds to zero is written without a sign: -0.00001 in F(10.4) is
+        // "0.0000", never "-0.0000".
+        if (value < 0 && scaled != 0) *--begin = '-';
+        AppendRightAligned(out, std::string_view(begin, static_cast<std::size_t>(end - begin)),
+                           width);
+        return;
+    }
+
+    // Fixed notation of a double can need about 310 digits before the point.
+    char buffer[400];
+    const std::string_view text = ConvertedHalvesAway(std::fabs(value), std::chars_format::fixed,
+                                                      decimals, buffer, sizeof buffer);
+    // A value that rounds to zero is written without a sign.
+    const bool minus = value < 0 && text.find_first_not_of("0.") != std::string_view::npos;
+    const int length = static_cast<int>(text.size()) + (minus ? 1 : 0);
+    if (length < width) out.append(static_cast<std::size_t>(width - length), ' ');
+    if (minus) out += '-';
+    out += text;
+}
+
+void AppendI(std::string& out, long long value, int width) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    AppendRightAligned(out, std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)),
+                       width);
+}
+
+std::string FormatE(double value, int width) {
+    std::string text;
+    AppendE(text, value, width);
+    return text;
 }
 
 std::string FormatF(double value, int width, int decimals) {
-    if (!std::isfinite(value)) return RightAligned(NonFiniteText(value), width);
-
-    decimals = std::clamp(decimals, 0, 30);
-    // Fixed notation of a double can need about 310 digits before the point.
-    char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer,
-                                      AwayFromZeroOnHalves(value, std::chars_format::fixed, decimals),
-                                      std::chars_format::fixed, decimals);
-    std::string text(buffer, result.ptr);
-    // A value that rounds to zero is written without a sign: -0.00001 in F(10.4) is
-    // "0.0000", never "-0.0000".
-    if (!text.empty() && text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos)
-        text.erase(0, 1);
-    return RightAligned(std::move(text), width);
+    std::string text;
+    AppendF(text, value, width, decimals);
+    return text;
 }
 
 std::string FormatI(long long value, int width) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return RightAligned(std::string(buffer, result.ptr), width);
+    std::string text;
+    AppendI(text, value, width);
+    return text;
 }
 
 }  // namespace korvel

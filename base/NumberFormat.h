@@ -14,6 +14,12 @@ std::string FormatF(double value, int width, int decimals);
 // I(n): decimal integer right-aligned in at least n characters (0: no padding).
 std::string FormatI(long long value, int width = 0);
 
+// The same texts appended to `out`: long texts (a curve of 65535 points) are built
+// in one reserved string without a temporary per number.
+void AppendE(std::string& out, double value, int width = 23);
+void AppendF(std::string& out, double value, int width, int decimals);
+void AppendI(std::string& out, long long value, int width = 0);
+
 // Line end of every file the program writes.
 inline constexpr const char* kLineEnd = "\r\n";
 
