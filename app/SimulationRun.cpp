@@ -129,10 +129,14 @@ void ClearFreeParameters(Workspace& ws) {
     free.VertexHoldsValues = true;
 }
 
-std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
-    const CurveArrays& curves = ws.Curves;
+}  // namespace
+
+std::string SmlText(const CurveArrays& curves, const SimulationRequest& request,
+                    double wavelength) {
+    // Each line: E(15), a blank, E(15) and the two characters of the line end.
+    constexpr std::size_t kLineLength = 15 + 1 + 15 + 2;
     std::string text;
-    text.reserve(static_cast<std::size_t>(curves.PointCount) * 33);
+    text.reserve(static_cast<std::size_t>(curves.PointCount) * kLineLength);
     for (int i = 1; i <= curves.PointCount; ++i) {
         const double theta = curves.Angle[i - 1];
         const double reflectivity = curves.SmearedCurve[i - 1];
@@ -140,17 +144,13 @@ std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
         if (!std::isfinite(reflectivity))
             throw RunError("The computed reflectivity is not a finite number.",
                            "angle " + Shown(theta) + " deg (" + request.ModelFileName + ")");
-        const double x =
-            request.QzInverseAngstrom ? AngleToQz(theta, ws.Model.Header.Wavelength) : theta;
-        text += FormatE(x, 15);
+        AppendE(text, request.QzInverseAngstrom ? AngleToQz(theta, wavelength) : theta, 15);
         text += ' ';
-        text += FormatE(reflectivity, 15);
+        AppendE(text, reflectivity, 15);
         text += kLineEnd;
     }
     return text;
 }
-
-}  // namespace
 
 std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request) {
     ws.Free.VertexHoldsValues = true;
@@ -201,7 +201,7 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
 
         // The plot's data curve is the computed curve itself.
         ws.Curves.MeasuredIntensity = ws.Curves.CalculatedCurve;
-        content = SmlContent(ws, request);
+        content = SmlText(ws.Curves, request, ws.Model.Header.Wavelength);
         ui.DrawPlot(ws.Curves);
         scope.DisableDraw();
     }
