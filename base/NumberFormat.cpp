@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace korvel {
@@ -158,9 +159,10 @@ bool RoundScaled(BinaryValue value, int scale, std::uint64_t& rounded) {
             rounded = 0;
             return true;
         }
-        quotient = product >> dropped;
-        const Wide remainder = product & ((Wide{1} << dropped) - 1);
-        up = remainder >= (Wide{1} << (dropped - 1));
+        // The last bit dropped is the half: set, the rest is at least half of 2^dropped.
+        const Wide halves = product >> (dropped - 1);
+        quotient = halves >> 1;
+        up = (halves & 1) != 0;
     } else {
         // value / 10^-scale = Mantissa 2^(Exponent + scale) / 5^-scale.
         const Wide five = kPowersOfFive[-scale];
@@ -221,35 +223,89 @@ bool ScientificFast(double magnitude, int count, Scientific& out) {
     return false;
 }
 
-// Writes `count` digits of `digits` (with leading zeros) ending just before `end`.
-void WriteDigits(char* end, std::uint64_t digits, int count) {
-    for (int i = 0; i < count; ++i) {
-        *--end = static_cast<char>('0' + digits % 10);
-        digits /= 10;
+// "00" "01" ... "99": digits are written in pairs, half the divisions of one by one.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
     }
+    return pairs;
+}();
+
+void WritePair(char* at, std::uint32_t pair) { std::memcpy(at, kDigitPairs.data() + 2 * pair, 2); }
+
+// The eight decimal digits of n < 10^8 as characters, the most significant first in
+// memory (little-endian), computed in lanes of one 64-bit word: the two halves of four
+// digits, then four pairs, then eight digits, each step one multiplication by a
+// reciprocal (exact for these ranges: 10486 / 2^20 for 1/100 below 10^4, 103 / 2^10
+// for 1/10 below 100).
+std::uint64_t EightDigits(std::uint32_t n) {
+    std::uint64_t lanes = (n / 10000) | (static_cast<std::uint64_t>(n % 10000) << 32);
+    const std::uint64_t hundreds = ((lanes * 10486) >> 20) & 0x0000007F0000007Full;
+    lanes = hundreds | ((lanes - hundreds * 100) << 16);
+    const std::uint64_t tens = ((lanes * 103) >> 10) & 0x000F000F000F000Full;
+    lanes = tens | ((lanes - tens * 10) << 8);
+    return lanes + 0x3030303030303030ull;  // '0' in every byte
+}
+
+// Writes the last `count` <= 9 digits of `digits` ending just before `end`, in 32-bit
+// arithmetic (cheaper divisions by constants than in 64 bits).
+void WriteShortDigits(char* end, std::uint32_t digits, int count) {
+    for (; count >= 2; count -= 2) {
+        end -= 2;
+        WritePair(end, digits % 100);
+        digits /= 100;
+    }
+    if (count == 1) *--end = static_cast<char>('0' + digits % 10);
+}
+
+// Writes the last `count` <= 19 digits of `digits` (with leading zeros) ending just
+// before `end`.
+void WriteDigits(char* end, std::uint64_t digits, int count) {
+    while (count > 8) {
+        WriteShortDigits(end, static_cast<std::uint32_t>(digits % 100000000), 8);
+        digits /= 100000000;
+        end -= 8;
+        count -= 8;
+    }
+    WriteShortDigits(end, static_cast<std::uint32_t>(digits), count);
 }
 
 }  // namespace
 
-void AppendE(std::string& out, double value, int width) {
-    if (!std::isfinite(value)) {
-        AppendRightAligned(out, NonFiniteText(value), width);
-        return;
-    }
-    const int significant = std::clamp(width - 8, 2, 18);
-    const double magnitude = std::fabs(value);
+int MaxLengthE(int width) { return std::max(width, std::clamp(width - 8, 2, 18) + 8); }
 
+char* WriteE(char* out, double value, int width) {
+    const int significant = std::clamp(width - 8, 2, 18);
     // sign, digit, ".", significant - 1 digits, "E", exponent sign, four digits
-    char text[32];
     const int length = significant + 8;
-    char* const exponentEnd = text + length;
-    text[0] = value < 0 ? '-' : ' ';  // zero of either sign gets a blank
+    if (!std::isfinite(value)) {
+        const std::string_view text = NonFiniteText(value);
+        const int padding = std::max(0, width - static_cast<int>(text.size()));
+        out = std::fill_n(out, padding, ' ');
+        return std::copy(text.begin(), text.end(), out);
+    }
+    out = std::fill_n(out, std::max(0, width - length), ' ');
+    const double magnitude = std::fabs(value);
+    out[0] = value < 0 ? '-' : ' ';  // zero of either sign gets a blank
     int exponent = 0;
     Scientific fast;
-    if (ScientificFast(magnitude, significant, fast)) {
-        WriteDigits(text + 2 + significant, fast.Digits, significant);
-        text[1] = text[2];
-        text[2] = '.';
+    const bool exact = ScientificFast(magnitude, significant, fast);
+    if (exact && (significant == 7 || significant == 8) &&
+        std::endian::native == std::endian::little) {
+        // E(15) and E(16), the curve files' format: the eight characters of the digits
+        // (one leading zero for seven) stored so that all but the first land after
+        // the point, then the first and the point put in front.
+        const std::uint64_t characters = EightDigits(static_cast<std::uint32_t>(fast.Digits));
+        std::memcpy(out + significant - 6, &characters, 8);
+        out[1] = static_cast<char>(characters >> (8 * (8 - significant)));
+        out[2] = '.';
+        exponent = fast.Exponent;
+    } else if (exact) {
+        WriteDigits(out + 2 + significant, fast.Digits, significant);
+        out[1] = out[2];
+        out[2] = '.';
         exponent = fast.Exponent;
     } else {
         // to_chars rounds correctly and carries into the exponent (9.9999999 -> 1.000000e+01).
@@ -257,15 +313,23 @@ void AppendE(std::string& out, double value, int width) {
         const std::string_view converted = ConvertedHalvesAway(
             magnitude, std::chars_format::scientific, significant - 1, buffer, sizeof buffer);
         const std::size_t e = converted.find('e');
-        converted.copy(text + 1, e);  // "d.ddd", significant + 1 characters
+        converted.copy(out + 1, e);  // "d.ddd", significant + 1 characters
         const char* first = converted.data() + e + 1;
         if (*first == '+') ++first;
         std::from_chars(first, converted.data() + converted.size(), exponent);
     }
-    text[significant + 2] = 'E';
-    text[significant + 3] = exponent < 0 ? '-' : '+';
-    WriteDigits(exponentEnd, static_cast<std::uint64_t>(std::abs(exponent)), 4);
-    AppendRightAligned(out, std::string_view(text, static_cast<std::size_t>(length)), width);
+    out[significant + 2] = 'E';
+    out[significant + 3] = exponent < 0 ? '-' : '+';
+    const auto decades = static_cast<std::uint32_t>(exponent < 0 ? -exponent : exponent);
+    WritePair(out + length - 4, decades / 100);  // a double's exponent is below 400
+    WritePair(out + length - 2, decades % 100);
+    return out + length;
+}
+
+void AppendE(std::string& out, double value, int width) {
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(MaxLengthE(width)));
+    out.resize(static_cast<std::size_t>(WriteE(out.data() + start, value, width) - out.data()));
 }
 
 void AppendF(std::string& out, double value, int width, int decimals) {

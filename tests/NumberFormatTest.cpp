@@ -246,7 +246,7 @@ std::vector<double> HardValues() {
 TEST(NumberFormats, WriteTheExactValueRoundedHalfAwayAtEveryWidth) {
     int mismatches = 0;
     for (double value : HardValues()) {
-        for (int width : {8, 10, 12, 15, 17, 23, 26, 31}) {
+        for (int width : {8, 10, 12, 15, 16, 17, 23, 26, 31}) {
             const std::string expected = LiteralE(value, width);
             if (FormatE(value, width) != expected && ++mismatches <= 10)
                 ADD_FAILURE() << "E(" << width << ") of " << std::hexfloat << value << ": "
