@@ -4,10 +4,12 @@
 
 #include "app/SimulationRun.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
 #include <string>
+#include <string_view>
 
 #include "base/RunError.h"
 #include "app/RunInterface.h"
@@ -133,10 +135,12 @@ void ClearFreeParameters(Workspace& ws) {
 
 std::string SmlText(const CurveArrays& curves, const SimulationRequest& request,
                     double wavelength) {
-    // Each line: E(15), a blank, E(15) and the two characters of the line end.
-    constexpr std::size_t kLineLength = 15 + 1 + 15 + 2;
-    std::string text;
-    text.reserve(static_cast<std::size_t>(curves.PointCount) * kLineLength);
+    // Each line: E(15), a blank, E(15) and the line end, written in place into a text
+    // sized once for the longest lines.
+    const std::string_view lineEnd = kLineEnd;
+    const std::size_t longestLine = 2 * MaxLengthE(15) + 1 + lineEnd.size();
+    std::string text(static_cast<std::size_t>(curves.PointCount) * longestLine, ' ');
+    char* end = text.data();
     for (int i = 1; i <= curves.PointCount; ++i) {
         const double theta = curves.Angle[i - 1];
         const double reflectivity = curves.SmearedCurve[i - 1];
@@ -144,11 +148,12 @@ std::string SmlText(const CurveArrays& curves, const SimulationRequest& request,
         if (!std::isfinite(reflectivity))
             throw RunError("The computed reflectivity is not a finite number.",
                            "angle " + Shown(theta) + " deg (" + request.ModelFileName + ")");
-        AppendE(text, request.QzInverseAngstrom ? AngleToQz(theta, wavelength) : theta, 15);
-        text += ' ';
-        AppendE(text, reflectivity, 15);
-        text += kLineEnd;
+        end = WriteE(end, request.QzInverseAngstrom ? AngleToQz(theta, wavelength) : theta, 15);
+        *end++ = ' ';
+        end = WriteE(end, reflectivity, 15);
+        end = std::copy(lineEnd.begin(), lineEnd.end(), end);
     }
+    text.resize(static_cast<std::size_t>(end - text.data()));
     return text;
 }
 
