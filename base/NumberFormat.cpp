@@ -6,7 +6,7 @@
 // is m 2^q exactly, so |value| 10^s is m 5^s 2^(q+s) (or m 2^(q+s) / 5^-s), and the
 // bits shifted or divided away decide the rounding without error. Numbers outside
 // that range (beyond about 10^27 from the digits shown) go the slow way through the
-// correctly rounded std::to_chars, nudged one step outwards on exact halves.
+// correctly rounded std::to_chars, exact halves rounded up by hand.
 
 #include "base/NumberFormat.h"
 
@@ -115,7 +115,7 @@ constexpr std::array<std::uint64_t, kMaxScale + 1> PowersOf(std::uint64_t base) 
     return powers;
 }
 constexpr auto kPowersOfFive = PowersOf(5);
-constexpr auto kPowersOfTen = PowersOf(10);  // exact up to 10^19
+constexpr auto kPowersOfTen = PowersOf(10);  // exact up to 10^19, used up to 10^18
 
 // A non-negative finite double as Mantissa * 2^Exponent, exactly.
 struct BinaryValue {
@@ -249,7 +249,7 @@ std::uint64_t EightDigits(std::uint32_t n) {
     return lanes + 0x3030303030303030ull;  // '0' in every byte
 }
 
-// Writes the last `count` <= 9 digits of `digits` ending just before `end`, in 32-bit
+// Writes the last `count` <= 8 digits of `digits` ending just before `end`, in 32-bit
 // arithmetic (cheaper divisions by constants than in 64 bits).
 void WriteShortDigits(char* end, std::uint32_t digits, int count) {
     for (; count >= 2; count -= 2) {
