@@ -209,8 +209,22 @@ bool ScientificFast(double magnitude, int count, Scientific& out) {
     // the exponent (9.9999999 -> 10.000000) shows as one digit too many and is redone
     // one decade up.
     for (int attempt = 0; attempt < 3; ++attempt) {
+        const int scale = count - 1 - exponent;
         std::uint64_t digits = 0;
-        if (!RoundScaled(value, count - 1 - exponent, digits)) return false;
+#ifdef __SIZEOF_INT128__
+        // The common case of RoundScaled inline: a number of about the digits' size
+        // or smaller, whose product with 5^scale loses bits to the right.
+        const int dropped = -(value.Exponent + scale);
+        if (scale >= 0 && scale <= kMaxScale && dropped >= 1 && dropped <= 64) {
+            const Wide halves = (Wide{value.Mantissa} * kPowersOfFive[scale]) >> (dropped - 1);
+            if ((halves >> 65) != 0) return false;
+            digits = static_cast<std::uint64_t>(halves >> 1) + static_cast<std::uint64_t>(halves & 1);
+        } else if (!RoundScaled(value, scale, digits)) {
+            return false;
+        }
+#else
+        if (!RoundScaled(value, scale, digits)) return false;
+#endif
         if (digits >= kPowersOfTen[count]) {
             ++exponent;
         } else if (digits < kPowersOfTen[count - 1]) {

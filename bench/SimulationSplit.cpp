@@ -27,7 +27,7 @@
 namespace korvel::bench {
 namespace {
 
-constexpr int kRepetitions = 7;
+constexpr int kRepetitions = 15;
 
 // Processor time of the calling thread: what a part costs without its waits (for the
 // disk, for other threads).
