@@ -31,6 +31,8 @@ struct Workspace : FitSession {
     // nowhere. Each program names its own (the desktop program "fitlog.txt" in its
     // working folder), so that fits running side by side never share one.
     std::string FitLogFile;
+    // The name of the data set a column data file gave the fit; empty for a .dat file.
+    std::string DataSetName;
 };
 
 }  // namespace korvel
