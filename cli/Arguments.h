@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/RunOptions.h"
+
 namespace korvel::cli {
 
 // A malformed command line: printed with the usage hint, exit code 2.
@@ -40,6 +42,11 @@ struct FitOptions {
     std::optional<int> MaxRespreads;  // none given: the run's default bound
     bool Quiet = false;
     std::string PlotFile;
+    // Column data files (.ort, or with '#' header lines).
+    int DataSet = 1;                // --dataset N
+    bool ResolutionIsFwhm = false;  // --dq-fwhm
+    ResolutionSource Resolution = ResolutionSource::Default;  // --resolution data|model
+    std::string OrtFile;            // --ort FILE: measured and fitted curves, ORSO text
 };
 
 struct CommandLine {
