@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "SimulationSplit.h"
+#include "SmearedFitBench.h"
 #include "Yardstick.h"
 #include "app/SilentRunInterface.h"
 #include "app/Workspace.h"
@@ -370,5 +371,6 @@ int main(int argc, char** argv) {
           true);
 
     bench::PrintSimulationSplit(KORVEL_CLI_PATH);
+    bench::ReportSmearedFitCost();
     return 0;
 }
