@@ -7,6 +7,8 @@
 #include "app/DialogRecords.h"
 #include "base/InputTexts.h"
 #include "fit/FitSession.h"
+#include "input/LimitsReader.h"
+#include "model/LayerModel.h"
 
 namespace korvel {
 
@@ -31,6 +33,12 @@ struct Workspace : FitSession {
     // nowhere. Each program names its own (the desktop program "fitlog.txt" in its
     // working folder), so that fits running side by side never share one.
     std::string FitLogFile;
+
+    // The fit's model and limits as read, before the fit moved them (the model with its
+    // links, free thicknesses of a fixed repeat unit still as lengths): the start of the
+    // fitted-values table and of the profile view.
+    LayerModel StartModel;
+    LimitsTable Limits;
 };
 
 }  // namespace korvel

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -23,6 +24,9 @@ struct RunOptions {
     // A plot the caller writes after the run (korvel-cli --plot): checked with the run's
     // result files before any work, so it can overwrite neither an input nor a result.
     std::string PlotFile;
+    // Further files the caller writes after the run (korvel-cli --report, --profile),
+    // checked the same way and against the plot file.
+    std::vector<std::string> ReportFiles;
 };
 
 }  // namespace korvel
