@@ -25,6 +25,7 @@ struct SimulateOptions {
     long long Intervals = 100;
     int DensityUnits = 0;
     std::string PlotFile;  // empty: no plot
+    std::string ProfileFile;  // --profile: the model's density profile as SVG; empty: none
 };
 
 struct FitOptions {
@@ -40,6 +41,7 @@ struct FitOptions {
     std::optional<int> MaxRespreads;  // none given: the run's default bound
     bool Quiet = false;
     std::string PlotFile;
+    std::string ReportFolder;  // --report: fit view, profile and fitted values; empty: none
 };
 
 struct CommandLine {

@@ -4,6 +4,7 @@
 // of the model file.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "base/RunError.h"
@@ -14,6 +15,7 @@
 #include "cli/Interrupt.h"
 #include "cli/PlotOutput.h"
 #include "app/FittingRun.h"
+#include "app/RunReport.h"
 
 namespace korvel::cli {
 
@@ -43,6 +45,12 @@ int RunFitCommand(const FitOptions& options) {
     answers.Uncertainty = options.Uncertainty;
 
     ws.Options.PlotFile = options.PlotFile;
+    // The report's files are checked with the run's own before any work.
+    std::optional<ReportFiles> report;
+    if (!options.ReportFolder.empty()) {
+        report = PrepareReportFolder(options.ReportFolder);
+        ws.Options.ReportFiles = report->All();
+    }
 
     InstallInterruptHandler();
     CliRunInterface ui(answers, options.Quiet);
@@ -76,6 +84,12 @@ int RunFitCommand(const FitOptions& options) {
         // curve arrays when nothing was searched.
         WritePlotFile(options.PlotFile, ws, ui.HasDrawn() ? ui.LastCurves() : ws.Curves);
         std::printf("plot: %s\n", options.PlotFile.c_str());
+    }
+    if (report) {
+        WriteReportFiles(*report, ReportOfFit(ws));
+        std::printf("report: %s\n", report->FitView.c_str());
+        std::printf("        %s\n", report->Profile.c_str());
+        std::printf("        %s\n", report->Values.c_str());
     }
     return 0;
 }
