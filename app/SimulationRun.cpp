@@ -4,10 +4,12 @@
 
 #include "app/SimulationRun.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/RunError.h"
@@ -130,10 +132,16 @@ void ClearFreeParameters(Workspace& ws) {
     free.VertexHoldsValues = true;
 }
 
-std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
-    const CurveArrays& curves = ws.Curves;
-    std::string text;
-    text.reserve(static_cast<std::size_t>(curves.PointCount) * 33);
+}  // namespace
+
+std::string SmlText(const CurveArrays& curves, const SimulationRequest& request,
+                    double wavelength) {
+    // Each line: E(15), a blank, E(15) and the line end, written in place into a text
+    // sized once for the longest lines.
+    const std::string_view lineEnd = kLineEnd;
+    const std::size_t longestLine = 2 * MaxLengthE(15) + 1 + lineEnd.size();
+    std::string text(static_cast<std::size_t>(curves.PointCount) * longestLine, ' ');
+    char* end = text.data();
     for (int i = 1; i <= curves.PointCount; ++i) {
         const double theta = curves.Angle[i - 1];
         const double reflectivity = curves.SmearedCurve[i - 1];
@@ -141,17 +149,14 @@ std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
         if (!std::isfinite(reflectivity))
             throw RunError("The computed reflectivity is not a finite number.",
                            "angle " + Shown(theta) + " deg (" + request.ModelFileName + ")");
-        const double x =
-            request.QzInverseAngstrom ? AngleToQz(theta, ws.Model.Header.Wavelength) : theta;
-        text += FormatE(x, 15);
-        text += ' ';
-        text += FormatE(reflectivity, 15);
-        text += kLineEnd;
+        end = WriteE(end, request.QzInverseAngstrom ? AngleToQz(theta, wavelength) : theta, 15);
+        *end++ = ' ';
+        end = WriteE(end, reflectivity, 15);
+        end = std::copy(lineEnd.begin(), lineEnd.end(), end);
     }
+    text.resize(static_cast<std::size_t>(end - text.data()));
     return text;
 }
-
-}  // namespace
 
 std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request) {
     ws.Free.VertexHoldsValues = true;
@@ -211,7 +216,7 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
 
         // The plot's data curve is the computed curve itself.
         ws.Curves.MeasuredIntensity = ws.Curves.CalculatedCurve;
-        content = SmlContent(ws, request);
+        content = SmlText(ws.Curves, request, ws.Model.Header.Wavelength);
         ui.DrawPlot(ws.Curves);
         scope.DisableDraw();
     }
