@@ -23,6 +23,11 @@ struct CommandFileDialogRecord {
     int RULength = 0;        // "Free", "Fixed"
     bool RULengthEnabled = true;
     int DensityUnits = 0;    // the four density-unit items
+    // The command file carries neither "Qz Format" nor "Density Units": after a
+    // simulation both hold what it set, and the dialog says so beside them until a fit's
+    // dialog is closed with OK.
+    bool QzFormatFromSimulation = false;
+    bool DensityUnitsFromSimulation = false;
 };
 
 // "   Choose weighting metod".

@@ -3,6 +3,8 @@
 
 #include "app/FitInputs.h"
 
+#include <algorithm>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,9 @@ namespace korvel {
 namespace {
 
 constexpr double kDefaultErrorFraction = 0.03;
+// Specular reflectivity is rarely measured above a few degrees; data read as Qz that
+// reach beyond this are most likely angles in degrees read with the wrong "Qz Format".
+constexpr double kUnusualQzAngle = 15.0;
 
 // The weighting dialog and the weights it chooses.
 void AskWeighting(Workspace& ws, RunInterface& ui) {
@@ -71,15 +76,19 @@ void CheckFitFiles(Workspace& ws) {
     const std::vector<std::string> inputs = {s.CommandFileName, modelPath,
                                              RunFilePath(s, s.DataFileName),
                                              RunFilePath(s, s.LimitsFileName)};
-    if (!ws.Options.PlotFile.empty())
-        CheckExtraOutput(
-            ws.Options.PlotFile, inputs,
-            {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile});
+    std::vector<std::string> results = {ws.Files.FittedCurveFile, ws.Files.ResultModelFile,
+                                        ws.Files.LocalRunFile};
+    if (!ws.Options.PlotFile.empty()) {
+        CheckExtraOutput(ws.Options.PlotFile, inputs, results);
+        results.push_back(ws.Options.PlotFile);
+    }
     // The curves file written after the run: neither an input, a result nor the plot.
-    if (!ws.Options.OrtFile.empty())
-        CheckExtraOutput(ws.Options.OrtFile, inputs,
-                         {ws.Files.FittedCurveFile, ws.Files.ResultModelFile,
-                          ws.Files.LocalRunFile, ws.Options.PlotFile});
+    if (!ws.Options.OrtFile.empty()) {
+        CheckExtraOutput(ws.Options.OrtFile, inputs, results);
+        results.push_back(ws.Options.OrtFile);
+    }
+    for (const std::string& report : ws.Options.ReportFiles)
+        CheckExtraOutput(report, inputs, results, "report file");
 }
 
 // A column file (ORSO or commented): Qz always, converted with the model's wavelength;
@@ -110,6 +119,21 @@ void ReadColumnDataFile(Workspace& ws, RunInterface& ui, const std::string& text
                                : "the model's resolution laws";
     warnings.Add(ColumnDataSummary(data, points) + "; resolution: " + resolution + ".");
     for (std::string& warning : warnings.Texts) ws.Warnings.Add(std::move(warning));
+}
+
+// A warning when data read as Qz reach an angle no specular measurement reaches.
+void WarnOfUnusualQzAngles(const Workspace& ws, const std::string& dataPath, RunInterface& ui) {
+    if (!ws.Settings.QzInverseAngstrom) return;
+    double highest = 0.0;
+    for (int i = 0; i < ws.Curves.PointCount; ++i) highest = std::max(highest, ws.Curves.Angle[i]);
+    if (!(highest > kUnusualQzAngle)) return;
+    char buffer[32];
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, highest, std::chars_format::fixed, 1);
+    const std::string angle(buffer, written.ptr);
+    ui.ShowWarning(dataPath + ": the abscissae, read as Qz in 1/A (\"Qz Format\"), reach a " +
+                   "glancing angle of " + angle +
+                   " degrees, unusual for specular data: are they angles in degrees?");
 }
 
 }  // namespace
@@ -143,6 +167,7 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
     FillMeasuredCurves(data, s.QzInverseAngstrom, ws.Model.Header.Wavelength, ws.Weighting,
                        ws.Curves);
     UsesDataResolution(ws);  // refuses the data's resolution asked of a .dat file
+    WarnOfUnusualQzAngles(ws, dataPath, ui);
 
     CheckFitFiles(ws);
     // The fitting log follows the options ("  Create Log file of fitting"); off by default.
@@ -153,18 +178,28 @@ void ReadModelAndLimits(Workspace& ws) {
     const RunSettings& s = ws.Settings;
     const std::string modelPath = RunFilePath(s, s.ModelFileName);
     ws.Model = ParseModel(ws.Inputs.Read(modelPath), modelPath, s.DensityUnits, ws.Warnings);
+    LayerModel start = ws.Model;
     const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
-    const LimitsTable limits =
+    LimitsTable limits =
         ParseLimits(ws.Inputs.Read(limitsPath), limitsPath, ws.Model.ParameterCount);
     BuildFreeParameters(ws, limits);
+    // The start with the links the fit applies, but every value as read.
+    start.ParameterSlots = ws.Model.ParameterSlots;
+    ws.StartModel = std::move(start);
+    ws.Limits = std::move(limits);
 }
 
-ResultSetWriter ReadFitInputs(Workspace& ws, RunInterface& ui) {
+std::optional<ResultSetWriter> ReadFitInputs(Workspace& ws, RunInterface& ui) {
     ReadCommandFile(ws);
     SettingsToDialog(ws.Settings, ws.CommandFileDialog);
-    ui.ShowCommandFileDialog(ws.CommandFileDialog);
+    CommandFileDialogRecord shown = ws.CommandFileDialog;
+    if (!ui.ShowCommandFileDialog(shown)) return std::nullopt;
+    ws.CommandFileDialog = shown;
     DialogToSettings(ws.CommandFileDialog, ws.Settings);
     ws.Warnings = ReadWarnings{};
+    // The user has seen and accepted both choices: they are no longer the simulation's.
+    ws.CommandFileDialog.QzFormatFromSimulation = false;
+    ws.CommandFileDialog.DensityUnitsFromSimulation = false;
     ReadDataFile(ws, ui);
     ResultSetWriter results(
         {ws.Files.ResultModelFile, ws.Files.FittedCurveFile, ws.Files.LocalRunFile});

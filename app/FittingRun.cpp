@@ -23,7 +23,8 @@ namespace {
 
 constexpr const char* kHiddenCaption = "      ";
 
-void RunFittingSteps(Workspace& ws, RunInterface& ui, FitObserver& display, FitStop& stop) {
+FittingOutcome RunFittingSteps(Workspace& ws, RunInterface& ui, FitObserver& display,
+                               FitStop& stop) {
     FreeParameters& free = ws.Free;
     FitState& fit = ws.Fit;
     free.VertexHoldsValues = false;
@@ -33,27 +34,29 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui, FitObserver& display, FitS
 
     // Holds the result files locked to the end of the run, Newton and uncertainty
     // sections included.
-    ResultSetWriter results = ReadFitInputs(ws, ui);
+    std::optional<ResultSetWriter> results = ReadFitInputs(ws, ui);
+    if (!results) return FittingOutcome::Cancelled;
     fit.FitLogEnabled = ws.Options.CreateFitLog;
 
-    FitFileWriter files(ws, results, fit.FitLogEnabled ? ws.FitLogFile : std::string(), display);
+    FitFileWriter files(ws, *results, fit.FitLogEnabled ? ws.FitLogFile : std::string(), display);
     RunFit(ws, files, stop);
 
     ui.SetDrawEnabled(false);
     ui.ShowMessage("Done!!!   Press OK to continue");
+    return FittingOutcome::Finished;
 }
 
 }  // namespace
 
-void RunFitting(Workspace& ws, RunInterface& ui) {
+FittingOutcome RunFitting(Workspace& ws, RunInterface& ui) {
     FitStop stop;
     RunInterfaceObserver window(ui, stop);
-    RunFitting(ws, ui, window, stop);
+    return RunFitting(ws, ui, window, stop);
 }
 
-void RunFitting(Workspace& ws, RunInterface& ui, FitObserver& display, FitStop& stop) {
+FittingOutcome RunFitting(Workspace& ws, RunInterface& ui, FitObserver& display, FitStop& stop) {
     try {
-        RunFittingSteps(ws, ui, display, stop);
+        return RunFittingSteps(ws, ui, display, stop);
     } catch (...) {
         // A failed run leaves no run window or hint behind.
         ws.Fit.SkipFigureOfMerit = false;

@@ -32,7 +32,10 @@ public:
 
     // Modal dialogs. The implementation shows the record, lets the user edit it and
     // returns when the dialog closes, by whatever means.
-    virtual void ShowCommandFileDialog(CommandFileDialogRecord& record) = 0;
+    // "Command File Parameters": true when it was closed with OK; false when the user
+    // closed it otherwise (its close button, Esc), which cancels the fit. Either way the
+    // record holds what the dialog showed when it closed.
+    virtual bool ShowCommandFileDialog(CommandFileDialogRecord& record) = 0;
     virtual void ShowWeightingDialog(WeightingDialogRecord& record) = 0;
     // "Execute Newton Step ?": true for "Yes".
     virtual bool AskNewtonStep() = 0;

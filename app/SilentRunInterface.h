@@ -9,7 +9,7 @@ namespace korvel {
 
 class SilentRunInterface : public RunInterface {
 public:
-    void ShowCommandFileDialog(CommandFileDialogRecord&) override {}
+    bool ShowCommandFileDialog(CommandFileDialogRecord&) override { return true; }
     void ShowWeightingDialog(WeightingDialogRecord&) override {}
     bool AskNewtonStep() override { return false; }
     bool AskUncertainty() override { return false; }

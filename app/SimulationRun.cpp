@@ -10,6 +10,7 @@
 #include <numbers>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/RunError.h"
 #include "app/RunInterface.h"
@@ -171,6 +172,9 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
     settings.CalculationMode = request.CalculationMode;
     settings.QzInverseAngstrom = request.QzInverseAngstrom;
     settings.DensityUnits = request.DensityUnits;
+    // The next fit's dialog starts from these two; it says where they came from.
+    ws.CommandFileDialog.QzFormatFromSimulation = true;
+    ws.CommandFileDialog.DensityUnitsFromSimulation = true;
 
     const Grid grid = MakeGrid(request);
     FillGrid(ws, request, grid);
@@ -181,8 +185,13 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
     if (SameFile(smlPath, request.ModelFileName))
         throw RunError("The model file would be overwritten by the simulated curve.", smlPath);
     CheckCreatable(smlPath);
-    if (!ws.Options.PlotFile.empty())
-        CheckExtraOutput(ws.Options.PlotFile, {request.ModelFileName}, {smlPath});
+    std::vector<std::string> outputs = {smlPath};
+    if (!ws.Options.PlotFile.empty()) {
+        CheckExtraOutput(ws.Options.PlotFile, {request.ModelFileName}, outputs);
+        outputs.push_back(ws.Options.PlotFile);
+    }
+    for (const std::string& report : ws.Options.ReportFiles)
+        CheckExtraOutput(report, {request.ModelFileName}, outputs, "profile file");
     ResultSetWriter results({smlPath});
 
     ws.Warnings = ReadWarnings{};

@@ -7,6 +7,8 @@
 #include "app/DialogRecords.h"
 #include "base/InputTexts.h"
 #include "fit/FitSession.h"
+#include "input/LimitsReader.h"
+#include "model/LayerModel.h"
 
 namespace korvel {
 
@@ -33,6 +35,12 @@ struct Workspace : FitSession {
     std::string FitLogFile;
     // The name of the data set a column data file gave the fit; empty for a .dat file.
     std::string DataSetName;
+
+    // The fit's model and limits as read, before the fit moved them (the model with its
+    // links, free thicknesses of a fixed repeat unit still as lengths): the start of the
+    // fitted-values table and of the profile view.
+    LayerModel StartModel;
+    LimitsTable Limits;
 };
 
 }  // namespace korvel

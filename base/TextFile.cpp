@@ -149,7 +149,7 @@ void CheckCreatable(const std::string& path) {
 }
 
 void CheckExtraOutput(const std::string& path, const std::vector<std::string>& inputs,
-                      const std::vector<std::string>& results) {
+                      const std::vector<std::string>& results, const std::string& what) {
     // Results may not exist yet, so names are compared as well as files.
     std::error_code ec;
     const auto fullName = [&ec](const std::string& name) {
@@ -158,11 +158,11 @@ void CheckExtraOutput(const std::string& path, const std::vector<std::string>& i
     const std::string full = fullName(path);
     for (const std::string& input : inputs)
         if (SameFile(path, input) || full == fullName(input))
-            throw RunError("An input file would be overwritten by the plot file.",
+            throw RunError("An input file would be overwritten by the " + what + ".",
                            FileNameForMessage(path));
     for (const std::string& result : results)
         if (SameFile(path, result) || full == fullName(result))
-            throw RunError("A result file would be overwritten by the plot file.",
+            throw RunError("A result file would be overwritten by the " + what + ".",
                            FileNameForMessage(path));
     CheckCreatable(path);
 }

@@ -25,9 +25,10 @@ void CheckCreatable(const std::string& path);
 // that can be opened for writing. A device, a named pipe or a socket is refused.
 void CheckReplaceable(const std::string& path);
 // Checks at the start of a run a further file it will write (a plot): creatable, and
-// none of the run's `inputs` or `results`.
+// none of the run's `inputs` or `results`. Messages call it by `what`.
 void CheckExtraOutput(const std::string& path, const std::vector<std::string>& inputs,
-                      const std::vector<std::string>& results);
+                      const std::vector<std::string>& results,
+                      const std::string& what = "plot file");
 // Replaces `path` with `content`: written to a temporary file beside it, then
 // renamed into place, so a failed write leaves the previous file intact. Owner,
 // group and permissions of the replaced file are kept.

@@ -215,6 +215,8 @@ void ReadSimulate(const std::vector<std::string>& arguments, CommandLine& line) 
                             DensityUnitsOption(option, reader.Value(option, inlineValue));
                     else if (option == "--plot")
                         sim.PlotFile = reader.Value(option, inlineValue);
+                    else if (option == "--profile")
+                        sim.ProfileFile = reader.Value(option, inlineValue);
                     else
                         return false;
                     return true;
@@ -257,6 +259,8 @@ void ReadFit(const std::vector<std::string>& arguments, CommandLine& line) {
                         fit.Quiet = true;
                     else if (option == "--plot")
                         fit.PlotFile = reader.Value(option, inlineValue);
+                    else if (option == "--report")
+                        fit.ReportFolder = reader.Value(option, inlineValue);
                     else if (!ReadColumnDataOption(option, inlineValue, reader, fit))
                         return false;
                     return true;
@@ -327,7 +331,8 @@ std::string UsageText(const std::string& topic) {
         "  --density-units U     what columns 2 and 3 of the model hold (default 0):\n"
         "                        0 delta and beta, 1 scattering length density (1/A^2),\n"
         "                        2 electron density (1/A^3), 3 Qc^2 and mu\n"
-        "  --plot FILE.svg       also draw the curve into an SVG file\n";
+        "  --plot FILE.svg       also draw the curve into an SVG file\n"
+        "  --profile FILE.svg    also draw the model's density profile into an SVG file\n";
     const std::string fit =
         "korvel-cli fit COMMAND.inp [options]\n"
         "  Fits the model named in the command file to its data and writes MODEL.bst,\n"
@@ -356,6 +361,9 @@ std::string UsageText(const std::string& topic) {
         "                        each point's width in Qz) or the model's resolution laws\n"
         "                        (default: data when the file has the column)\n"
         "  --ort FILE.ort        also write the measured and fitted curves as ORSO text\n"
+        "  --report DIR          also write DIR/fit.svg (data, fit and residuals),\n"
+        "                        DIR/profile.svg (density profile, start and fitted) and\n"
+        "                        DIR/fitted.csv (the fitted values); DIR is created\n"
         "  Ctrl+C (or SIGTERM) ends the search early; the result files are still written.\n";
     if (topic == "simulate") return "usage: " + simulate;
     if (topic == "fit") return "usage: " + fit;

@@ -27,6 +27,7 @@ struct SimulateOptions {
     long long Intervals = 100;
     int DensityUnits = 0;
     std::string PlotFile;  // empty: no plot
+    std::string ProfileFile;  // --profile: the model's density profile as SVG; empty: none
 };
 
 struct FitOptions {
@@ -47,6 +48,7 @@ struct FitOptions {
     bool ResolutionIsFwhm = false;  // --dq-fwhm
     ResolutionSource Resolution = ResolutionSource::Default;  // --resolution data|model
     std::string OrtFile;            // --ort FILE: measured and fitted curves, ORSO text
+    std::string ReportFolder;  // --report: fit view, profile and fitted values; empty: none
 };
 
 struct CommandLine {

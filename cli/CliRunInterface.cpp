@@ -33,7 +33,7 @@ CliRunInterface::CliRunInterface(DialogAnswers answers, bool quiet, std::FILE* o
       out_(out),
       isTerminal_(out != nullptr && isatty(fileno(out)) != 0) {}
 
-void CliRunInterface::ShowCommandFileDialog(CommandFileDialogRecord& record) {
+bool CliRunInterface::ShowCommandFileDialog(CommandFileDialogRecord& record) {
     // The dialog is accepted as the command file filled it, except for the three
     // settings the command file does not carry.
     record.QzFormat = answers_.QzInverseAngstrom ? 1 : 0;
@@ -45,6 +45,7 @@ void CliRunInterface::ShowCommandFileDialog(CommandFileDialogRecord& record) {
         if (answers_.RepeatUnitFixed)
             PrintLine("note: the model has no repeat unit; --repeat-unit-fixed has no effect");
     }
+    return true;
 }
 
 void CliRunInterface::ShowWeightingDialog(WeightingDialogRecord& record) {

@@ -30,7 +30,7 @@ class CliRunInterface : public RunInterface, public FitObserver {
   public:
     CliRunInterface(DialogAnswers answers, bool quiet, std::FILE* out = stderr);
 
-    void ShowCommandFileDialog(CommandFileDialogRecord& record) override;
+    bool ShowCommandFileDialog(CommandFileDialogRecord& record) override;
     void ShowWeightingDialog(WeightingDialogRecord& record) override;
     bool AskNewtonStep() override;
     bool AskUncertainty() override;

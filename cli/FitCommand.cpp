@@ -4,6 +4,7 @@
 // of the model file.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "base/RunError.h"
@@ -16,6 +17,7 @@
 #include "app/FittingRun.h"
 #include "app/OrtOutput.h"
 #include "base/TextFile.h"
+#include "app/RunReport.h"
 
 namespace korvel::cli {
 
@@ -49,6 +51,12 @@ int RunFitCommand(const FitOptions& options) {
     ws.Options.ResolutionIsFwhm = options.ResolutionIsFwhm;
     ws.Options.Resolution = options.Resolution;
     ws.Options.OrtFile = options.OrtFile;
+    // The report's files are checked with the run's own before any work.
+    std::optional<ReportFiles> report;
+    if (!options.ReportFolder.empty()) {
+        report = PrepareReportFolder(options.ReportFolder);
+        ws.Options.ReportFiles = report->All();
+    }
 
     InstallInterruptHandler();
     CliRunInterface ui(answers, options.Quiet);
@@ -86,6 +94,12 @@ int RunFitCommand(const FitOptions& options) {
     if (!options.OrtFile.empty()) {
         ReplaceFile(options.OrtFile, FittedCurvesOrt(ws, "korvel-cli", KORVEL_VERSION));
         std::printf("ort: %s\n", options.OrtFile.c_str());
+    }
+    if (report) {
+        WriteReportFiles(*report, ReportOfFit(ws));
+        std::printf("report: %s\n", report->FitView.c_str());
+        std::printf("        %s\n", report->Profile.c_str());
+        std::printf("        %s\n", report->Values.c_str());
     }
     return 0;
 }

@@ -3,7 +3,9 @@
 
 #include <cstdio>
 
+#include "app/RunReport.h"
 #include "app/SimulationRun.h"
+#include "base/TextFile.h"
 #include "app/Workspace.h"
 #include "cli/CliRunInterface.h"
 #include "cli/Commands.h"
@@ -24,6 +26,7 @@ int RunSimulateCommand(const SimulateOptions& options) {
     request.Intervals = options.Intervals;
     request.DensityUnits = options.DensityUnits;
     ws.Options.PlotFile = options.PlotFile;
+    if (!options.ProfileFile.empty()) ws.Options.ReportFiles = {options.ProfileFile};
 
     const std::string smlPath = RunSimulation(ws, ui, request);
     std::printf("%s\n", smlPath.c_str());
@@ -32,6 +35,10 @@ int RunSimulateCommand(const SimulateOptions& options) {
     if (!options.PlotFile.empty()) {
         WritePlotFile(options.PlotFile, ws, ui.LastCurves());
         std::printf("%s\n", options.PlotFile.c_str());
+    }
+    if (!options.ProfileFile.empty()) {
+        ReplaceFile(options.ProfileFile, ProfileViewSvg(*ReportOfSimulation(ws).Profile));
+        std::printf("%s\n", options.ProfileFile.c_str());
     }
     return 0;
 }

@@ -229,6 +229,7 @@ void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
     fit.Evaluations = 0;
     fit.SessionBest = std::numeric_limits<double>::quiet_NaN();
     PrepareResolution(ws);
+    fit.Uncertainties.clear();
     if (ws.Weighting.FresnelWeights) {
         for (int i = 0; i < ws.Curves.PointCount; ++i)
             ws.Curves.Uncertainty[i] = FresnelReflectivity(ws, ws.Curves.CosSquared[i]);
@@ -270,7 +271,7 @@ void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
         fit.SkipFigureOfMerit = uncertainty;
         fit.BestMerit = free.VertexMerit[b];
         if (uncertainty) {
-            EstimateUncertainties(ws, observer, stop);
+            fit.Uncertainties = EstimateUncertainties(ws, observer, stop);
             Report(ws, observer, FitPhase::Uncertainty, ProgressKind::Ended);
         }
     }

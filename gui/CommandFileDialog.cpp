@@ -90,6 +90,25 @@ CommandFileDialog::CommandFileDialog(Workspace& ws, UserPrompts& prompts)
     RULength = new RadioGroup("RULength", "  Repeat Unit Length  ", {"Free", "Fixed"}, 0, this);
     DensityUnits = new RadioGroup("DensityUnits", "  Density Units  ", DensityUnitItems(), 0, this);
 
+    auto note = [this](const char* name) {
+        auto* label = new QLabel(QStringLiteral("\u25b2 set by the last simulation"), this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setToolTip(QStringLiteral(
+            "The command file does not say whether abscissae are Qz or what the density "
+            "columns hold:\nthe fit takes this choice as the last simulation left it. "
+            "Check it before fitting."));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(190, 80, 0));
+        label->setPalette(palette);
+        label->hide();
+        return label;
+    };
+    QzFormatNote = note("QzFormatNote");
+    DensityUnitsNote = note("DensityUnitsNote");
+    // A choice the user makes is no longer the simulation's.
+    connect(QzFormat, &RadioGroup::Clicked, QzFormatNote, &QWidget::hide);
+    connect(DensityUnits, &RadioGroup::Clicked, DensityUnitsNote, &QWidget::hide);
+
     auto* groups = new QGridLayout;
     groups->addWidget(SimFit, 0, 0);
     groups->addWidget(ScaleNY, 0, 1);
@@ -97,7 +116,9 @@ CommandFileDialog::CommandFileDialog(Workspace& ws, UserPrompts& prompts)
     groups->addWidget(CalculationFPM, 1, 0);
     groups->addWidget(QzFormat, 1, 1);
     groups->addWidget(RULength, 1, 2);
-    groups->addWidget(DensityUnits, 2, 0, 1, 3);
+    groups->addWidget(QzFormatNote, 2, 1);
+    groups->addWidget(DensityUnits, 3, 0, 1, 3);
+    groups->addWidget(DensityUnitsNote, 4, 0, 1, 3);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("ButtonOK"));
@@ -127,6 +148,8 @@ void CommandFileDialog::FromRecord(const CommandFileDialogRecord& r) {
     RULength->SetItemIndex(r.RULengthEnabled ? r.RULength : 0);
     RULength->setEnabled(r.RULengthEnabled);
     DensityUnits->SetItemIndex(r.DensityUnits);
+    QzFormatNote->setVisible(r.QzFormatFromSimulation);
+    DensityUnitsNote->setVisible(r.DensityUnitsFromSimulation);
 }
 
 void CommandFileDialog::ToRecord(CommandFileDialogRecord& r) const {
@@ -145,6 +168,8 @@ void CommandFileDialog::ToRecord(CommandFileDialogRecord& r) const {
     r.RULengthEnabled = RULength->isEnabled();
     r.RULength = r.RULengthEnabled ? RULength->ItemIndex() : 0;
     r.DensityUnits = DensityUnits->ItemIndex();
+    r.QzFormatFromSimulation = !QzFormatNote->isHidden();
+    r.DensityUnitsFromSimulation = !DensityUnitsNote->isHidden();
 }
 
 void CommandFileDialog::CFNBitBtnClick() {

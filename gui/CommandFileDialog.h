@@ -7,6 +7,7 @@
 
 #include "app/DialogRecords.h"
 
+class QLabel;
 class QLineEdit;
 class QGridLayout;
 class QToolButton;
@@ -55,6 +56,10 @@ class CommandFileDialog : public QDialog {
     RadioGroup* QzFormat;
     RadioGroup* RULength;
     RadioGroup* DensityUnits;
+    // "set by the last simulation" beside the two choices the command file does not carry,
+    // while they are the ones a simulation left.
+    QLabel* QzFormatNote;
+    QLabel* DensityUnitsNote;
 };
 
 }  // namespace korvel::gui

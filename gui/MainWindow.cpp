@@ -12,8 +12,10 @@
 #include "base/RunError.h"
 #include "app/SimulationRun.h"
 #include "app/FittingRun.h"
+#include "app/RunReport.h"
 #include "gui/ChoiceDialog.h"
 #include "gui/CommandFileDialog.h"
+#include "gui/FitViews.h"
 #include "gui/FittingInfoWindow.h"
 #include "gui/KeyWatcher.h"
 #include "gui/PlotWindow.h"
@@ -23,6 +25,7 @@
 #include "gui/SmallDialogs.h"
 #include "gui/UserPrompts.h"
 #include "gui/WeightingDialog.h"
+#include "gui/WindowPlacement.h"
 #include "gui/WindowRunInterface.h"
 
 namespace korvel::gui {
@@ -49,6 +52,12 @@ MainWindow::MainWindow(UserPrompts& prompts) : prompts_(prompts) {
     // A long warning is cut at the window's edge rather than widening the window.
     warningLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(warningLine_, 1);
+    resultLine_ = new QLabel(this);
+    resultLine_->setObjectName(QStringLiteral("ResultLine"));
+    resultLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    resultLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    resultLine_->hide();
+    statusBar()->addWidget(resultLine_, 1);
     resize(560, 90);
 
     // The further windows, created once, in this order.
@@ -65,6 +74,8 @@ MainWindow::MainWindow(UserPrompts& prompts) : prompts_(prompts) {
     formOptions_ = std::make_unique<OptionsDialog>();
 
     runUi_ = std::make_unique<WindowRunInterface>(*this);
+    views_ = std::make_unique<FitViews>(prompts_, *this, *grphRefl_);
+    grphRefl_->SetViews(views_.get());
     keyWatcher_ = new KeyWatcher(this);
     qApp->installEventFilter(keyWatcher_);
 }
@@ -200,7 +211,44 @@ void MainWindow::RunGuarded(const std::function<void()>& run) {
 }
 
 void MainWindow::Fitting1Click() {
-    RunGuarded([this] { RunFitting(ws_, *runUi_); });
+    RunGuarded([this] {
+        views_->SetReport({});
+        SetResultLine(QString(), QString());
+        FittingOutcome outcome = FittingOutcome::Cancelled;
+        try {
+            outcome = RunFitting(ws_, *runUi_);
+        } catch (...) {
+            // Files written before the failure are complete; say where they are.
+            ShowFitResults();
+            throw;
+        }
+        if (outcome == FittingOutcome::Cancelled)
+            SetResultLine(QStringLiteral("Fit cancelled: no data read, no file written."),
+                          QString());
+        else
+            ShowFitResults();
+    });
+}
+
+void MainWindow::SetResultLine(const QString& text, const QString& tip) {
+    resultLine_->setText(text);
+    resultLine_->setToolTip(tip);
+    resultLine_->setVisible(!text.isEmpty());
+    resultLine_->repaint();
+}
+
+void MainWindow::ShowFitResults() {
+    if (!ws_.Files.Written) return;
+    const Workspace& ws = ws_;
+    SetResultLine(QString::fromStdString(ResultFilesNote(ws)),
+                  QString::fromStdString(ws.Files.ResultModelFile + "\n" +
+                                         ws.Files.FittedCurveFile + "\n" +
+                                         ws.Files.LocalRunFile));
+    try {
+        views_->SetReport(ReportOfFit(ws_));
+    } catch (const RunError&) {
+        // The files hold the result; only the views stay empty.
+    }
 }
 
 void MainWindow::Simulation1Click() {
@@ -211,7 +259,10 @@ void MainWindow::Simulation1Click() {
     RunGuarded([this] {
         const SimulationRequest request = ParseSimulationSettings(ws_.SimulationDialog);
         activateWindow();
+        views_->SetReport({});
+        SetResultLine(QString(), QString());
         RunSimulation(ws_, *runUi_, request);
+        views_->SetReport(ReportOfSimulation(ws_));
     });
 }
 
@@ -227,6 +278,7 @@ void MainWindow::OptionsClick() {
 
 void MainWindow::draw1Click() {
     // Brought to the front: the plot may lie under the main window or an editor.
+    if (!grphRefl_->isVisible()) PlaceClearOf(*grphRefl_, *this);
     grphRefl_->show();
     grphRefl_->raise();
     grphRefl_->activateWindow();
@@ -298,6 +350,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     for (EditForm* editor : Editors()) editor->close();
     for (QWidget* window : Windows())
         if (window != this) window->close();
+    views_->CloseAll();
     event->accept();
     QCoreApplication::quit();
 }

@@ -21,6 +21,7 @@ namespace korvel::gui {
 class AboutDialog;
 class ChoiceDialog;
 class CommandFileDialog;
+class FitViews;
 class FittingInfoWindow;
 class HistoryDialog;
 class KeyWatcher;
@@ -64,6 +65,9 @@ class MainWindow : public QMainWindow, public EditorHost {
     QAction* Action(const char* name) const;
     QLabel* TmpMessage() const { return tmpMessage_; }
     QLabel* WarningLine() const { return warningLine_; }
+    // Beside the warnings: where the last fit's result files are (or that it was
+    // cancelled); the tooltip names the three files in full.
+    QLabel* ResultLine() const { return resultLine_; }
     EditForm* NewEditor();
     std::vector<EditForm*> Editors() const;
     // The twelve windows in the order they were created, this one first.
@@ -81,6 +85,8 @@ class MainWindow : public QMainWindow, public EditorHost {
     AboutDialog& FormAbout() { return *formAbout_; }
     OptionsDialog& FormOptions() { return *formOptions_; }
     WindowRunInterface& RunUi() { return *runUi_; }
+    // The views of the last run, which the plot window's right-click menu opens.
+    FitViews& Views() { return *views_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,11 +97,15 @@ class MainWindow : public QMainWindow, public EditorHost {
     // Runs one fit or simulation: Fitting and Simulation are disabled meanwhile; a
     // RunError is shown in a message box and the program stays open.
     void RunGuarded(const std::function<void()>& run);
+    // After a fit: where its result files are, in the status line, and its views.
+    void ShowFitResults();
+    void SetResultLine(const QString& text, const QString& tip);
 
     UserPrompts& prompts_;
     Workspace ws_;
     QLabel* tmpMessage_ = nullptr;
     QLabel* warningLine_ = nullptr;
+    QLabel* resultLine_ = nullptr;
     std::unique_ptr<FittingInfoWindow> formInfo_;
     std::unique_ptr<CommandFileDialog> comFile_;
     std::unique_ptr<AboutDialog> formAbout_;
@@ -108,6 +118,7 @@ class MainWindow : public QMainWindow, public EditorHost {
     std::unique_ptr<HistoryDialog> formHistory_;
     std::unique_ptr<OptionsDialog> formOptions_;
     std::unique_ptr<WindowRunInterface> runUi_;
+    std::unique_ptr<FitViews> views_;
     KeyWatcher* keyWatcher_ = nullptr;
     std::vector<QPointer<EditForm>> editors_;
     bool commandFileSet_ = false;

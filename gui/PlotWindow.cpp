@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QSaveFile>
 
+#include "gui/FitViews.h"
 #include "gui/QtPlotCanvas.h"
 #include "gui/UserPrompts.h"
 #include "output/SvgCanvas.h"
@@ -51,10 +52,18 @@ void PlotWindow::resizeEvent(QResizeEvent* event) {
     Render();
 }
 
+void PlotWindow::FillContextMenu(QMenu& menu) {
+    QAction* save = menu.addAction(QStringLiteral("Save image..."));
+    save->setObjectName(QStringLiteral("SaveImage"));
+    connect(save, &QAction::triggered, this, &PlotWindow::SaveImageClick);
+    if (!views_) return;
+    menu.addSeparator();
+    views_->FillMenu(menu);
+}
+
 void PlotWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    QAction* save = menu.addAction(QStringLiteral("Save image..."));
-    connect(save, &QAction::triggered, this, &PlotWindow::SaveImageClick);
+    FillContextMenu(menu);
     menu.exec(event->globalPos());
 }
 

@@ -3,15 +3,19 @@
 // curves on a logarithmic intensity axis. The window keeps the curves it was last
 // asked to draw and an image of the drawing, so it repaints from the image when it
 // was covered and redraws the curves at the new size when it is resized.
-// A right-click offers "Save image..." as PNG or SVG.
+// A right-click offers "Save image..." as PNG or SVG, and the run's views: "Fit view",
+// "Profile" and "Fitted values", each in a window of its own.
 
 #include <QImage>
 #include <QWidget>
+
+class QMenu;
 
 #include "model/CurveArrays.h"
 
 namespace korvel::gui {
 
+class FitViews;
 class UserPrompts;
 
 class PlotWindow : public QWidget {
@@ -28,6 +32,10 @@ class PlotWindow : public QWidget {
     // in `error` when it cannot.
     bool SaveImage(const QString& path, QString* error = nullptr) const;
     void SaveImageClick();
+    // The views the right-click menu opens (none: the menu has only "Save image...").
+    void SetViews(FitViews* views) { views_ = views; }
+    // The entries of the right-click menu, in order.
+    void FillContextMenu(QMenu& menu);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -38,6 +46,7 @@ class PlotWindow : public QWidget {
     void Render();
 
     UserPrompts& prompts_;
+    FitViews* views_ = nullptr;
     CurveArrays curves_;
     bool hasCurves_ = false;
     QImage image_;

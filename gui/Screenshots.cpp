@@ -13,6 +13,10 @@
 #include "app/CommandFile.h"
 #include "base/RunError.h"
 #include "gui/CommandFileDialog.h"
+#include "gui/FitViewWindow.h"
+#include "gui/FitViews.h"
+#include "gui/FittedValuesWindow.h"
+#include "gui/ProfileWindow.h"
 #include "gui/FittingInfoWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/PlotWindow.h"
@@ -106,6 +110,19 @@ int TakeScreenshots(const QString& folder, const QString& commandFile) {
         ok = Save(main.FormInfo(), folder, "fitting-information.png") &&
              Save(main, folder, "main-window.png") && ok;
     ok = Save(main.GrphRefl(), folder, "plot.png") && ok;
+
+    // The three views of the fit, as the plot window's right-click menu opens them.
+    FitViews& views = main.Views();
+    if (!views.Report().Fit) {
+        std::fprintf(stderr, "korvel: the fit left no views to take\n");
+        return 1;
+    }
+    views.ShowFitView();
+    ok = Save(views.FitView(), folder, "fit-view.png") && ok;
+    views.ShowProfile();
+    ok = Save(views.Profile(), folder, "profile.png") && ok;
+    views.ShowFittedValues();
+    ok = Save(views.FittedValues(), folder, "fitted-values.png") && ok;
     return ok ? 0 : 1;
 }
 

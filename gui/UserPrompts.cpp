@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QInputDialog>
 
 namespace korvel::gui {
 
@@ -58,6 +59,14 @@ bool UserPrompts::PickFont(QWidget* parent, QFont& font) {
     const QFont chosen = QFontDialog::getFont(&ok, font, parent);
     if (ok) font = chosen;
     return ok;
+}
+
+int UserPrompts::ChooseItem(QWidget* parent, const QString& label, const QStringList& items,
+                            int current) {
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent, QStringLiteral("Korvel"), label, items,
+                                                 current, false, &ok);
+    return ok ? static_cast<int>(items.indexOf(chosen)) : -1;
 }
 
 }  // namespace korvel::gui

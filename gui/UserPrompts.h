@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QDialog;
@@ -37,6 +38,9 @@ class UserPrompts {
     // A failure the user must see: a warning box with OK.
     virtual void Warn(QWidget* parent, const QString& text);
     virtual bool PickFont(QWidget* parent, QFont& font);
+    // One of `items`, `current` proposed; its index, or -1 when cancelled.
+    virtual int ChooseItem(QWidget* parent, const QString& label, const QStringList& items,
+                           int current);
 };
 
 }  // namespace korvel::gui

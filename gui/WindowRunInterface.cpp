@@ -12,6 +12,7 @@
 #include "gui/SimplexInitWindow.h"
 #include "gui/UserPrompts.h"
 #include "gui/WeightingDialog.h"
+#include "gui/WindowPlacement.h"
 
 namespace korvel::gui {
 namespace {
@@ -31,11 +32,13 @@ void ShowAndRepaint(QWidget& window, bool shown) {
 
 }  // namespace
 
-void WindowRunInterface::ShowCommandFileDialog(CommandFileDialogRecord& record) {
+bool WindowRunInterface::ShowCommandFileDialog(CommandFileDialogRecord& record) {
     CommandFileDialog& dialog = main_.ComFile();
     dialog.FromRecord(record);
-    main_.Prompts().Exec(dialog);  // its result is not examined
+    // Only OK starts the fit; the close button or Esc cancels it.
+    const bool accepted = main_.Prompts().Exec(dialog) == QDialog::Accepted;
     dialog.ToRecord(record);
+    return accepted;
 }
 
 void WindowRunInterface::ShowWeightingDialog(WeightingDialogRecord& record) {
@@ -86,7 +89,12 @@ void WindowRunInterface::SetTmpMessage(const std::string& caption, TmpMessageSty
 
 void WindowRunInterface::SetDrawEnabled(bool enabled) { main_.SetDrawEnabled(enabled); }
 
-void WindowRunInterface::ShowPlotWindow() { main_.GrphRefl().show(); }
+void WindowRunInterface::ShowPlotWindow() {
+    PlotWindow& plot = main_.GrphRefl();
+    // Opened where it leaves the main window's menus free; once open, where the user put it.
+    if (!plot.isVisible()) PlaceClearOf(plot, main_);
+    plot.show();
+}
 
 void WindowRunInterface::DrawPlot(const CurveArrays& curves) { main_.GrphRefl().Draw(curves); }
 

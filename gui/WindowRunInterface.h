@@ -16,7 +16,7 @@ class WindowRunInterface : public RunInterface {
   public:
     explicit WindowRunInterface(MainWindow& main) : main_(main) {}
 
-    void ShowCommandFileDialog(CommandFileDialogRecord& record) override;
+    bool ShowCommandFileDialog(CommandFileDialogRecord& record) override;
     void ShowWeightingDialog(WeightingDialogRecord& record) override;
     bool AskNewtonStep() override;
     bool AskUncertainty() override;

@@ -35,6 +35,9 @@ struct FitState {
     bool TooBigStep = false;
     bool TooFar = false;
     bool FitLogEnabled = false;
+    // The uncertainty estimate of the finished fit, one per free parameter in the model's
+    // internal units (delta and beta for the density columns); empty when none was made.
+    std::vector<double> Uncertainties;
 };
 
 }  // namespace korvel

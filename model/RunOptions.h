@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -38,6 +39,9 @@ struct RunOptions {
     // An ORSO text file of the measured and fitted curves written after the run
     // (korvel-cli --ort): checked with the result files before any work, like PlotFile.
     std::string OrtFile;
+    // Further files the caller writes after the run (korvel-cli --report, --profile),
+    // checked the same way and against the plot file.
+    std::vector<std::string> ReportFiles;
 };
 
 }  // namespace korvel

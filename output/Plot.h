@@ -25,8 +25,16 @@ inline constexpr PlotColor kPlotGrey{128, 128, 128};
 inline constexpr PlotColor kPlotBlue{0, 0, 255};
 inline constexpr PlotColor kPlotRed{255, 0, 0};
 
+// How a pen draws its lines.
+enum class PenStyle { Solid, Dashed, Dotted };
+
 // The drawing operations the plot needs. Text is placed by its top-left corner and
-// drawn over the background colour; font sizes are in points.
+// drawn over the background colour; font sizes are in points (at 96 dots per inch,
+// so a point is 4/3 pixel). Texts are UTF-8.
+//
+// The views of a fit (output/FitView, output/ProfileView) use a few more: dashed
+// pens, filled discs, text measurement and upward text. Each has a default built
+// from the basic operations, so a canvas that lacks them still draws every view.
 class PlotCanvas {
   public:
     virtual ~PlotCanvas() = default;
@@ -39,7 +47,29 @@ class PlotCanvas {
     virtual void LineTo(int x, int y) = 0;
     virtual void SetFont(const std::string& name, int size, PlotColor color) = 0;
     virtual void TextOut(int x, int y, const std::string& text) = 0;
+
+    // A pen with a dash pattern; by default a solid one.
+    virtual void SetStyledPen(PlotColor color, int width, PenStyle /*style*/) {
+        SetPen(color, width);
+    }
+    // A filled disc of `radius` pixels around (x, y); by default a filled square.
+    virtual void FillCircle(int x, int y, int radius, PlotColor color) {
+        FillRect(x - radius, y - radius, x + radius + 1, y + radius + 1, color);
+    }
+    // Width and height in pixels of `text` in the current font at `size` points; by
+    // default estimated from the shapes of a common sans-serif face.
+    virtual int TextWidth(const std::string& text, int size) const;
+    virtual int TextHeight(int size) const;
+    // Text reading upwards (turned a quarter left) in the current font, centred on
+    // (x, y); by default written level from (x, y).
+    virtual void TextOutUpwards(int x, int y, const std::string& text) { TextOut(x, y, text); }
 };
+
+// The estimated width in pixels of `text` at `size` points in a DejaVu-like sans-serif
+// face: the default measurement of a canvas that cannot measure.
+int EstimatedTextWidth(const std::string& text, int size);
+// The line height in pixels of that face at `size` points.
+int EstimatedTextHeight(int size);
 
 // One axis of a drawing: its range and its ticks.
 struct PlotAxis {

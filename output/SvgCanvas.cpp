@@ -52,6 +52,18 @@ void SvgCanvas::FillRect(int left, int top, int right, int bottom, PlotColor col
 void SvgCanvas::SetPen(PlotColor color, int width) {
     pen_ = color;
     penWidth_ = width;
+    penStyle_ = PenStyle::Solid;
+}
+
+void SvgCanvas::SetStyledPen(PlotColor color, int width, PenStyle style) {
+    SetPen(color, width);
+    penStyle_ = style;
+}
+
+void SvgCanvas::FillCircle(int x, int y, int radius, PlotColor color) {
+    ClosePolyline();
+    body_ << "<circle cx=\"" << x << "\" cy=\"" << y << "\" r=\"" << radius << "\" fill=\""
+          << Rgb(color) << "\"/>\n";
 }
 
 void SvgCanvas::MoveTo(int x, int y) {
@@ -63,12 +75,13 @@ void SvgCanvas::LineTo(int x, int y) {
     // A line continues the open polyline when it starts where that one ends, with its pen.
     const bool continues = !polyline_.empty() && polyline_.back().X == x_ &&
                            polyline_.back().Y == y_ && polylinePen_ == pen_ &&
-                           polylineWidth_ == penWidth_;
+                           polylineWidth_ == penWidth_ && polylineStyle_ == penStyle_;
     if (!continues) {
         ClosePolyline();
         polyline_.push_back({x_, y_});
         polylinePen_ = pen_;
         polylineWidth_ = penWidth_;
+        polylineStyle_ = penStyle_;
     }
     polyline_.push_back({x, y});
     x_ = x;
@@ -84,7 +97,16 @@ std::string SvgCanvas::PolylineElement() const {
     for (std::size_t i = 0; i < polyline_.size(); ++i)
         element << (i == 0 ? "" : " ") << polyline_[i].X << ',' << polyline_[i].Y;
     element << "\" fill=\"none\" stroke=\"" << Rgb(polylinePen_) << "\" stroke-width=\""
-            << polylineWidth_ << "\" stroke-linecap=\"square\"/>\n";
+            << polylineWidth_;
+    // Dashes and dots in multiples of the pen width, with ends cut square at the pattern.
+    if (polylineStyle_ == PenStyle::Dashed)
+        element << "\" stroke-dasharray=\"" << 5 * polylineWidth_ << ' ' << 3 * polylineWidth_
+                << "\" stroke-linecap=\"butt\"/>\n";
+    else if (polylineStyle_ == PenStyle::Dotted)
+        element << "\" stroke-dasharray=\"" << polylineWidth_ << ' ' << 2 * polylineWidth_
+                << "\" stroke-linecap=\"butt\"/>\n";
+    else
+        element << "\" stroke-linecap=\"square\"/>\n";
     return element.str();
 }
 
@@ -105,6 +127,19 @@ void SvgCanvas::TextOut(int x, int y, const std::string& text) {
     const int baseline = y + static_cast<int>(pixels * 0.9 + 0.5);
     body_ << "<text x=\"" << x << "\" y=\"" << baseline
           << "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"" << pixels
+          << "px\" fill=\"" << Rgb(fontColor_) << "\" xml:space=\"preserve\">" << Escaped(text)
+          << "</text>\n";
+}
+
+void SvgCanvas::TextOutUpwards(int x, int y, const std::string& text) {
+    ClosePolyline();
+    // Centred along its line; the baseline a third of the font size right of the centre,
+    // so the letters' bodies sit across it.
+    const double pixels = fontSize_ * 96.0 / 72.0;
+    const int baseline = y + static_cast<int>(pixels * 0.35 + 0.5);
+    body_ << "<text x=\"" << x << "\" y=\"" << baseline << "\" transform=\"rotate(-90 " << x
+          << ' ' << y << ")\" text-anchor=\"middle\""
+          << " font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"" << pixels
           << "px\" fill=\"" << Rgb(fontColor_) << "\" xml:space=\"preserve\">" << Escaped(text)
           << "</text>\n";
 }

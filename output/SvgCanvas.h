@@ -24,6 +24,9 @@ class SvgCanvas : public PlotCanvas {
     void LineTo(int x, int y) override;
     void SetFont(const std::string& name, int size, PlotColor color) override;
     void TextOut(int x, int y, const std::string& text) override;
+    void SetStyledPen(PlotColor color, int width, PenStyle style) override;
+    void FillCircle(int x, int y, int radius, PlotColor color) override;
+    void TextOutUpwards(int x, int y, const std::string& text) override;
 
     // The complete document, closing tag included.
     std::string Document() const;
@@ -41,6 +44,7 @@ class SvgCanvas : public PlotCanvas {
     int height_;
     PlotColor pen_ = kPlotBlack;
     int penWidth_ = 1;
+    PenStyle penStyle_ = PenStyle::Solid;
     int x_ = 0;
     int y_ = 0;
     int fontSize_ = 8;
@@ -49,6 +53,7 @@ class SvgCanvas : public PlotCanvas {
     std::vector<Point> polyline_;  // the open polyline; drawn with polylinePen_
     PlotColor polylinePen_ = kPlotBlack;
     int polylineWidth_ = 1;
+    PenStyle polylineStyle_ = PenStyle::Solid;
 };
 
 // The whole plot of `curves` as an SVG document of the given size.

@@ -76,6 +76,75 @@ TEST_F(CliFitTest, DemoRecoversTheTrueModelAndTheSameSeedRepeatsTheResultFiles) 
     EXPECT_EQ(second.Stdout, first.Stdout);
 }
 
+TEST_F(CliFitTest, ReportWritesTheViewsAndATableOfTheValuesTheResultFilesHold) {
+    CopyDemo();
+    const auto plain = RunCli({"fit", "demo.inp", "--seed", "11", "--quiet"}, folder.Path());
+    ASSERT_EQ(plain.ExitCode, 0) << plain.Stderr;
+    const std::string bst = ReadText(folder / "au-film-start.bst");
+    const auto result = RunCli({"fit", "demo.inp", "--seed", "11", "--quiet", "--report",
+                                "views/demo"},
+                               folder.Path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Stderr;
+    // The report changes no result file.
+    EXPECT_EQ(ReadText(folder / "au-film-start.bst"), bst);
+    EXPECT_NE(result.Stdout.find("report: views/demo/fit.svg\n"), std::string::npos)
+        << result.Stdout;
+
+    const std::string fit = ReadText(folder / "views/demo/fit.svg");
+    EXPECT_NE(fit.find("(R \u2212 Rfit) / \u0394R"), std::string::npos);
+    // The start model dashed beside the fitted one.
+    EXPECT_NE(ReadText(folder / "views/demo/profile.svg").find("stroke-dasharray=\"10 6\""),
+              std::string::npos);
+
+    // fitted.csv: the printed fitted values, the start model's, the limits file's.
+    const auto printed = FittedValues(plain.Stdout);
+    std::istringstream csv(ReadText(folder / "views/demo/fitted.csv"));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line.rfind("# reduced chi-square: ", 0), 0u) << line;
+    std::vector<std::vector<std::string>> rows;
+    while (std::getline(csv, line)) {
+        if (line.rfind("#", 0) == 0) continue;
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        std::string cell;
+        while (std::getline(fields, cell, ',')) cells.push_back(cell);
+        if (!line.empty() && line.back() == ',') cells.push_back("");
+        rows.push_back(cells);
+    }
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"name", "start", "fitted", "uncertainty",
+                                                 "lower", "upper", "at_limit"}));
+    const std::map<std::string, std::vector<std::string>> expected = {
+        {"Thickness:1", {"235", "200", "300"}},
+        {"ReDensity:1", {"4.3e-05", "3.5e-05", "5.5e-05"}},
+        {"Roughness:1", {"7", "1", "12"}},
+        {"Roughness:2", {"5", "1", "10"}}};
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const auto& row = rows[r];
+        ASSERT_EQ(row.size(), 7u) << row[0];
+        ASSERT_TRUE(expected.count(row[0])) << row[0];
+        EXPECT_EQ(row[1], expected.at(row[0])[0]);
+        const double value = std::stod(row[2]);
+        EXPECT_NEAR(value, printed.at(row[0]), 1e-5 * std::fabs(value)) << row[0];
+        EXPECT_EQ(row[3], "");  // no uncertainty estimate
+        EXPECT_EQ(row[4], expected.at(row[0])[1]);
+        EXPECT_EQ(row[5], expected.at(row[0])[2]);
+        EXPECT_EQ(row[6], "");
+    }
+}
+
+TEST_F(CliFitTest, AReportFolderThatCannotBeMadeStopsTheRunBeforeAnyResultIsWritten) {
+    CopyDemo();
+    WriteText(folder / "taken", "a file, not a folder\n");
+    const auto result =
+        RunCli({"fit", "demo.inp", "--quiet", "--report", "taken"}, folder.Path());
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_NE(result.Stderr.find("Cannot create the report folder."), std::string::npos)
+        << result.Stderr;
+    EXPECT_FALSE(fs::exists(folder / "au-film-start.bst"));
+}
+
 TEST_F(CliFitTest, WeightingOptionsAnswerTheWeightingDialog) {
     CopyDemo();
     // Two columns of the demo data and no free parameter: one evaluation, then results.

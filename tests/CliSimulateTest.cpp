@@ -36,6 +36,27 @@ TEST_F(CliSimulateTest, VersionAndHelpSucceed) {
     }
 }
 
+TEST_F(CliSimulateTest, ProfileDrawsTheModelAndMayNotReplaceAnInput) {
+    WriteText(folder / "film.mdl", FilmModel());
+    const auto result = RunCli({"simulate", "film.mdl", "--profile", "film-profile.svg"},
+                               folder.Path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Stderr;
+    EXPECT_NE(result.Stdout.find("film-profile.svg\n"), std::string::npos);
+    const std::string svg = ReadText(folder / "film-profile.svg");
+    EXPECT_NE(svg.find("Depth below the top surface"), std::string::npos);
+    EXPECT_EQ(svg.find("stroke-dasharray=\"10 6\""), std::string::npos);  // no start model
+
+    const std::string model = ReadText(folder / "film.mdl");
+    fs::remove(folder / "film.sml");
+    const auto refused = RunCli({"simulate", "film.mdl", "--profile", "film.mdl"}, folder.Path());
+    EXPECT_EQ(refused.ExitCode, 1);
+    EXPECT_NE(refused.Stderr.find("An input file would be overwritten by the profile file."),
+              std::string::npos)
+        << refused.Stderr;
+    EXPECT_EQ(ReadText(folder / "film.mdl"), model);
+    EXPECT_FALSE(fs::exists(folder / "film.sml"));
+}
+
 TEST_F(CliSimulateTest, DefaultGridWritesTheSmlBesideTheModelAndPrintsItsPath) {
     WriteText(folder / "models/sample.mdl", FilmModel());
     fs::create_directories(folder.Path() / "elsewhere");

@@ -12,6 +12,8 @@
 #include "base/RunError.h"
 #include "app/Workspace.h"
 #include "app/FittingRun.h"
+#include "app/RunReport.h"
+#include "fit/Residuals.h"
 #include "fit/Simplex.h"
 
 namespace korvel {
@@ -439,6 +441,135 @@ TEST_F(FilmFit, TheUncertaintyEstimateShowsItsProgressAndAStopAppendsNothing) {
 }
 
 // End to end: data from the true model, a fit from wrong starting values.
+
+// The views of a fit: the final model's residuals divided by the weights the fit used
+// give back its figure of merit, and the table matches the result model file.
+TEST_F(FilmFit, TheReportShowsTheFinalModelWithTheWeightsTheFitUsed) {
+    ui.UncertaintyAnswer = true;
+    Run();
+    const RunReport report = ReportOfFit(ws);
+    ASSERT_TRUE(report.Fit && report.Profile && report.Values);
+    const FitViewData& view = *report.Fit;
+    // The weights are the data file's third column, as read.
+    std::istringstream data(ReadText("data.dat"));
+    double angle = 0.0, measured = 0.0, error = 0.0;
+    for (std::size_t i = 0; data >> angle >> measured >> error; ++i) {
+        ASSERT_LT(i, view.Uncertainty.size());
+        EXPECT_DOUBLE_EQ(view.Uncertainty[i], error);
+        EXPECT_DOUBLE_EQ(view.Measured[i], measured);
+    }
+    const std::vector<double> residuals =
+        NormalisedResiduals(view.Measured, view.Fitted, view.Uncertainty);
+    const double chi2 =
+        ReducedChiSquare(residuals, view.WindowFirst, view.WindowLast, ws.Free.FreeCount);
+    EXPECT_NEAR(chi2, report.Values->ReducedChiSquare, 1e-9 * chi2);
+    EXPECT_NEAR(view.ReducedChiSquare, report.Values->ReducedChiSquare, 1e-12 * chi2);
+
+    // The free parameters in model order, started where model.mdl said, ended where
+    // model.bst says, each with an estimated uncertainty and its limits.
+    const auto layers = FittedLayers(ReadText("model.bst"), 2);
+    const std::vector<FittedValue>& values = report.Values->Values;
+    ASSERT_EQ(values.size(), 3u);
+    const struct {
+        const char* Name;
+        int Column;
+        double Start, Lower, Upper;
+    } expected[] = {{"Thickness:1", 0, 130.0, 100.0, 200.0},
+                    {"ReDensity:1", 1, 1.3e-5, 0.5e-5, 2.5e-5},
+                    {"Roughness:1", 3, 6.0, 1.0, 10.0}};
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        SCOPED_TRACE(expected[k].Name);
+        EXPECT_EQ(values[k].Name, expected[k].Name);
+        EXPECT_DOUBLE_EQ(values[k].Start, expected[k].Start);
+        const double fitted = layers[0][expected[k].Column];
+        EXPECT_NEAR(values[k].Fitted, fitted, 1e-5 * std::fabs(fitted));
+        ASSERT_TRUE(values[k].Uncertainty.has_value());
+        EXPECT_GT(*values[k].Uncertainty, 0.0);
+        EXPECT_EQ(values[k].Lower, expected[k].Lower);
+        EXPECT_EQ(values[k].Upper, expected[k].Upper);
+        EXPECT_EQ(values[k].Mark, LimitMark::None);
+    }
+    // The profile shows the fitted film beside the start.
+    ASSERT_TRUE(report.Profile->Start.has_value());
+    EXPECT_DOUBLE_EQ(report.Profile->Start->Value(1), 130.0);
+    EXPECT_NEAR(report.Profile->Model.Value(1), layers[0][0], 1e-5 * layers[0][0]);
+}
+
+TEST_F(FilmFit, FresnelWeightsAreTheWeightsOfTheResiduals) {
+    PrepareFilmFit();
+    // Angle and reflectivity only: the weights come from the weighting dialog.
+    std::istringstream synthetic(ReadText("data.dat"));
+    std::string data;
+    double angle = 0.0, measured = 0.0, error = 0.0;
+    while (synthetic >> angle >> measured >> error)
+        data += std::to_string(angle) + " " + std::to_string(measured) + "\n";
+    WriteText("data.dat", data);
+    command.ErrorsFromFile = "N";
+    WriteCommandFile(command);
+    ui.WeightingAnswer = WeightingDialogRecord{0, ""};  // "Freshnel law"
+    RunFitting(ws, ui);
+    const RunReport report = ReportOfFit(ws);
+    ASSERT_TRUE(report.Fit && report.Values);
+    const FitViewData& view = *report.Fit;
+    // Not the file's 3 % errors: the bare substrate's reflectivity at each angle.
+    EXPECT_GT(std::fabs(view.Uncertainty[20] - 0.03 * view.Measured[20]),
+              0.1 * view.Uncertainty[20]);
+    const double chi2 =
+        ReducedChiSquare(NormalisedResiduals(view.Measured, view.Fitted, view.Uncertainty),
+                         view.WindowFirst, view.WindowLast, ws.Free.FreeCount);
+    EXPECT_NEAR(chi2, report.Values->ReducedChiSquare, 1e-9 * chi2);
+}
+
+TEST_F(FilmFit, AValuePressedAgainstALimitIsMarked) {
+    // The true roughness is 4 A; the limits allow 5 .. 10 only.
+    PrepareFit(kFilmModel, kFilmLimits, {150.0, 1.5e-5, 4.0}, {130.0, 1.3e-5, 6.0},
+               Range(0.1, 2.0, 40));
+    std::string limits = kFilmLimits;
+    limits.replace(limits.find("1 10 10"), 7, "5 10 10");
+    WriteText("model.lmt", limits);
+    WriteCommandFile(command);
+    RunFitting(ws, ui);
+    const RunReport report = ReportOfFit(ws);
+    ASSERT_TRUE(report.Values);
+    const FittedValue& roughness = report.Values->Values.back();
+    EXPECT_EQ(roughness.Name, "Roughness:1");
+    EXPECT_NEAR(roughness.Fitted, 5.0, 0.01);
+    EXPECT_EQ(roughness.Mark, LimitMark::AtLower);
+    EXPECT_FALSE(report.Values->Values.front().Uncertainty.has_value());
+}
+
+TEST_F(FilmFit, ClosingTheSettingsDialogCancelsTheFitBeforeAnyFileIsRead) {
+    PrepareFilmFit();
+    WriteCommandFile(command);
+    for (const char* name : {"data.dat", "model.bst", "model.pct", "model.loc"})
+        testing::fs::remove(name);  // data.dat would fail the run if it were read
+    ui.CancelCommandFileDialog = true;
+    EXPECT_EQ(RunFitting(ws, ui), FittingOutcome::Cancelled);
+    EXPECT_FALSE(testing::fs::exists("model.bst"));
+    EXPECT_FALSE(testing::fs::exists("model.pct"));
+    EXPECT_TRUE(ui.Messages.empty());
+    EXPECT_EQ(ui.Calls, std::vector<std::string>{"ShowCommandFileDialog"});
+}
+
+TEST_F(FilmFit, DataReadAsQzThatReachLargeAnglesAreWarnedOf) {
+    PrepareFilmFit();
+    command.Mode = "S";
+    WriteCommandFile(command);
+    ui.EditCommandFileDialog = [](CommandFileDialogRecord& record) { record.QzFormat = 1; };
+    // Angles of 0.1 .. 2 degrees read as Qz reach no more than 14.2 degrees: no word.
+    RunFitting(ws, ui);
+    EXPECT_TRUE(ui.Warnings.empty());
+    // 0.1 .. 3 read as Qz reach 21.6 degrees.
+    std::string data;
+    for (const double x : Range(0.1, 3.0, 30)) data += std::to_string(x) + " 1e-3 1e-5\n";
+    WriteText("data.dat", data);
+    RunFitting(ws, ui);
+    ASSERT_EQ(ui.Warnings.size(), 1u);
+    EXPECT_NE(ui.Warnings[0].find("data.dat: the abscissae, read as Qz in 1/A (\"Qz Format\"), "
+                                  "reach a glancing angle of 21.6 degrees"),
+              std::string::npos)
+        << ui.Warnings[0];
+}
 
 TEST_F(FilmFit, RecoversASingleFilm) {
     ws = NewWorkspace(3);

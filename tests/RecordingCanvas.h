@@ -1,6 +1,7 @@
 #pragma once
-// A plot canvas for tests: remembers every line and text with the pen or font in
-// force, so a test can ask what was drawn where.
+// A plot canvas for tests: remembers every line, disc and text with the pen or font
+// in force, so a test can ask what was drawn where. Text is measured by the canvas's
+// default estimate.
 
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct RecordedLine {
     int X1, Y1, X2, Y2;
     PlotColor Color;
     int Width;
+    PenStyle Style = PenStyle::Solid;
 };
 
 struct RecordedText {
@@ -20,6 +22,12 @@ struct RecordedText {
     std::string Text;
     std::string Font;
     int Size;
+    PlotColor Color;
+    bool Upwards = false;  // TextOutUpwards: X, Y is the centre
+};
+
+struct RecordedCircle {
+    int X, Y, Radius;
     PlotColor Color;
 };
 
@@ -35,13 +43,24 @@ class RecordingCanvas : public PlotCanvas {
     void SetPen(PlotColor color, int width) override {
         pen_ = color;
         penWidth_ = width;
+        penStyle_ = PenStyle::Solid;
+    }
+    void SetStyledPen(PlotColor color, int width, PenStyle style) override {
+        SetPen(color, width);
+        penStyle_ = style;
+    }
+    void FillCircle(int x, int y, int radius, PlotColor color) override {
+        Circles.push_back({x, y, radius, color});
+    }
+    void TextOutUpwards(int x, int y, const std::string& text) override {
+        Texts.push_back({x, y, text, font_, size_, fontColor_, true});
     }
     void MoveTo(int x, int y) override {
         x_ = x;
         y_ = y;
     }
     void LineTo(int x, int y) override {
-        Lines.push_back({x_, y_, x, y, pen_, penWidth_});
+        Lines.push_back({x_, y_, x, y, pen_, penWidth_, penStyle_});
         x_ = x;
         y_ = y;
     }
@@ -69,12 +88,14 @@ class RecordingCanvas : public PlotCanvas {
     std::vector<RecordedLine> Fills;  // rectangles: X1,Y1 top-left, X2,Y2 bottom-right
     std::vector<RecordedLine> Lines;
     std::vector<RecordedText> Texts;
+    std::vector<RecordedCircle> Circles;
 
   private:
     int width_;
     int height_;
     PlotColor pen_{};
     int penWidth_ = 1;
+    PenStyle penStyle_ = PenStyle::Solid;
     int x_ = 0;
     int y_ = 0;
     std::string font_;

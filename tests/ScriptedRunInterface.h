@@ -21,6 +21,7 @@ class ScriptedRunInterface : public RunInterface {
     bool NewtonAnswer = false;
     bool UncertaintyAnswer = false;
     std::function<void(CommandFileDialogRecord&)> EditCommandFileDialog;
+    bool CancelCommandFileDialog = false;  // closed without OK
     std::optional<WeightingDialogRecord> WeightingAnswer;
     // Key typed at iteration n (n-th ProcessPendingEvents call).
     std::map<int, int> KeysAtIteration;
@@ -46,9 +47,10 @@ class ScriptedRunInterface : public RunInterface {
     bool FittingInformationShown = false;
     bool SimplexInitializationShown = false;
 
-    void ShowCommandFileDialog(CommandFileDialogRecord& record) override {
+    bool ShowCommandFileDialog(CommandFileDialogRecord& record) override {
         Calls.push_back("ShowCommandFileDialog");
         if (EditCommandFileDialog) EditCommandFileDialog(record);
+        return !CancelCommandFileDialog;
     }
     void ShowWeightingDialog(WeightingDialogRecord& record) override {
         Calls.push_back("ShowWeightingDialog");

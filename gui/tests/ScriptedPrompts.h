@@ -37,6 +37,15 @@ class ScriptedPrompts : public UserPrompts {
         return (buttons & QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Yes;
     }
     void Warn(QWidget*, const QString& text) override { Warnings << text; }
+    int ChooseItem(QWidget*, const QString& label, const QStringList& items,
+                   int current) override {
+        Chosen << label;
+        ChoiceItems = items;
+        if (ItemAnswers.empty()) return current;
+        const int answer = ItemAnswers.front();
+        ItemAnswers.pop_front();
+        return answer;
+    }
     bool PickFont(QWidget*, QFont& font) override {
         if (!FontAnswer) return false;
         font = *FontAnswer;
@@ -48,12 +57,15 @@ class ScriptedPrompts : public UserPrompts {
     QStringList SaveAnswers;
     std::deque<QMessageBox::StandardButton> AskAnswers;
     std::optional<QFont> FontAnswer;
+    std::deque<int> ItemAnswers;  // ChooseItem: an index, -1 to cancel; none: the proposed one
 
     QStringList Shown;
     QStringList Proposed;
     QStringList Asked;
     QPoint AskedAt;
     QStringList Warnings;
+    QStringList Chosen;       // the labels of ChooseItem
+    QStringList ChoiceItems;  // the items of the latest ChooseItem
 
   private:
     static QString Next(QStringList& queue) {
