@@ -17,6 +17,7 @@
 #include "base/NumberFormat.h"
 #include "base/ResultSetWriter.h"
 #include "base/TextFile.h"
+#include "output/SimulationText.h"
 
 namespace korvel {
 
@@ -129,27 +130,6 @@ void ClearFreeParameters(Workspace& ws) {
     free.VertexHoldsValues = true;
 }
 
-std::string SmlContent(const Workspace& ws, const SimulationRequest& request) {
-    const CurveArrays& curves = ws.Curves;
-    std::string text;
-    text.reserve(static_cast<std::size_t>(curves.PointCount) * 33);
-    for (int i = 1; i <= curves.PointCount; ++i) {
-        const double theta = curves.Angle[i - 1];
-        const double reflectivity = curves.SmearedCurve[i - 1];
-        // The engine refuses non-finite values; a file must never carry one either.
-        if (!std::isfinite(reflectivity))
-            throw RunError("The computed reflectivity is not a finite number.",
-                           "angle " + Shown(theta) + " deg (" + request.ModelFileName + ")");
-        const double x =
-            request.QzInverseAngstrom ? AngleToQz(theta, ws.Model.Header.Wavelength) : theta;
-        text += FormatE(x, 15);
-        text += ' ';
-        text += FormatE(reflectivity, 15);
-        text += kLineEnd;
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request) {
@@ -202,7 +182,11 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
 
         // The plot's data curve is the computed curve itself.
         ws.Curves.MeasuredIntensity = ws.Curves.CalculatedCurve;
-        content = SmlContent(ws, request);
+        const CurveArrays& curves = ws.Curves;
+        content = SmlText(std::span(curves.Angle.data(), curves.PointCount),
+                          std::span(curves.SmearedCurve.data(), curves.PointCount),
+                          request.QzInverseAngstrom, ws.Model.Header.Wavelength,
+                          request.ModelFileName);
         ui.DrawPlot(ws.Curves);
         scope.DisableDraw();
     }
