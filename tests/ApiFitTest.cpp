@@ -47,13 +47,14 @@ std::vector<std::string> ResultParameters(const api::FitResult& result) {
     return lines;
 }
 
-// The demo's command file with a tolerance and a cut-off level of more digits than the
-// settings dialog shows: the run fits with what the dialog hands back.
+// The demo's command file with a tolerance and a cut-off level (above the lowest data
+// points) of more digits than the settings dialog shows: the run fits with what the
+// dialog hands back.
 TEST(ApiFit, TheDemoFitsAsKorvelCliFitsIt) {
     testing::TempFolder folder;
     testing::CopyDemo(folder.Root());
     folder.Write("demo.inp", "demo.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n"
-                             "1.23456789e-6\n3000\n1.23456789e-9\nM\n");
+                             "1.23456789e-6\n3000\n1.23456789e-6\nM\n");
     const testing::CliResult cli =
         testing::RunCli({"fit", "demo.inp", "--seed", "1", "--quiet"}, folder.Root());
     ASSERT_EQ(cli.ExitCode, 0) << cli.Stderr;
@@ -182,6 +183,16 @@ TEST(ApiFit, ReadProblemTakesTheDialogsChoices) {
     EXPECT_EQ(film.Weights, api::Weighting::FromData);
     EXPECT_EQ(film.Data.Uncertainty.size(), film.Data.Theta.size());
     EXPECT_EQ(film.ModelFileName, "au-film-start.mdl");
+
+    // Tolerance and cut-off come back from the dialog's fields with seven digits.
+    testing::TempFolder folder;
+    testing::CopyDemo(folder.Root());
+    folder.Write("demo.inp", "demo.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n"
+                             "1.23456789e-6\n3000\n9.87654321e-9\nP\n");
+    const api::FitProblem rounded = api::ReadProblem(folder / "demo.inp");
+    EXPECT_EQ(rounded.Tolerance, 1.234568e-6);
+    EXPECT_EQ(rounded.CutOff, 9.876543e-9);
+    EXPECT_EQ(rounded.Method, api::CalculationMethod::Parratt);
 
     const std::string multilayer = SourcePath("tests/golden/inputs/ml-fraction.inp");
     options.Weights = api::Weighting::Fraction;

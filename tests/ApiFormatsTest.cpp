@@ -86,10 +86,12 @@ TEST(ApiFormats, ASampleKeepsTheFileNumbersWhateverItsDensityUnits) {
         EXPECT_EQ(sample.Layers.at(0).ReDensity, 2.0e-5);
         EXPECT_EQ(sample.Layers.at(0).ImDensity, 4.0e-7);
     }
-    // A repeat count without a repeat unit counts for nothing, in the text as in the file.
+    // A repeat count without a repeat unit counts for nothing, in a file as in memory.
     const api::Sample read = api::ParseSample("1.54 0 0 0 0 0\n1 0 0 7\n10 1e-5 0 0\n0 0 0 0\n");
     EXPECT_EQ(read.RepeatCount, 0);
-    EXPECT_NE(api::FormatSample(read).find("\r\n1 0 0 0\r\n"), std::string::npos);
+    api::Sample built = read;
+    built.RepeatCount = 7;
+    EXPECT_NE(api::FormatSample(built).find("\r\n1 0 0 0\r\n"), std::string::npos);
 }
 
 TEST(ApiFormats, AShortModelOrLimitsTextReadsAsZerosWithAWarning) {

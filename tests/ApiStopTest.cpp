@@ -242,8 +242,9 @@ TEST(ApiStopRequest, MadeAfterTheLastPhaseDoesNotMarkTheFitStopped) {
     EXPECT_EQ(stopped.BstText, whole.BstText);
 }
 
-// The search of a fit that no tolerance ends, stopped from another thread after a while.
-TEST(ApiStopRequest, EndsASearchThatWouldNotEndByItself) {
+// A search that no tolerance ends (it runs for seconds), stopped from another thread
+// while the fit never waits for it.
+TEST(ApiStopRequest, EndsALongSearchFromAnotherThreadAtAnyMoment) {
     api::FitProblem problem = testing::FilmProblem();
     problem.Tolerance = -1.0;  // never attained
     problem.MaxIterations = 65535;
