@@ -134,6 +134,15 @@ FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
     return problem;
 }
 
+std::string ReadTextFile(const std::string& path) { return ReadWholeFile(path); }
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+    CheckCreatable(path);
+    ResultSetWriter file({path});
+    file.Write(path, text);
+    file.Commit();
+}
+
 std::vector<std::string> WriteResults(const FitResult& result, const std::string& folder) {
     namespace fs = std::filesystem;
     const std::string stem =

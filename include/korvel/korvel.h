@@ -376,6 +376,13 @@ struct ReadOptions {
 // (seven significant digits).
 FitProblem ReadProblem(const std::string& path, const ReadOptions& options = {});
 
+// The whole text of the file at `path`, read as the program reads its input files
+// (the same messages for a file that is missing, unreadable, too large or not text).
+std::string ReadTextFile(const std::string& path);
+// Replaces the file at `path` with `text` atomically, as the program writes its result
+// files: the old contents stay whole when writing fails.
+void WriteTextFile(const std::string& path, const std::string& text);
+
 // Writes the result's .bst, .pct and .loc texts into `folder`, named after the
 // problem's model file ("au-film.mdl": au-film.bst ...), all three replaced together
 // or none. Refuses to replace the model, data or limits file named in the result's
