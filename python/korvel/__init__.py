@@ -32,7 +32,6 @@ from ._korvel import (
     fit,
     format_limits,
     parse_limits,
-    read_problem,
     read_text,
     reflectivity,
     simulate,
@@ -82,6 +81,13 @@ def write_data(curve, path, qz=False, wavelength=0.0):
     """Writes `curve` as a data file (.dat) at `path` (with qz: Qz in 1/A at
     `wavelength` A as the abscissa)."""
     write_text(os.fspath(path), curve.to_text(qz, wavelength))
+
+
+def read_problem(path, **options):
+    return _korvel.read_problem(os.fspath(path), **options)
+
+
+read_problem.__doc__ = _korvel.read_problem.__doc__
 
 
 def write_results(result, folder):
