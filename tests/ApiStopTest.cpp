@@ -8,8 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -115,7 +115,8 @@ class StoppedFit {
 
 std::size_t Lines(const std::string& text) {
     std::size_t n = 0;
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2))
         ++n;
     return n;
 }
@@ -167,9 +168,9 @@ TEST_P(ApiStop, EndsTheNewtonStepWhichThenAddsNothing) {
     const api::FitProblem problem = testing::FilmProblem();
     const api::FitResult searched = api::Fit(problem, testing::SeededControl(5));
     StoppedFit fit(problem, NewtonAndUncertainty());
-    const api::FitResult result = fit.Run(
-        StoppedFit::Trigger{ProgressPhase::NewtonGradient, ProgressEvent::CountDown, 2},
-        GetParam());
+    const api::FitResult result =
+        fit.Run(StoppedFit::Trigger{ProgressPhase::NewtonGradient, ProgressEvent::CountDown, 2},
+                GetParam());
     EXPECT_TRUE(result.Stopped);
     EXPECT_EQ(fit.Count(ProgressPhase::Newton, ProgressEvent::Ended), 1);
     EXPECT_EQ(fit.Count(ProgressPhase::NewtonCurvature, ProgressEvent::Started), 0);
@@ -235,8 +236,8 @@ TEST(ApiStopRequest, MadeBeforeTheFitEndsItAtItsFirstChance) {
 // A request that no phase reads any more ends nothing: the fit is whole.
 TEST(ApiStopRequest, MadeAfterTheLastPhaseDoesNotMarkTheFitStopped) {
     StoppedFit fit(testing::FilmProblem(), testing::SeededControl(5));
-    const api::FitResult stopped =
-        fit.Run(StoppedFit::Trigger{ProgressPhase::Result, ProgressEvent::Evaluated}, Source::Callback);
+    const api::FitResult stopped = fit.Run(
+        StoppedFit::Trigger{ProgressPhase::Result, ProgressEvent::Evaluated}, Source::Callback);
     const api::FitResult whole = api::Fit(testing::FilmProblem(), testing::SeededControl(5));
     EXPECT_FALSE(stopped.Stopped);
     EXPECT_EQ(stopped.BstText, whole.BstText);
