@@ -26,8 +26,7 @@ void CheckFinite(double value, const std::string& where) {
 int DensityUnitsIndex(DensityUnits units, const std::string& where) {
     const int index = static_cast<int>(units);
     if (index < 0 || index > 3)
-        throw RunError("Density units " + std::to_string(index) + " out of range (0 to 3).",
-                       where);
+        throw RunError("Density units " + std::to_string(index) + " out of range (0 to 3).", where);
     return index;
 }
 
@@ -56,9 +55,9 @@ LayerModel ToLayerModel(const Sample& sample, const std::string& name) {
     const double header[6] = {sample.Wavelength,        sample.WavelengthSpread,
                               sample.ResolutionOffset1, sample.ResolutionOffset2,
                               sample.ResolutionSlope1,  sample.ResolutionSlope2};
-    static const char* const kHeaderNames[6] = {
-        "the wavelength",      "the wavelength spread", "resolution offset 1",
-        "resolution offset 2", "resolution slope 1",    "resolution slope 2"};
+    static const char* const kHeaderNames[6] = {"the wavelength",      "the wavelength spread",
+                                                "resolution offset 1", "resolution offset 2",
+                                                "resolution slope 1",  "resolution slope 2"};
     for (int i = 0; i < 6; ++i) CheckFinite(header[i], name + ": " + kHeaderNames[i]);
     CheckWavelength(sample.Wavelength, name + ": the wavelength");
     h.Wavelength = sample.Wavelength;
@@ -77,8 +76,7 @@ LayerModel ToLayerModel(const Sample& sample, const std::string& name) {
     c.RepeatCount = CheckedCount(sample.RepeatCount, "Repeat count", name);
     if (c.RepeatUnitLayerCount == 0) c.RepeatCount = 0;
     const std::size_t layers =
-        static_cast<std::size_t>(c.TopLayerCount + c.RepeatUnitLayerCount + c.BottomLayerCount) +
-        1;
+        static_cast<std::size_t>(c.TopLayerCount + c.RepeatUnitLayerCount + c.BottomLayerCount) + 1;
     if (sample.Layers.size() != layers)
         throw RunError("The sample has " + std::to_string(sample.Layers.size()) +
                            " layers where its counts call for " + std::to_string(layers) +

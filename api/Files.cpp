@@ -70,7 +70,8 @@ void CheckNotAnInput(const FitResult& result, const std::string& folder,
          {&result.ModelFileName, &result.DataFileName, &result.LimitsFileName}) {
         if (input->empty()) continue;
         const fs::path path(*input);
-        const std::string inputPath = path.is_absolute() ? *input : (fs::path(folder) / path).string();
+        const std::string inputPath =
+            path.is_absolute() ? *input : (fs::path(folder) / path).string();
         if (SameFile(resultPath, inputPath))
             throw RunError("An input file would be overwritten by a result file.", resultPath);
     }
@@ -114,10 +115,9 @@ FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
     FillMeasuredCurves(data, s.QzInverseAngstrom, header.Header.Wavelength, WeightingState{},
                        curves);
     const std::size_t n = curves.PointCount;
-    problem.Data = ToCurve(std::span(curves.Angle.data(), n),
-                           std::span(curves.MeasuredIntensity.data(), n),
-                           s.ErrorsFromFile ? std::span(curves.Uncertainty.data(), n)
-                                            : std::span<const double>());
+    problem.Data = ToCurve(
+        std::span(curves.Angle.data(), n), std::span(curves.MeasuredIntensity.data(), n),
+        s.ErrorsFromFile ? std::span(curves.Uncertainty.data(), n) : std::span<const double>());
 
     // A missing limits file is reported before anything is wrong with the model.
     inputs.CheckReadable(limitsPath);
@@ -125,8 +125,8 @@ FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
                                 modelPath, &problem.Warnings);
     const int parameterCount = 4 * static_cast<int>(problem.Model.Layers.size());
     std::vector<std::string> limitsWarnings;
-    problem.Bounds = ParseLimits(inputs.Read(limitsPath), parameterCount, limitsPath,
-                                 &limitsWarnings);
+    problem.Bounds =
+        ParseLimits(inputs.Read(limitsPath), parameterCount, limitsPath, &limitsWarnings);
     // A short limits file matters only to a fit: a run that only evaluates ignores it.
     if (s.FitMode)
         problem.Warnings.insert(problem.Warnings.end(), limitsWarnings.begin(),
@@ -145,9 +145,9 @@ void WriteTextFile(const std::string& path, const std::string& text) {
 
 std::vector<std::string> WriteResults(const FitResult& result, const std::string& folder) {
     namespace fs = std::filesystem;
-    const std::string stem =
-        result.ModelFileName.empty() ? std::string("model")
-                                     : fs::path(result.ModelFileName).stem().string();
+    const std::string stem = result.ModelFileName.empty()
+                                 ? std::string("model")
+                                 : fs::path(result.ModelFileName).stem().string();
     const fs::path base = fs::path(folder) / stem;
     const std::vector<std::string> paths = {base.string() + ".bst", base.string() + ".pct",
                                             base.string() + ".loc"};

@@ -47,7 +47,7 @@ class FitCollector : public FitObserver {
     FitStop& stop_;
     DensityUnits units_;
 
-    Progress report_;  // reused, so that reporting allocates nothing
+    Progress report_;                // reused, so that reporting allocates nothing
     bool searchEndPassed_ = false;   // the caller's EndSearch was passed on
     bool searchEndPending_ = false;  // ... and not yet taken back by the fit
     bool stopped_ = false;

@@ -66,9 +66,9 @@ Sample ParseSample(const std::string& text, DensityUnits units, const std::strin
 std::string FormatSample(const Sample& sample) {
     // What the reader would refuse is not written.
     const LayerModel model = ToLayerModel(sample, "sample");
-    std::string text = Line({sample.Wavelength, sample.WavelengthSpread, sample.ResolutionOffset1,
-                             sample.ResolutionOffset2, sample.ResolutionSlope1,
-                             sample.ResolutionSlope2});
+    std::string text =
+        Line({sample.Wavelength, sample.WavelengthSpread, sample.ResolutionOffset1,
+              sample.ResolutionOffset2, sample.ResolutionSlope1, sample.ResolutionSlope2});
     const LayerCounts& c = model.Counts;
     text += FormatI(c.TopLayerCount) + " " + FormatI(c.RepeatUnitLayerCount) + " " +
             FormatI(c.BottomLayerCount) + " " + FormatI(c.RepeatCount) + kLineEnd;
@@ -88,8 +88,8 @@ Limits ParseLimits(const std::string& text, int parameterCount, const std::strin
 }
 
 std::string FormatLimits(const Limits& limits) {
-    const LimitsTable table = ToLimitsTable(limits, static_cast<int>(limits.Parameters.size()),
-                                            false, "limits");
+    const LimitsTable table =
+        ToLimitsTable(limits, static_cast<int>(limits.Parameters.size()), false, "limits");
     std::string text;
     for (const LimitsRow& row : table.Rows) text += Line({row.Lower, row.Upper, row.Step});
     return text;

@@ -21,8 +21,8 @@ constexpr std::size_t kMostPoints = 65535;  // the point count is 16-bit
 constexpr const char* kPlace = "Simulate";
 
 std::string PointPlace(std::size_t i, double theta) {
-    return std::string(kPlace) + ", point " + std::to_string(i + 1) + ": theta = " +
-           ExactText(theta) + " deg";
+    return std::string(kPlace) + ", point " + std::to_string(i + 1) +
+           ": theta = " + ExactText(theta) + " deg";
 }
 
 // The angles with their cos^2, as the simulation run fills its grid; the smearing walks
@@ -33,7 +33,8 @@ void FillAngles(FitSession& session, const std::vector<double>& theta) {
     CurveArrays& curves = session.Curves;
     curves.Resize(static_cast<std::uint16_t>(theta.size()));
     for (std::size_t i = 0; i < theta.size(); ++i) {
-        if (!std::isfinite(theta[i])) throw RunError("Invalid numeric input", PointPlace(i, theta[i]));
+        if (!std::isfinite(theta[i]))
+            throw RunError("Invalid numeric input", PointPlace(i, theta[i]));
         if (!(theta[i] < 90.0))
             throw RunError("Glancing angle of 90 degrees or more.", PointPlace(i, theta[i]));
         if (i > 0 && theta[i] < theta[i - 1])
@@ -46,9 +47,10 @@ void FillAngles(FitSession& session, const std::vector<double>& theta) {
     }
 }
 
-Simulation Compute(const Sample& sample, const std::vector<double>& theta,
-                   CalculationMethod method, double cutOff, unsigned threads) {
-    if (!std::isfinite(cutOff)) throw RunError("Invalid numeric input", "Simulate: the cut-off level");
+Simulation Compute(const Sample& sample, const std::vector<double>& theta, CalculationMethod method,
+                   double cutOff, unsigned threads) {
+    if (!std::isfinite(cutOff))
+        throw RunError("Invalid numeric input", "Simulate: the cut-off level");
     FitSession session;
     session.Model = ToLayerModel(sample, "sample");
     session.Settings.CalculationMode = MethodLetter(method);
@@ -86,8 +88,8 @@ Simulation Simulate(const Sample& sample, const std::vector<double>& theta,
     return Compute(sample, theta, method, cutOff, threads);
 }
 
-Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz,
-                      CalculationMethod method, double cutOff, unsigned threads) {
+Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz, CalculationMethod method,
+                      double cutOff, unsigned threads) {
     CheckWavelength(sample.Wavelength, "sample: the wavelength");
     std::vector<double> theta(qz.size());
     for (std::size_t i = 0; i < qz.size(); ++i) {

@@ -2,10 +2,10 @@
 // seeds give exactly what the same fits give one after another, simulations likewise,
 // and a call computes on its own thread unless asked for more.
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,10 +80,9 @@ TEST(ApiConcurrency, FourFitsAtOnceGiveWhatTheyGiveOneAfterAnother) {
 TEST(ApiConcurrency, SimulationsAtOnceGiveWhatTheyGiveOneAfterAnother) {
     const api::Sample film = testing::FilmSample();
     const std::vector<double> theta = testing::AngleGrid(0.05, 4.0, 2000);
-    const api::CalculationMethod methods[] = {api::CalculationMethod::Fourier,
-                                              api::CalculationMethod::Parratt,
-                                              api::CalculationMethod::Matrix,
-                                              api::CalculationMethod::Parratt};
+    const api::CalculationMethod methods[] = {
+        api::CalculationMethod::Fourier, api::CalculationMethod::Parratt,
+        api::CalculationMethod::Matrix, api::CalculationMethod::Parratt};
     std::vector<std::string> sequential;
     for (api::CalculationMethod method : methods)
         sequential.push_back(api::FormatSml(api::Simulate(film, theta, method)));
@@ -115,7 +114,9 @@ TEST(ApiConcurrency, AFitComputesOnItsOwnThreadUnlessAskedForMore) {
     problem.Data = api::Simulate(testing::FilmSample(), testing::AngleGrid(0.1, 4.0, 4000)).Smeared;
     int most = 0;
     api::FitControl control = testing::SeededControl(3);
-    control.OnProgress = [&](const api::Progress&) { most = std::max(most, ThreadsOfThisProcess()); };
+    control.OnProgress = [&](const api::Progress&) {
+        most = std::max(most, ThreadsOfThisProcess());
+    };
     api::Fit(problem, control);
     EXPECT_EQ(most, before);
 

@@ -23,18 +23,21 @@ TEST(ApiErrors, TextsNameTheirLineAndToken) {
                                    api::DensityUnits::DeltaBeta, "film.mdl");
               }),
               "Invalid numeric input | film.mdl, line 3: 'x'");
-    EXPECT_EQ(RunErrorOf([] {
-                  api::ParseSample("1.54 0 0 0 0 0\n1 0 0 0\n-5 2e-5 1e-7 4\n0 0 0 0\n");
-              }),
-              "Negative thickness -5 in layer 1, column 1: a thickness or roughness cannot be "
-              "below 0. | model, line 3: '-5'");
+    EXPECT_EQ(
+        RunErrorOf([] { api::ParseSample("1.54 0 0 0 0 0\n1 0 0 0\n-5 2e-5 1e-7 4\n0 0 0 0\n"); }),
+        "Negative thickness -5 in layer 1, column 1: a thickness or roughness cannot be "
+        "below 0. | model, line 3: '-5'");
     EXPECT_EQ(RunErrorOf([] { api::ParseLimits("1 2 3\n4 five 6\n", 4, "f.lmt"); }),
               "Invalid numeric input | f.lmt, line 2: 'five'");
     EXPECT_EQ(RunErrorOf([] { api::ParseData("0.1 0.9\n0.05 0.8\n", {}, "d.dat"); }),
               "Data points must be in increasing order of angle. | d.dat, line 2: '0.05'");
-    EXPECT_EQ(RunErrorOf([] { api::ParseData("0.1 0.9 0.01\n0.2", {true, false, 0.0}, "d.dat"); }),
+    EXPECT_EQ(RunErrorOf([] {
+                  api::ParseData("0.1 0.9 0.01\n0.2", {true, false, 0.0}, "d.dat");
+              }),
               "Data file ends inside a point: 1 of 3 numbers read. | d.dat, line 2");
-    EXPECT_EQ(RunErrorOf([] { api::ParseData("9 0.9\n", {false, true, 1.54}, "q.dat"); }),
+    EXPECT_EQ(RunErrorOf([] {
+                  api::ParseData("9 0.9\n", {false, true, 1.54}, "q.dat");
+              }),
               "Qz out of range. | q.dat, line 1: '9' (Qz = 9 1/A has no glancing angle at "
               "wavelength 1.54 A)");
     EXPECT_EQ(RunErrorOf([] { api::ParseCommandFile("d.dat\nF\nN\nY\nm.mdl\n", "run.inp"); }),
@@ -50,11 +53,15 @@ TEST(ApiErrors, TextsNameTheirLineAndToken) {
 TEST(ApiErrors, SamplesNameTheParameterOrTheCount) {
     api::Sample sample = testing::FilmSample();
     sample.Layers[0].Roughness = kNaN;
-    EXPECT_EQ(RunErrorOf([&] { api::Simulate(sample, {0.1, 0.2}); }),
+    EXPECT_EQ(RunErrorOf([&] {
+                  api::Simulate(sample, {0.1, 0.2});
+              }),
               "Invalid numeric input | sample: [Roughness:1] (layer 1, column 4)");
     sample = testing::FilmSample();
     sample.Wavelength = 0.0;
-    EXPECT_EQ(RunErrorOf([&] { api::Simulate(sample, {0.1, 0.2}); }),
+    EXPECT_EQ(RunErrorOf([&] {
+                  api::Simulate(sample, {0.1, 0.2});
+              }),
               "Invalid wavelength 0 (must be above 0). | sample: the wavelength");
     sample = testing::FilmSample();
     sample.RepeatUnitLayerCount = 256;
@@ -73,12 +80,18 @@ TEST(ApiErrors, SamplesNameTheParameterOrTheCount) {
 
 TEST(ApiErrors, SimulationsNameTheirPoint) {
     const api::Sample film = testing::FilmSample();
-    EXPECT_EQ(RunErrorOf([&] { api::Simulate(film, {0.1, 0.3, 0.2}); }),
+    EXPECT_EQ(RunErrorOf([&] {
+                  api::Simulate(film, {0.1, 0.3, 0.2});
+              }),
               "The angles of a simulation must not decrease from point to point. | Simulate, "
               "point 3: theta = 0.2 deg");
-    EXPECT_EQ(RunErrorOf([&] { api::Simulate(film, {0.1, 90.0}); }),
+    EXPECT_EQ(RunErrorOf([&] {
+                  api::Simulate(film, {0.1, 90.0});
+              }),
               "Glancing angle of 90 degrees or more. | Simulate, point 2: theta = 90 deg");
-    EXPECT_EQ(RunErrorOf([&] { api::SimulateQz(film, {0.01, 9.0}); }),
+    EXPECT_EQ(RunErrorOf([&] {
+                  api::SimulateQz(film, {0.01, 9.0});
+              }),
               "Qz out of range. | Simulate, point 2 (Qz = 9 1/A has no glancing angle at "
               "wavelength 1.5406 A)");
     EXPECT_EQ(api::Simulate(film, {}).Smeared.Intensity.size(), 0u);

@@ -53,8 +53,9 @@ std::vector<std::string> ResultParameters(const api::FitResult& result) {
 TEST(ApiFit, TheDemoFitsAsKorvelCliFitsIt) {
     testing::TempFolder folder;
     testing::CopyDemo(folder.Root());
-    folder.Write("demo.inp", "demo.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n"
-                             "1.23456789e-6\n3000\n1.23456789e-6\nM\n");
+    folder.Write("demo.inp",
+                 "demo.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n"
+                 "1.23456789e-6\n3000\n1.23456789e-6\nM\n");
     const testing::CliResult cli =
         testing::RunCli({"fit", "demo.inp", "--seed", "1", "--quiet"}, folder.Root());
     ASSERT_EQ(cli.ExitCode, 0) << cli.Stderr;
@@ -176,7 +177,7 @@ TEST(ApiFit, TheFittedCurveTextHoldsTheResultsCurves) {
 TEST(ApiFit, ReadProblemTakesTheDialogsChoices) {
     const std::string demo = SourcePath("examples/demo/demo.inp");
     api::ReadOptions options;
-    options.RepeatUnitFixed = true;          // the demo's film has no repeat unit
+    options.RepeatUnitFixed = true;             // the demo's film has no repeat unit
     options.Weights = api::Weighting::Fresnel;  // its data carry uncertainties
     const api::FitProblem film = api::ReadProblem(demo, options);
     EXPECT_FALSE(film.RepeatUnitFixed);
@@ -187,8 +188,9 @@ TEST(ApiFit, ReadProblemTakesTheDialogsChoices) {
     // Tolerance and cut-off come back from the dialog's fields with seven digits.
     testing::TempFolder folder;
     testing::CopyDemo(folder.Root());
-    folder.Write("demo.inp", "demo.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n"
-                             "1.23456789e-6\n3000\n9.87654321e-9\nP\n");
+    folder.Write("demo.inp",
+                 "demo.dat\nF\nN\nY\nau-film-start.mdl\nau-film.lmt\n"
+                 "1.23456789e-6\n3000\n9.87654321e-9\nP\n");
     const api::FitProblem rounded = api::ReadProblem(folder / "demo.inp");
     EXPECT_EQ(rounded.Tolerance, 1.234568e-6);
     EXPECT_EQ(rounded.CutOff, 9.876543e-9);
@@ -203,9 +205,10 @@ TEST(ApiFit, ReadProblemTakesTheDialogsChoices) {
     EXPECT_EQ(ml.ErrorFraction, 0.03);
     EXPECT_TRUE(ml.Data.Uncertainty.empty());
     options.Weights = api::Weighting::FromData;
-    EXPECT_EQ(testing::RunErrorOf([&] { api::ReadProblem(multilayer, options); }),
-              "The data file carries no uncertainties: the weights must be Fresnel or Fraction. | " +
-                  multilayer);
+    EXPECT_EQ(
+        testing::RunErrorOf([&] { api::ReadProblem(multilayer, options); }),
+        "The data file carries no uncertainties: the weights must be Fresnel or Fraction. | " +
+            multilayer);
 
     // Qz data become angles with the wavelength of the model the command file names.
     options = {};
@@ -229,8 +232,8 @@ TEST(ApiFit, AProblemBuiltFromParsedTextsFitsAsItsCommandFile) {
                                    api::DensityUnits::ScatteringLength, "ni-start.mdl");
     built.Bounds = api::ParseLimits(ReadSource(folder + "ni.lmt"),
                                     4 * static_cast<int>(built.Model.Layers.size()), "ni.lmt");
-    built.Data = api::ParseData(ReadSource(folder + "ni.dat"),
-                                {true, true, built.Model.Wavelength}, "ni.dat");
+    built.Data = api::ParseData(ReadSource(folder + "ni.dat"), {true, true, built.Model.Wavelength},
+                                "ni.dat");
     const api::CommandFile inp = api::ParseCommandFile(ReadSource(folder + "ni.inp"), "ni.inp");
     built.Method = inp.Method;
     built.DataScaled = inp.DataScaled;
@@ -286,13 +289,15 @@ TEST(ApiFit, ASeedTakenFromTheClockIsReportedAndRepeatsTheFit) {
 // Warnings of the readers come first, then the fit's own, each naming its file.
 TEST(ApiFit, ReaderAndFitWarningsReachTheResult) {
     testing::TempFolder folder;
-    folder.Write("film.mdl", "1.5406 0 0.004 0.05 0 0\n2 0 0 0\n150 1.5e-5 2e-7 4\n"
-                             "20 1.5e-5 2e-7 4\n0 7.6e-6 1.7e-7");  // the last roughness missing
+    folder.Write("film.mdl",
+                 "1.5406 0 0.004 0.05 0 0\n2 0 0 0\n150 1.5e-5 2e-7 4\n"
+                 "20 1.5e-5 2e-7 4\n0 7.6e-6 1.7e-7");  // the last roughness missing
     // Layer 2's thickness follows layer 2's own: a cycle; the file stops after layer 2.
-    folder.Write("film.lmt", "100 200 10\n1e-5 2e-5 10\n2e-7 2e-7 0\n1 9 10\n"
-                             "10 30 -2\n");
-    const api::Simulation curve = api::Simulate(testing::FilmSample(),
-                                                testing::AngleGrid(0.1, 2.0, 60));
+    folder.Write("film.lmt",
+                 "100 200 10\n1e-5 2e-5 10\n2e-7 2e-7 0\n1 9 10\n"
+                 "10 30 -2\n");
+    const api::Simulation curve =
+        api::Simulate(testing::FilmSample(), testing::AngleGrid(0.1, 2.0, 60));
     folder.Write("film.dat", api::FormatData(curve.Smeared));
     folder.Write("film.inp", "film.dat\nF\nY\nN\nfilm.mdl\nfilm.lmt\n1e-6\n30\n0\nP\n");
 

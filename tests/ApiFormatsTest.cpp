@@ -110,8 +110,9 @@ TEST(ApiFormats, AShortModelOrLimitsTextReadsAsZerosWithAWarning) {
     EXPECT_EQ(limits.Parameters[0].Step, 10.0);
     EXPECT_EQ(limits.Parameters[7].Upper, 0.0);
     ASSERT_EQ(warnings.size(), 2u);
-    EXPECT_NE(warnings[1].find("short.lmt: the limits file ends inside the limits of [ReDensity:1]"),
-              std::string::npos)
+    EXPECT_NE(
+        warnings[1].find("short.lmt: the limits file ends inside the limits of [ReDensity:1]"),
+        std::string::npos)
         << warnings[1];
 }
 
@@ -150,7 +151,8 @@ TEST(ApiFormats, DataReadBackInDegreesExactlyAndInQzToTheLastDigits) {
     for (std::size_t i = 0; i < curve.Theta.size(); ++i)
         EXPECT_NEAR(back.Theta[i], curve.Theta[i], 1e-14 * curve.Theta[i]);
     const double firstQz = std::stod(text);
-    EXPECT_NEAR(firstQz, 4.0 * std::numbers::pi * std::sin(0.1 * std::numbers::pi / 180.0) / 4.75, 1e-16);
+    EXPECT_NEAR(firstQz, 4.0 * std::numbers::pi * std::sin(0.1 * std::numbers::pi / 180.0) / 4.75,
+                1e-16);
 }
 
 TEST(ApiFormats, ACommandFileReadsBackExactly) {
@@ -230,8 +232,8 @@ TEST(ApiFormats, TheSmlOfASimulationIsTheSimulationRunsFile) {
         SCOPED_TRACE(c.Expected);
         const api::Sample sample = api::ParseSample(ReadSource(c.Model), c.Units);
         const std::vector<double> grid = AngleGrid(0.0, c.Upper, c.Intervals + 1);
-        const api::Simulation simulation = c.Qz ? api::SimulateQz(sample, grid, c.Method)
-                                                : api::Simulate(sample, grid, c.Method);
+        const api::Simulation simulation =
+            c.Qz ? api::SimulateQz(sample, grid, c.Method) : api::Simulate(sample, grid, c.Method);
         const std::string sml = api::FormatSml(simulation);
         EXPECT_EQ(sml, ReadSource(std::string("tests/golden/expected/") + c.Expected));
 

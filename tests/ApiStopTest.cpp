@@ -7,8 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -27,8 +25,8 @@ using api::ProgressPhase;
 enum class Source { Callback, OtherThread };
 
 // Runs a fit, recording its reports; at the n-th report of a phase and event a stop is
-// requested, by the callback itself or by a thread of its own while the fit waits for
-// it (so that the request arrives inside that phase, at a known moment).
+// requested, by the callback itself or by a thread of its own that the callback waits
+// for (so that the request arrives inside that phase, at a known moment).
 class StoppedFit {
   public:
     struct Trigger {
@@ -40,53 +38,26 @@ class StoppedFit {
 
     StoppedFit(api::FitProblem problem, api::FitControl control)
         : problem_(std::move(problem)), control_(std::move(control)) {
-        control_.Stop = stop_;
+        control_.Stop = std::make_shared<api::StopRequest>();
     }
 
     std::vector<api::Progress> Reports;
 
     api::FitResult Run(std::optional<Trigger> trigger, Source source) {
-        std::thread requester;
-        if (trigger && source == Source::OtherThread)
-            requester = std::thread([this, trigger] {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [this] { return triggered_; });
-                Request(*trigger);
-                requested_ = true;
-                changed_.notify_all();
-            });
         control_.OnProgress = [&](const api::Progress& progress) {
             Reports.push_back(progress);
             if (!trigger || progress.Phase != trigger->Phase || progress.Event != trigger->Event ||
                 --trigger->Count != 0)
                 return;
-            if (source == Source::Callback) {
-                Request(*trigger);
-                return;
-            }
-            std::unique_lock lock(mutex_);
-            triggered_ = true;
-            changed_.notify_all();
-            changed_.wait(lock, [this] { return requested_; });
+            const auto request = [stop = control_.Stop, endSearch = trigger->EndSearch] {
+                endSearch ? stop->EndSearch() : stop->EndLocalRun();
+            };
+            if (source == Source::OtherThread)
+                std::thread(request).join();
+            else
+                request();
         };
-        // A trigger that never came releases the requester once the fit is over.
-        auto release = [&] {
-            if (!requester.joinable()) return;
-            {
-                std::lock_guard lock(mutex_);
-                triggered_ = true;
-            }
-            changed_.notify_all();
-            requester.join();
-        };
-        try {
-            api::FitResult result = api::Fit(problem_, control_);
-            release();
-            return result;
-        } catch (...) {
-            release();
-            throw;
-        }
+        return api::Fit(problem_, control_);
     }
 
     // The reports of one phase and event.
@@ -97,25 +68,14 @@ class StoppedFit {
     }
 
   private:
-    void Request(const Trigger& trigger) {
-        if (trigger.EndSearch)
-            stop_->EndSearch();
-        else
-            stop_->EndLocalRun();
-    }
-
     api::FitProblem problem_;
     api::FitControl control_;
-    std::shared_ptr<api::StopRequest> stop_ = std::make_shared<api::StopRequest>();
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool triggered_ = false;
-    bool requested_ = false;
 };
 
 std::size_t Lines(const std::string& text) {
     std::size_t n = 0;
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2))
         ++n;
     return n;
 }
@@ -167,9 +127,9 @@ TEST_P(ApiStop, EndsTheNewtonStepWhichThenAddsNothing) {
     const api::FitProblem problem = testing::FilmProblem();
     const api::FitResult searched = api::Fit(problem, testing::SeededControl(5));
     StoppedFit fit(problem, NewtonAndUncertainty());
-    const api::FitResult result = fit.Run(
-        StoppedFit::Trigger{ProgressPhase::NewtonGradient, ProgressEvent::CountDown, 2},
-        GetParam());
+    const api::FitResult result =
+        fit.Run(StoppedFit::Trigger{ProgressPhase::NewtonGradient, ProgressEvent::CountDown, 2},
+                GetParam());
     EXPECT_TRUE(result.Stopped);
     EXPECT_EQ(fit.Count(ProgressPhase::Newton, ProgressEvent::Ended), 1);
     EXPECT_EQ(fit.Count(ProgressPhase::NewtonCurvature, ProgressEvent::Started), 0);
@@ -235,8 +195,8 @@ TEST(ApiStopRequest, MadeBeforeTheFitEndsItAtItsFirstChance) {
 // A request that no phase reads any more ends nothing: the fit is whole.
 TEST(ApiStopRequest, MadeAfterTheLastPhaseDoesNotMarkTheFitStopped) {
     StoppedFit fit(testing::FilmProblem(), testing::SeededControl(5));
-    const api::FitResult stopped =
-        fit.Run(StoppedFit::Trigger{ProgressPhase::Result, ProgressEvent::Evaluated}, Source::Callback);
+    const api::FitResult stopped = fit.Run(
+        StoppedFit::Trigger{ProgressPhase::Result, ProgressEvent::Evaluated}, Source::Callback);
     const api::FitResult whole = api::Fit(testing::FilmProblem(), testing::SeededControl(5));
     EXPECT_FALSE(stopped.Stopped);
     EXPECT_EQ(stopped.BstText, whole.BstText);

@@ -23,7 +23,8 @@ inline std::string ReadSource(const std::string& relative) {
 // `points` angles from `first` to `last` degrees, as the simulation run's grid has them.
 inline std::vector<double> AngleGrid(double first, double last, int points) {
     std::vector<double> theta;
-    for (int i = 1; i <= points; ++i) theta.push_back(first + (last - first) * (i - 1) / (points - 1));
+    for (int i = 1; i <= points; ++i)
+        theta.push_back(first + (last - first) * (i - 1) / (points - 1));
     return theta;
 }
 
@@ -45,8 +46,8 @@ inline api::Sample FilmSample() {
 inline api::FitProblem FilmProblem() {
     api::FitProblem problem;
     const api::Sample truth = FilmSample();
-    problem.Data = api::Simulate(truth, AngleGrid(0.1, 2.0, 80), api::CalculationMethod::Parratt)
-                       .Smeared;
+    problem.Data =
+        api::Simulate(truth, AngleGrid(0.1, 2.0, 80), api::CalculationMethod::Parratt).Smeared;
     problem.Model = truth;
     problem.Model.Layers[0] = {130.0, 1.3e-5, 2e-7, 6.5};
     problem.Method = api::CalculationMethod::Parratt;
@@ -54,7 +55,7 @@ inline api::FitProblem FilmProblem() {
     problem.MaxIterations = 60;
     problem.Tolerance = 1e-8;
     problem.Bounds.Parameters = {{100, 200, 10}, {1e-5, 2e-5, 10}, {2e-7, 2e-7, 0}, {1, 9, 10},
-                                 {0, 0, 0},      {0, 0, 0},       {0, 0, 0},      {0, 0, 0}};
+                                 {0, 0, 0},      {0, 0, 0},        {0, 0, 0},       {0, 0, 0}};
     problem.DataFileName = "film.dat";
     problem.ModelFileName = "film.mdl";
     problem.LimitsFileName = "film.lmt";

@@ -12,7 +12,7 @@
 namespace korvel {
 
 class RunError : public std::runtime_error {
-public:
+  public:
     explicit RunError(std::string message, std::string where = {})
         : std::runtime_error(where.empty() ? message : message + "\n" + where),
           message_(std::move(message)),
@@ -21,7 +21,7 @@ public:
     const std::string& Message() const { return message_; }
     const std::string& Where() const { return where_; }
 
-private:
+  private:
     std::string message_;
     std::string where_;
 };

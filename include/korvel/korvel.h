@@ -48,11 +48,11 @@ using korvel::RunError;
 // program's "Density Units" choice. Each becomes delta and beta of the refractive
 // index n = 1 - delta - i beta when computed (lambda the wavelength in angstrom).
 enum class DensityUnits : int {
-    DeltaBeta = 0,        // delta and beta themselves
-    ScatteringLength = 1, // SLD real and imaginary part, 1/A^2: x lambda^2 / (2 pi)
-    ElectronDensity = 2,  // electrons per A^3: x lambda^2 r_e / (2 pi), r_e = 2.817939e-5 A
-    CriticalEdge = 3,     // Qc^2 (1/A^2) and the absorption coefficient mu (1/A):
-                          // delta = Qc^2 lambda^2 / (32 pi^2), beta = mu lambda / (4 pi)
+    DeltaBeta = 0,         // delta and beta themselves
+    ScatteringLength = 1,  // SLD real and imaginary part, 1/A^2: x lambda^2 / (2 pi)
+    ElectronDensity = 2,   // electrons per A^3: x lambda^2 r_e / (2 pi), r_e = 2.817939e-5 A
+    CriticalEdge = 3,      // Qc^2 (1/A^2) and the absorption coefficient mu (1/A):
+                           // delta = Qc^2 lambda^2 / (32 pi^2), beta = mu lambda / (4 pi)
 };
 
 // One layer of a sample, as a line of the model file gives it.
@@ -159,10 +159,10 @@ struct FitProblem {
     Limits Bounds;  // one entry per model parameter; may be empty when FitMode is false
     Curve Data;     // the measured curve; Uncertainty needed for Weighting::FromData
     CalculationMethod Method = CalculationMethod::Matrix;
-    bool FitMode = true;     // false: only evaluate the starting model at the data's angles
-    bool DataScaled = true;  // true: the data are absolute; false: the computed curves are
-                             // scaled onto the data by least squares
-    double CutOff = 0.0;     // floor of the computed reflectivity
+    bool FitMode = true;        // false: only evaluate the starting model at the data's angles
+    bool DataScaled = true;     // true: the data are absolute; false: the computed curves are
+                                // scaled onto the data by least squares
+    double CutOff = 0.0;        // floor of the computed reflectivity
     double Tolerance = 1.0e-5;  // relative spread of the simplex at which a local run ends
     int MaxIterations = 65000;  // iterations of one simplex run, 0 to 65535
     Weighting Weights = Weighting::FromData;
@@ -220,7 +220,7 @@ struct Progress {
     std::string Termination;        // RunEnded: why the run ended ("Chosen tolerance attained.")
     int Remaining = 0;              // count-downs: vertices or stages left, of Total
     int Total = 0;
-    double SecondsPerCurve = 0.0;   // VertexEvaluated: clock time of that evaluation
+    double SecondsPerCurve = 0.0;  // VertexEvaluated: clock time of that evaluation
 };
 
 // A request to stop a fit, from any thread or from a signal handler (lock-free, no
@@ -271,7 +271,7 @@ struct FitControl {
 
 // A free parameter of a finished fit.
 struct FittedParameter {
-    std::string Name;  // "Thickness:1", "ReDensity:2": column label and layer
+    std::string Name;                   // "Thickness:1", "ReDensity:2": column label and layer
     double Value = 0.0;                 // in the sample's units
     std::optional<double> Uncertainty;  // in the same units, when estimated
 };
@@ -283,13 +283,13 @@ struct FitResult {
     double ReducedChiSquare = 0.0;            // of the final model ("Norma" in the .bst)
     double ScaleUnsmeared = 1.0;  // factor applied to the computed curve (1 for scaled data)
     double ScaleSmeared = 1.0;    // factor applied to the smeared curve
-    Curve Measured;  // the data, with the residual weights dI the fit used as Uncertainty
-    Curve Computed;  // the final model's curve at the data's angles, unsmeared, scaled
-    Curve Smeared;   // the same smeared, scaled
-    std::uint64_t Seed = 0;      // the seed used
-    std::string Termination;     // how the last simplex run or global step ended; empty if none ran
-    bool Stopped = false;        // a stop request ended the fit (or kept a phase from starting)
-    std::uint64_t Evaluations = 0;       // curve evaluations
+    Curve Measured;           // the data, with the residual weights dI the fit used as Uncertainty
+    Curve Computed;           // the final model's curve at the data's angles, unsmeared, scaled
+    Curve Smeared;            // the same smeared, scaled
+    std::uint64_t Seed = 0;   // the seed used
+    std::string Termination;  // how the last simplex run or global step ended; empty if none ran
+    bool Stopped = false;     // a stop request ended the fit (or kept a phase from starting)
+    std::uint64_t Evaluations = 0;      // curve evaluations
     std::vector<std::string> Warnings;  // the problem's, then the fit's own (odd links ...)
     // The problem's file names: WriteResults names the result files after the model's
     // and never replaces one of the three.
@@ -314,14 +314,12 @@ FitResult Fit(const FitProblem& problem, const FitControl& control = {});
 // The model file (.mdl). A text that ends early reads its missing numbers as 0 and
 // adds a warning to `warnings` (when given).
 Sample ParseSample(const std::string& text, DensityUnits units = DensityUnits::DeltaBeta,
-                   const std::string& name = "model",
-                   std::vector<std::string>* warnings = nullptr);
+                   const std::string& name = "model", std::vector<std::string>* warnings = nullptr);
 std::string FormatSample(const Sample& sample);
 
 // The limits file (.lmt) of a model of `parameterCount` parameters (4 per layer). A
 // text that ends early reads its missing numbers as 0 and adds a warning.
-Limits ParseLimits(const std::string& text, int parameterCount,
-                   const std::string& name = "limits",
+Limits ParseLimits(const std::string& text, int parameterCount, const std::string& name = "limits",
                    std::vector<std::string>* warnings = nullptr);
 std::string FormatLimits(const Limits& limits);
 
