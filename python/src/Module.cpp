@@ -100,9 +100,12 @@ api::CalculationMethod MethodOf(const std::string& name) {
 
 const char* MethodName(api::CalculationMethod method) {
     switch (method) {
-        case api::CalculationMethod::Parratt: return "parratt";
-        case api::CalculationMethod::Fourier: return "fourier";
-        case api::CalculationMethod::Matrix: break;
+        case api::CalculationMethod::Parratt:
+            return "parratt";
+        case api::CalculationMethod::Fourier:
+            return "fourier";
+        case api::CalculationMethod::Matrix:
+            break;
     }
     return "matrix";
 }
@@ -117,28 +120,31 @@ api::Weighting WeightingOf(const std::string& name) {
 
 const char* WeightingName(api::Weighting weighting) {
     switch (weighting) {
-        case api::Weighting::Fresnel: return "fresnel";
-        case api::Weighting::Fraction: return "fraction";
-        case api::Weighting::FromData: break;
+        case api::Weighting::Fresnel:
+            return "fresnel";
+        case api::Weighting::Fraction:
+            return "fraction";
+        case api::Weighting::FromData:
+            break;
     }
     return "data";
 }
 
 api::DensityUnits UnitsOf(int units) {
     if (units < 0 || units > 3)
-        throw py::value_error("density_units must be 0 (delta, beta), 1 (SLD, 1/A^2), "
-                              "2 (electrons/A^3) or 3 (Qc^2, mu), not " +
-                              std::to_string(units));
+        throw py::value_error(
+            "density_units must be 0 (delta, beta), 1 (SLD, 1/A^2), "
+            "2 (electrons/A^3) or 3 (Qc^2, mu), not " +
+            std::to_string(units));
     return static_cast<api::DensityUnits>(units);
 }
 
-constexpr std::array kPhaseNames = {"initial_simplex", "search", "local",
-                                    "tunnelling",      "global_step", "result",
-                                    "newton",          "newton_gradient", "newton_curvature",
-                                    "uncertainty"};
-constexpr std::array kEventNames = {"started",          "ended",     "between_evaluations",
-                                    "vertex_started",   "vertex_evaluated", "iteration",
-                                    "run_ended",        "count_down", "evaluated"};
+constexpr std::array kPhaseNames = {"initial_simplex",  "search",     "local",  "tunnelling",
+                                    "global_step",      "result",     "newton", "newton_gradient",
+                                    "newton_curvature", "uncertainty"};
+constexpr std::array kEventNames = {
+    "started",   "ended",     "between_evaluations", "vertex_started", "vertex_evaluated",
+    "iteration", "run_ended", "count_down",          "evaluated"};
 
 // ---------------------------------------------------------------------------------
 // Python-side records
@@ -155,7 +161,8 @@ py::object LayerTable(py::handle value) {
         !py::isinstance<py::str>(value)) {
         const py::sequence items = py::reinterpret_borrow<py::sequence>(value);
         if (items.size() > 0 && py::isinstance<api::Layer>(items[0])) {
-            Array table(std::vector<py::ssize_t>{static_cast<py::ssize_t>(items.size()), kLayerColumns});
+            Array table(
+                std::vector<py::ssize_t>{static_cast<py::ssize_t>(items.size()), kLayerColumns});
             auto t = table.mutable_unchecked<2>();
             for (py::ssize_t i = 0; i < t.shape(0); ++i) {
                 if (!py::isinstance<api::Layer>(items[i]))
@@ -187,7 +194,8 @@ SampleObject FromApi(const api::Sample& sample) {
     SampleObject out;
     out.Header = sample;
     out.Header.Layers.clear();
-    Array table(std::vector<py::ssize_t>{static_cast<py::ssize_t>(sample.Layers.size()), kLayerColumns});
+    Array table(
+        std::vector<py::ssize_t>{static_cast<py::ssize_t>(sample.Layers.size()), kLayerColumns});
     auto t = table.mutable_unchecked<2>();
     for (std::size_t i = 0; i < sample.Layers.size(); ++i) {
         const api::Layer& l = sample.Layers[i];
@@ -234,7 +242,8 @@ api::Curve ToApi(const CurveObject& curve) {
     api::Curve out;
     out.Theta = ToVector(checked.Theta.cast<Array>());
     out.Intensity = ToVector(checked.Intensity.cast<Array>());
-    if (!checked.Uncertainty.is_none()) out.Uncertainty = ToVector(checked.Uncertainty.cast<Array>());
+    if (!checked.Uncertainty.is_none())
+        out.Uncertainty = ToVector(checked.Uncertainty.cast<Array>());
     return out;
 }
 
@@ -243,8 +252,8 @@ CurveObject FromApi(api::Curve&& curve) {
     const bool withUncertainty = !curve.Uncertainty.empty() || curve.Theta.empty();
     out.Theta = Adopt(std::move(curve.Theta));
     out.Intensity = Adopt(std::move(curve.Intensity));
-    out.Uncertainty = withUncertainty ? py::object(Adopt(std::move(curve.Uncertainty)))
-                                      : py::object(py::none());
+    out.Uncertainty =
+        withUncertainty ? py::object(Adopt(std::move(curve.Uncertainty))) : py::object(py::none());
     return out;
 }
 
@@ -259,7 +268,8 @@ api::Limits LimitsOf(py::handle value) {
 }
 
 py::array_t<double> LimitsArray(const api::Limits& limits) {
-    Array table(std::vector<py::ssize_t>{static_cast<py::ssize_t>(limits.Parameters.size()), kLimitsColumns});
+    Array table(std::vector<py::ssize_t>{static_cast<py::ssize_t>(limits.Parameters.size()),
+                                         kLimitsColumns});
     auto t = table.mutable_unchecked<2>();
     for (std::size_t i = 0; i < limits.Parameters.size(); ++i) {
         const auto r = static_cast<py::ssize_t>(i);
@@ -273,9 +283,9 @@ py::array_t<double> LimitsArray(const api::Limits& limits) {
 // A fit problem: the sample, limits and data as Python objects, the choices as the
 // library has them.
 struct ProblemObject {
-    py::object Sample;  // SampleObject
-    py::object Limits;  // n x 3 array, or None
-    py::object Data;    // CurveObject
+    py::object Sample;        // SampleObject
+    py::object Limits;        // n x 3 array, or None
+    py::object Data;          // CurveObject
     api::FitProblem Choices;  // its Model, Bounds and Data stay empty
 };
 
@@ -331,14 +341,14 @@ class FitSupervisor {
     FitSupervisor(py::object progress, std::shared_ptr<api::StopRequest> stop)
         : progress_(std::move(progress)), stop_(std::move(stop)) {
         const py::object threading = py::module_::import("threading");
-        mainThread_ = threading.attr("get_ident")().equal(threading.attr("main_thread")().attr("ident"));
+        mainThread_ =
+            threading.attr("get_ident")().equal(threading.attr("main_thread")().attr("ident"));
     }
 
     // Called on the fit's thread, without the GIL.
     void OnProgress(const api::Progress& progress) {
         // Between evaluations only the stop request is read: nothing to report.
-        const bool report =
-            progress_ && progress.Event != api::ProgressEvent::BetweenEvaluations;
+        const bool report = progress_ && progress.Event != api::ProgressEvent::BetweenEvaluations;
         const auto now = std::chrono::steady_clock::now();
         // Signals reach only the main thread; there they are looked at every few
         // milliseconds, which keeps the GIL free for the caller's other threads.
@@ -394,7 +404,8 @@ std::string ProgressText(const api::Progress& p) {
             std::snprintf(numbers, sizeof numbers, ": %d of %d left", p.Remaining, p.Total);
             text += numbers;
             break;
-        default: break;
+        default:
+            break;
     }
     std::snprintf(numbers, sizeof numbers, " [%llu curves, session best %.6g]",
                   static_cast<unsigned long long>(p.Evaluations), p.SessionBest);
@@ -413,10 +424,12 @@ api::Simulation Simulate(const SampleObject& sample, py::handle theta, py::handl
     const bool byQz = !qz.is_none();
     const std::vector<double> x = ToVector(AsVector(byQz ? qz : theta, byQz ? "qz" : "theta"));
     py::gil_scoped_release released;
-    return byQz ? api::SimulateQz(s, x, m, cutOff, threads) : api::Simulate(s, x, m, cutOff, threads);
+    return byQz ? api::SimulateQz(s, x, m, cutOff, threads)
+                : api::Simulate(s, x, m, cutOff, threads);
 }
 
-constexpr const char* kSampleDoc = R"doc(A layer stack and the instrument numbers of a model file (.mdl).
+constexpr const char* kSampleDoc =
+    R"doc(A layer stack and the instrument numbers of a model file (.mdl).
 
 The stack, from the top: top_layer_count layers, the repeat_unit_layer_count layers of
 the repeat unit stacked repeat_count times, bottom_layer_count layers, the substrate.
@@ -497,8 +510,8 @@ PYBIND11_MODULE(_korvel, m) {
              "layers"_a, py::kw_only(), "top_layer_count"_a = py::none(),
              "repeat_unit_layer_count"_a = 0, "bottom_layer_count"_a = 0, "repeat_count"_a = 0,
              "wavelength"_a = 1.5406, "wavelength_spread"_a = 0.0, "resolution_offset1"_a = 0.0,
-             "resolution_offset2"_a = 0.0, "resolution_slope1"_a = 0.0,
-             "resolution_slope2"_a = 0.0, "density_units"_a = 0)
+             "resolution_offset2"_a = 0.0, "resolution_slope1"_a = 0.0, "resolution_slope2"_a = 0.0,
+             "density_units"_a = 0)
         .def_property(
             "layers", [](const SampleObject& s) { return s.Layers; },
             [](SampleObject& s, py::handle value) { s.Layers = LayerTable(value); },
@@ -518,13 +531,17 @@ PYBIND11_MODULE(_korvel, m) {
             [](SampleObject& s, int units) { s.Header.Units = UnitsOf(units); },
             "What the two density columns hold: 0 delta and beta, 1 scattering length density "
             "(1/A^2), 2 electron density (1/A^3), 3 Qc^2 (1/A^2) and absorption mu (1/A).")
-        .def("copy", [](const SampleObject& s) {
-            SampleObject copy = s;
-            copy.Layers = Array(s.Layers.attr("copy")());
-            return copy;
-        }, "A copy with its own layer array.")
-        .def("to_text", [](const SampleObject& s) { return api::FormatSample(ToApi(s)); },
-             "The model file's text (.mdl), CR LF line ends, as the program writes it.")
+        .def(
+            "copy",
+            [](const SampleObject& s) {
+                SampleObject copy = s;
+                copy.Layers = Array(s.Layers.attr("copy")());
+                return copy;
+            },
+            "A copy with its own layer array.")
+        .def(
+            "to_text", [](const SampleObject& s) { return api::FormatSample(ToApi(s)); },
+            "The model file's text (.mdl), CR LF line ends, as the program writes it.")
         .def_static(
             "from_text",
             [](const std::string& text, int units, const std::string& name) {
@@ -565,7 +582,8 @@ PYBIND11_MODULE(_korvel, m) {
            "Slope of the first resolution law, degrees per degree.");
     header("resolution_slope2", &api::Sample::ResolutionSlope2,
            "Slope of the second resolution law, degrees per degree.");
-    header("top_layer_count", &api::Sample::TopLayerCount, "Layers above the repeat unit, 0 to 255.");
+    header("top_layer_count", &api::Sample::TopLayerCount,
+           "Layers above the repeat unit, 0 to 255.");
     header("repeat_unit_layer_count", &api::Sample::RepeatUnitLayerCount,
            "Layers of the repeat unit, 0 to 255.");
     header("bottom_layer_count", &api::Sample::BottomLayerCount,
@@ -585,15 +603,16 @@ PYBIND11_MODULE(_korvel, m) {
         .def_readwrite("uncertainty", &CurveObject::Uncertainty,
                        "Uncertainty dI of each intensity, or None.")
         .def("__len__", [](const CurveObject& c) { return py::len(c.Theta); })
-        .def("to_text",
-             [](const CurveObject& c, bool qz, double wavelength) {
-                 const api::Curve curve = ToApi(c);
-                 return api::FormatData(curve, {!curve.Uncertainty.empty(), qz, wavelength});
-             },
-             "qz"_a = false, "wavelength"_a = 0.0,
-             "The data file's text (.dat): per point the abscissa (theta in degrees, or Qz in "
-             "1/A at `wavelength` A when qz), the intensity and, when the curve has them, the "
-             "uncertainty.")
+        .def(
+            "to_text",
+            [](const CurveObject& c, bool qz, double wavelength) {
+                const api::Curve curve = ToApi(c);
+                return api::FormatData(curve, {!curve.Uncertainty.empty(), qz, wavelength});
+            },
+            "qz"_a = false, "wavelength"_a = 0.0,
+            "The data file's text (.dat): per point the abscissa (theta in degrees, or Qz in "
+            "1/A at `wavelength` A when qz), the intensity and, when the curve has them, the "
+            "uncertainty.")
         .def_static(
             "from_text",
             [](const std::string& text, bool uncertainties, bool qz, double wavelength,
@@ -616,59 +635,70 @@ PYBIND11_MODULE(_korvel, m) {
     m.def("write_text", &api::WriteTextFile, "path"_a, "text"_a,
           "Replaces the file at `path` with `text` atomically, as the program writes its "
           "result files.");
-    m.def("parse_limits",
-          [](const std::string& text, int parameterCount, const std::string& name) {
-              std::vector<std::string> warnings;
-              const api::Limits limits = api::ParseLimits(text, parameterCount, name, &warnings);
-              Warn(warnings);
-              return LimitsArray(limits);
-          },
-          "text"_a, "parameter_count"_a, "name"_a = "limits",
-          "The limits file's text (.lmt) of a model of `parameter_count` parameters (4 per "
-          "layer) as an (n, 3) array of lower bound, upper bound and step column.");
-    m.def("format_limits", [](py::handle limits) { return api::FormatLimits(LimitsOf(limits)); },
-          "limits"_a, "The limits file's text of an (n, 3) array, as the program writes it.");
+    m.def(
+        "parse_limits",
+        [](const std::string& text, int parameterCount, const std::string& name) {
+            std::vector<std::string> warnings;
+            const api::Limits limits = api::ParseLimits(text, parameterCount, name, &warnings);
+            Warn(warnings);
+            return LimitsArray(limits);
+        },
+        "text"_a, "parameter_count"_a, "name"_a = "limits",
+        "The limits file's text (.lmt) of a model of `parameter_count` parameters (4 per "
+        "layer) as an (n, 3) array of lower bound, upper bound and step column.");
+    m.def(
+        "format_limits", [](py::handle limits) { return api::FormatLimits(LimitsOf(limits)); },
+        "limits"_a, "The limits file's text of an (n, 3) array, as the program writes it.");
 
     // ---- Simulation
     py::class_<SimulationObject>(m, "Simulation",
                                  "A computed curve: read-only arrays over the library's result.")
         .def_property_readonly(
-            "theta", [](py::object self) { return View(self.cast<SimulationObject&>().Result.Smeared.Theta, self); },
+            "theta",
+            [](py::object self) {
+                return View(self.cast<SimulationObject&>().Result.Smeared.Theta, self);
+            },
             "Glancing angles, degrees.")
         .def_property_readonly(
             "reflectivity",
-            [](py::object self) { return View(self.cast<SimulationObject&>().Result.Smeared.Intensity, self); },
+            [](py::object self) {
+                return View(self.cast<SimulationObject&>().Result.Smeared.Intensity, self);
+            },
             "The smeared reflectivity (as the .sml file holds it).")
         .def_property_readonly(
             "unsmeared",
-            [](py::object self) { return View(self.cast<SimulationObject&>().Result.Computed.Intensity, self); },
+            [](py::object self) {
+                return View(self.cast<SimulationObject&>().Result.Computed.Intensity, self);
+            },
             "The reflectivity before smearing, floored at the cut-off level.")
         .def_property_readonly(
             "sml_text", [](const SimulationObject& s) { return api::FormatSml(s.Result); },
             "The .sml file's text, as `korvel-cli simulate` writes it.");
 
-    m.def("simulate",
-          [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
-             double cutOff, unsigned threads) {
-              return SimulationObject{Simulate(s, theta, qz, method, cutOff, threads)};
-          },
-          "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
-          "method"_a = "matrix", "cut_off"_a = 0.0, "threads"_a = 1,
-          R"doc(Simulates `sample` at the glancing angles `theta` (degrees, increasing, below 90)
+    m.def(
+        "simulate",
+        [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
+           double cutOff, unsigned threads) {
+            return SimulationObject{Simulate(s, theta, qz, method, cutOff, threads)};
+        },
+        "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
+        "method"_a = "matrix", "cut_off"_a = 0.0, "threads"_a = 1,
+        R"doc(Simulates `sample` at the glancing angles `theta` (degrees, increasing, below 90)
 or at `qz` (1/A, turned into angles with the sample's wavelength).
 
 method: 'matrix', 'parratt' or 'fourier'. cut_off: floor of the computed reflectivity.
 threads: engine threads sharing the points (0: one per processor). Returns a
 Simulation with the smeared and unsmeared curves and the .sml text. Releases the GIL.)doc");
-    m.def("reflectivity",
-          [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
-             double cutOff, bool smeared, unsigned threads) {
-              api::Simulation result = Simulate(s, theta, qz, method, cutOff, threads);
-              return Adopt(std::move(smeared ? result.Smeared.Intensity : result.Computed.Intensity));
-          },
-          "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
-          "method"_a = "matrix", "cut_off"_a = 0.0, "smeared"_a = true, "threads"_a = 1,
-          R"doc(The reflectivity of `sample` at the glancing angles `theta` (degrees, increasing,
+    m.def(
+        "reflectivity",
+        [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
+           double cutOff, bool smeared, unsigned threads) {
+            api::Simulation result = Simulate(s, theta, qz, method, cutOff, threads);
+            return Adopt(std::move(smeared ? result.Smeared.Intensity : result.Computed.Intensity));
+        },
+        "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
+        "method"_a = "matrix", "cut_off"_a = 0.0, "smeared"_a = true, "threads"_a = 1,
+        R"doc(The reflectivity of `sample` at the glancing angles `theta` (degrees, increasing,
 below 90) or at `qz` (1/A), as a NumPy array.
 
 method: 'matrix' (2x2 matrices), 'parratt' (Parratt's recursion) or 'fourier'
@@ -695,15 +725,17 @@ data: the measured korvel.Curve (theta in degrees).)doc");
         .def(py::init([](py::object s, py::object limits, py::object data,
                          const std::string& method, bool fitMode, bool scaled, double cutOff,
                          double tolerance, int maxIterations, const std::string& weights,
-                         double errorFraction, bool repeatUnitFixed, bool qz,
-                         std::string dataName, std::string modelName, std::string limitsName) {
+                         double errorFraction, bool repeatUnitFixed, bool qz, std::string dataName,
+                         std::string modelName, std::string limitsName) {
                  if (!py::isinstance<SampleObject>(s))
                      throw py::type_error("sample must be a korvel.Sample");
                  if (!py::isinstance<CurveObject>(data))
                      throw py::type_error("data must be a korvel.Curve");
                  ProblemObject p;
                  p.Sample = std::move(s);
-                 p.Limits = limits.is_none() ? limits : py::object(AsTable(limits, kLimitsColumns, "limits"));
+                 p.Limits = limits.is_none()
+                                ? limits
+                                : py::object(AsTable(limits, kLimitsColumns, "limits"));
                  p.Data = std::move(data);
                  api::FitProblem& c = p.Choices;
                  c.Method = MethodOf(method);
@@ -769,31 +801,33 @@ data: the measured korvel.Curve (theta in degrees).)doc");
     choice("data_file_name", &api::FitProblem::DataFileName, "The data file the report names.");
     choice("model_file_name", &api::FitProblem::ModelFileName,
            "The model file the report names; the result files are named after it.");
-    choice("limits_file_name", &api::FitProblem::LimitsFileName, "The limits file the report names.");
+    choice("limits_file_name", &api::FitProblem::LimitsFileName,
+           "The limits file the report names.");
     choice("warnings", &api::FitProblem::Warnings, "What the readers found without stopping.");
 
-    m.def("read_problem",
-          [](const std::string& path, bool qz, int units, bool repeatUnitFixed,
-             const std::string& weights, double errorFraction) {
-              api::ReadOptions options;
-              options.Qz = qz;
-              options.Units = UnitsOf(units);
-              options.RepeatUnitFixed = repeatUnitFixed;
-              options.Weights = WeightingOf(weights);
-              options.ErrorFraction = errorFraction;
-              api::FitProblem read = api::ReadProblem(path, options);
-              ProblemObject p;
-              p.Sample = py::cast(FromApi(read.Model));
-              p.Limits = LimitsArray(read.Bounds);
-              p.Data = py::cast(FromApi(std::move(read.Data)));
-              read.Model = {};
-              read.Bounds = {};
-              p.Choices = std::move(read);
-              return p;
-          },
-          "path"_a, py::kw_only(), "qz"_a = false, "density_units"_a = 0,
-          "repeat_unit_fixed"_a = false, "weights"_a = "fraction", "error_fraction"_a = 0.03,
-          R"doc(The fit problem of the command file (.inp) at `path` with the data, model and
+    m.def(
+        "read_problem",
+        [](const std::string& path, bool qz, int units, bool repeatUnitFixed,
+           const std::string& weights, double errorFraction) {
+            api::ReadOptions options;
+            options.Qz = qz;
+            options.Units = UnitsOf(units);
+            options.RepeatUnitFixed = repeatUnitFixed;
+            options.Weights = WeightingOf(weights);
+            options.ErrorFraction = errorFraction;
+            api::FitProblem read = api::ReadProblem(path, options);
+            ProblemObject p;
+            p.Sample = py::cast(FromApi(read.Model));
+            p.Limits = LimitsArray(read.Bounds);
+            p.Data = py::cast(FromApi(std::move(read.Data)));
+            read.Model = {};
+            read.Bounds = {};
+            p.Choices = std::move(read);
+            return p;
+        },
+        "path"_a, py::kw_only(), "qz"_a = false, "density_units"_a = 0,
+        "repeat_unit_fixed"_a = false, "weights"_a = "fraction", "error_fraction"_a = 0.03,
+        R"doc(The fit problem of the command file (.inp) at `path` with the data, model and
 limits files it names, read exactly as `korvel-cli fit` reads them.
 
 qz: the data's abscissae are Qz (1/A). density_units: 0..3, what the density columns
@@ -802,12 +836,14 @@ file takes no uncertainties from the data file.)doc");
 
     // ---- Fit and its result
     py::class_<api::Progress>(m, "Progress", "One report of a running fit.")
-        .def_property_readonly("phase", [](const api::Progress& p) { return kPhaseNames[static_cast<int>(p.Phase)]; },
-                               "initial_simplex, search, local, tunnelling, global_step, result, "
-                               "newton, newton_gradient, newton_curvature or uncertainty.")
-        .def_property_readonly("event", [](const api::Progress& p) { return kEventNames[static_cast<int>(p.Event)]; },
-                               "started, ended, vertex_started, vertex_evaluated, iteration, "
-                               "run_ended, count_down or evaluated.")
+        .def_property_readonly(
+            "phase", [](const api::Progress& p) { return kPhaseNames[static_cast<int>(p.Phase)]; },
+            "initial_simplex, search, local, tunnelling, global_step, result, "
+            "newton, newton_gradient, newton_curvature or uncertainty.")
+        .def_property_readonly(
+            "event", [](const api::Progress& p) { return kEventNames[static_cast<int>(p.Event)]; },
+            "started, ended, vertex_started, vertex_evaluated, iteration, "
+            "run_ended, count_down or evaluated.")
         .def_readonly("evaluations", &api::Progress::Evaluations, "Curve evaluations so far.")
         .def_readonly("session_best", &api::Progress::SessionBest,
                       "Lowest reduced chi-square of the local runs (NaN before the first).")
@@ -823,7 +859,8 @@ file takes no uncertainties from the data file.)doc");
         .def_readonly("seconds_per_curve", &api::Progress::SecondsPerCurve,
                       "Clock time of one evaluation, seconds.")
         .def("__str__", &ProgressText)
-        .def("__repr__", [](const api::Progress& p) { return "<Progress " + ProgressText(p) + ">"; });
+        .def("__repr__",
+             [](const api::Progress& p) { return "<Progress " + ProgressText(p) + ">"; });
 
     py::class_<api::FittedParameter>(m, "Parameter", "A free parameter of a finished fit.")
         .def_readonly("name", &api::FittedParameter::Name,
@@ -833,54 +870,78 @@ file takes no uncertainties from the data file.)doc");
         .def_readonly("uncertainty", &api::FittedParameter::Uncertainty,
                       "Its uncertainty in the same units, or None when not estimated.")
         .def("__repr__", [](const api::FittedParameter& p) {
-            std::string text = "Parameter('" + p.Name + "', " +
-                               std::string(py::repr(py::float_(p.Value)));
+            std::string text =
+                "Parameter('" + p.Name + "', " + std::string(py::repr(py::float_(p.Value)));
             if (p.Uncertainty) text += " +- " + std::string(py::repr(py::float_(*p.Uncertainty)));
             return text + ")";
         });
 
     py::class_<FitCurveObject>(m, "FitCurve",
                                "The curves of a fit at the data's angles (read-only arrays).")
-        .def_property_readonly("theta", [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Theta, c.Owner); },
-                               "Glancing angles, degrees.")
-        .def_property_readonly("measured", [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Intensity, c.Owner); },
-                               "The measured intensities.")
-        .def_property_readonly("uncertainty", [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Uncertainty, c.Owner); },
-                               "The residual weights dI the fit used.")
-        .def_property_readonly("fitted", [](const FitCurveObject& c) { return View(ResultOf(c).Smeared.Intensity, c.Owner); },
-                               "The final model's smeared, scaled curve (as the .pct file holds it).")
-        .def_property_readonly("unsmeared", [](const FitCurveObject& c) { return View(ResultOf(c).Computed.Intensity, c.Owner); },
-                               "The same before smearing.");
+        .def_property_readonly(
+            "theta",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Theta, c.Owner); },
+            "Glancing angles, degrees.")
+        .def_property_readonly(
+            "measured",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Intensity, c.Owner); },
+            "The measured intensities.")
+        .def_property_readonly(
+            "uncertainty",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Uncertainty, c.Owner); },
+            "The residual weights dI the fit used.")
+        .def_property_readonly(
+            "fitted",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Smeared.Intensity, c.Owner); },
+            "The final model's smeared, scaled curve (as the .pct file holds it).")
+        .def_property_readonly(
+            "unsmeared",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Computed.Intensity, c.Owner); },
+            "The same before smearing.");
 
     py::class_<ResultObject>(m, "FitResult", "What a fit found.")
-        .def_property_readonly("parameters", [](const ResultObject& r) { return r.Result.Parameters; },
-                               "The free parameters in model order: name, value, uncertainty.")
-        .def_property_readonly("chi2", [](const ResultObject& r) { return r.Result.ReducedChiSquare; },
-                               "Reduced chi-square of the final model ('Norma' in the .bst).")
-        .def_property_readonly("seed", [](const ResultObject& r) { return r.Result.Seed; },
-                               "The seed used: fit(problem, seed=result.seed) repeats the fit.")
-        .def_property_readonly("stopped", [](const ResultObject& r) { return r.Result.Stopped; },
-                               "A stop (KeyboardInterrupt) ended the fit early.")
-        .def_property_readonly("termination", [](const ResultObject& r) { return r.Result.Termination; },
-                               "How the last simplex run or global step ended.")
-        .def_property_readonly("evaluations", [](const ResultObject& r) { return r.Result.Evaluations; },
-                               "Curve evaluations.")
-        .def_property_readonly("warnings", [](const ResultObject& r) { return r.Result.Warnings; },
-                               "The problem's warnings, then the fit's own.")
-        .def_property_readonly("scale_unsmeared", [](const ResultObject& r) { return r.Result.ScaleUnsmeared; },
-                               "Factor applied to the computed curve (1 for scaled data).")
-        .def_property_readonly("scale_smeared", [](const ResultObject& r) { return r.Result.ScaleSmeared; },
-                               "Factor applied to the smeared curve.")
-        .def_property_readonly("sample", [](const ResultObject& r) { return FromApi(r.Result.Fitted); },
-                               "The fitted korvel.Sample (a new object at each access).")
-        .def_property_readonly("curve", [](py::object self) { return FitCurveObject{self}; },
-                               "The data and the fitted curve: theta, measured, uncertainty, fitted.")
-        .def_property_readonly("bst_text", [](const ResultObject& r) { return r.Result.BstText; },
-                               "The .bst file's text.")
-        .def_property_readonly("pct_text", [](const ResultObject& r) { return r.Result.PctText; },
-                               "The .pct file's text.")
-        .def_property_readonly("loc_text", [](const ResultObject& r) { return r.Result.LocText; },
-                               "The .loc file's text.")
+        .def_property_readonly(
+            "parameters", [](const ResultObject& r) { return r.Result.Parameters; },
+            "The free parameters in model order: name, value, uncertainty.")
+        .def_property_readonly(
+            "chi2", [](const ResultObject& r) { return r.Result.ReducedChiSquare; },
+            "Reduced chi-square of the final model ('Norma' in the .bst).")
+        .def_property_readonly(
+            "seed", [](const ResultObject& r) { return r.Result.Seed; },
+            "The seed used: fit(problem, seed=result.seed) repeats the fit.")
+        .def_property_readonly(
+            "stopped", [](const ResultObject& r) { return r.Result.Stopped; },
+            "A stop (KeyboardInterrupt) ended the fit early.")
+        .def_property_readonly(
+            "termination", [](const ResultObject& r) { return r.Result.Termination; },
+            "How the last simplex run or global step ended.")
+        .def_property_readonly(
+            "evaluations", [](const ResultObject& r) { return r.Result.Evaluations; },
+            "Curve evaluations.")
+        .def_property_readonly(
+            "warnings", [](const ResultObject& r) { return r.Result.Warnings; },
+            "The problem's warnings, then the fit's own.")
+        .def_property_readonly(
+            "scale_unsmeared", [](const ResultObject& r) { return r.Result.ScaleUnsmeared; },
+            "Factor applied to the computed curve (1 for scaled data).")
+        .def_property_readonly(
+            "scale_smeared", [](const ResultObject& r) { return r.Result.ScaleSmeared; },
+            "Factor applied to the smeared curve.")
+        .def_property_readonly(
+            "sample", [](const ResultObject& r) { return FromApi(r.Result.Fitted); },
+            "The fitted korvel.Sample (a new object at each access).")
+        .def_property_readonly(
+            "curve", [](py::object self) { return FitCurveObject{self}; },
+            "The data and the fitted curve: theta, measured, uncertainty, fitted.")
+        .def_property_readonly(
+            "bst_text", [](const ResultObject& r) { return r.Result.BstText; },
+            "The .bst file's text.")
+        .def_property_readonly(
+            "pct_text", [](const ResultObject& r) { return r.Result.PctText; },
+            "The .pct file's text.")
+        .def_property_readonly(
+            "loc_text", [](const ResultObject& r) { return r.Result.LocText; },
+            "The .loc file's text.")
         .def("__repr__", [](const ResultObject& r) {
             char text[160];
             std::snprintf(text, sizeof text, "<FitResult chi2=%.6g, %zu parameters, seed %llu%s>",
@@ -890,33 +951,36 @@ file takes no uncertainties from the data file.)doc");
             return std::string(text);
         });
 
-    m.def("fit",
-          [](const ProblemObject& p, std::optional<std::uint64_t> seed, bool newton,
-             bool uncertainty, py::object progress, unsigned threads, int maxRespreads) {
-              if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
-                  throw py::type_error("progress must be callable (it is given a korvel.Progress)");
-              const api::FitProblem problem = ToApi(p);
-              api::FitControl control;
-              control.Seed = seed;
-              control.NewtonStep = newton;
-              control.Uncertainty = uncertainty;
-              control.Threads = threads;
-              control.MaxRespreads = maxRespreads;
-              control.Stop = std::make_shared<api::StopRequest>();
-              FitSupervisor supervisor(progress.is_none() ? py::object() : progress, control.Stop);
-              control.OnProgress = [&supervisor](const api::Progress& r) { supervisor.OnProgress(r); };
-              ResultObject result;
-              {
-                  py::gil_scoped_release released;
-                  result.Result = api::Fit(problem, control);
-              }
-              Warn(result.Result.Warnings);
-              return result;
-          },
-          "problem"_a, py::kw_only(), "seed"_a = py::none(), "newton"_a = false,
-          "uncertainty"_a = false, "progress"_a = py::none(), "threads"_a = 1,
-          "max_respreads"_a = api::kDefaultMaxRespreads,
-          R"doc(Fits the problem's sample to its data; returns a FitResult.
+    m.def(
+        "fit",
+        [](const ProblemObject& p, std::optional<std::uint64_t> seed, bool newton, bool uncertainty,
+           py::object progress, unsigned threads, int maxRespreads) {
+            if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+                throw py::type_error("progress must be callable (it is given a korvel.Progress)");
+            const api::FitProblem problem = ToApi(p);
+            api::FitControl control;
+            control.Seed = seed;
+            control.NewtonStep = newton;
+            control.Uncertainty = uncertainty;
+            control.Threads = threads;
+            control.MaxRespreads = maxRespreads;
+            control.Stop = std::make_shared<api::StopRequest>();
+            FitSupervisor supervisor(progress.is_none() ? py::object() : progress, control.Stop);
+            control.OnProgress = [&supervisor](const api::Progress& r) {
+                supervisor.OnProgress(r);
+            };
+            ResultObject result;
+            {
+                py::gil_scoped_release released;
+                result.Result = api::Fit(problem, control);
+            }
+            Warn(result.Result.Warnings);
+            return result;
+        },
+        "problem"_a, py::kw_only(), "seed"_a = py::none(), "newton"_a = false,
+        "uncertainty"_a = false, "progress"_a = py::none(), "threads"_a = 1,
+        "max_respreads"_a = api::kDefaultMaxRespreads,
+        R"doc(Fits the problem's sample to its data; returns a FitResult.
 
 seed: of the random starting simplex and global steps (None: the clock's; the result
 reports the seed used). newton: one Newton step after the search. uncertainty:
@@ -928,12 +992,13 @@ after which the search gives up (-1: no bound).
 Releases the GIL while it computes. KeyboardInterrupt (Ctrl+C) ends the search: the
 best result so far is returned with result.stopped True; a second one raises.)doc");
 
-    m.def("write_results",
-          [](const ResultObject& r, const std::string& folder) {
-              return api::WriteResults(r.Result, folder);
-          },
-          "result"_a, "folder"_a,
-          "Writes the result's .bst, .pct and .loc files into `folder`, named after the "
-          "problem's model file, exactly as the program writes them, all three replaced "
-          "together or none. Returns the three paths.");
+    m.def(
+        "write_results",
+        [](const ResultObject& r, const std::string& folder) {
+            return api::WriteResults(r.Result, folder);
+        },
+        "result"_a, "folder"_a,
+        "Writes the result's .bst, .pct and .loc files into `folder`, named after the "
+        "problem's model file, exactly as the program writes them, all three replaced "
+        "together or none. Returns the three paths.");
 }
