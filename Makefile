@@ -17,7 +17,12 @@ deps:
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 
+# CMAKE_ARGS given on the command line also reach a build folder configured before
+# (CI: CMAKE_ARGS=-DKORVEL_WERROR=ON).
 build: deps $(BUILD)/CMakeCache.txt
+ifneq ($(strip $(CMAKE_ARGS)),)
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+endif
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The demo needs only the command-line program.
@@ -38,6 +43,9 @@ test-asan: deps
 	@test -f $(ASANBUILD)/CMakeCache.txt || cmake -S . -B $(ASANBUILD) \
 	    -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" \
 	    -DKORVEL_SANITIZE=ON -DKORVEL_BUILD_GUI=OFF $(CMAKE_ARGS)
+ifneq ($(strip $(CMAKE_ARGS)),)
+	cmake -S . -B $(ASANBUILD) $(CMAKE_ARGS)
+endif
 	cmake --build $(ASANBUILD) -j $(JOBS)
 	cd $(ASANBUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 

@@ -4,10 +4,12 @@
 
 #include "app/SimulationRun.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
 #include <string>
+#include <string_view>
 
 #include "base/RunError.h"
 #include "app/RunInterface.h"

@@ -3,7 +3,8 @@
 // models (ms per curve of 1000 points and ns per interface-point, an interface
 // counted once per period); then curve evaluations per second of a whole fit on the
 // bundled multilayer example, reference path against batch kernel. Ends with a table
-// of the ratios and the targets they are held to.
+// of the ratios and the targets they are held to, and the split of a long simulation
+// run (engine against .sml text and writing) with the kernel variant this machine runs.
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "SimulationSplit.h"
 #include "Yardstick.h"
 #include "app/SilentRunInterface.h"
 #include "app/Workspace.h"
@@ -366,5 +368,7 @@ int main(int argc, char** argv) {
                 referenceRate, batchRate);
     check("whole fit: batch / reference evaluations per second", batchRate / referenceRate, 3,
           true);
+
+    bench::PrintSimulationSplit(KORVEL_CLI_PATH);
     return 0;
 }

@@ -22,6 +22,7 @@
 // multiply-adds, so every variant performs the same roundings.
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 #define KORVEL_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#define KORVEL_HAS_VECTOR_CLONES 1
 #else
 #define KORVEL_VECTOR_CLONES
 #endif

@@ -208,6 +208,16 @@ void batch::BlockScratch::Reserve(const StackConstants& constants) {
         Damping.resize(constants.Fourier.Roughness.size());
 }
 
+const char* BatchKernelVariant() {
+#ifdef KORVEL_HAS_VECTOR_CLONES
+    // The loader's own rule for target_clones: the variant of highest priority the
+    // processor supports, AVX-512 before AVX2 before the default.
+    if (__builtin_cpu_supports("avx512f")) return "AVX-512";
+    if (__builtin_cpu_supports("avx2")) return "AVX2";
+#endif
+    return "baseline";
+}
+
 void BatchReflectivity(const EvaluationContext& context, char mode,
                        std::span<const double> cosSquared, std::span<double> reflectivity,
                        EngineCacheState& state, unsigned threads) {

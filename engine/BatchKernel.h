@@ -53,4 +53,8 @@ void BatchReflectivity(const EvaluationContext& context, char mode,
                        std::span<const double> cosSquared, std::span<double> reflectivity,
                        EngineCacheState& state, unsigned threads);
 
+// The instruction-set variant of the block kernels this processor runs: "AVX-512",
+// "AVX2" or "baseline".
+const char* BatchKernelVariant();
+
 }  // namespace korvel

@@ -2,7 +2,9 @@
 
 #include "output/SimulationText.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "base/NumberFormat.h"
 #include "base/RunError.h"
@@ -23,8 +25,13 @@ std::string Shown(double value) {
 
 std::string SmlText(std::span<const double> angles, std::span<const double> smeared, bool qz,
                     double wavelength, const std::string& source) {
-    std::string text;
-    text.reserve(angles.size() * 33);
+    // Each line: E(15), a blank, E(15) and the line end, written in place into a text
+    // sized once for the longest lines.
+    const std::string_view lineEnd = kLineEnd;
+    const std::size_t longestLine =
+        2 * static_cast<std::size_t>(MaxLengthE(15)) + 1 + lineEnd.size();
+    std::string text(angles.size() * longestLine, ' ');
+    char* end = text.data();
     for (std::size_t i = 0; i < angles.size(); ++i) {
         const double theta = angles[i];
         const double reflectivity = smeared[i];
@@ -33,12 +40,12 @@ std::string SmlText(std::span<const double> angles, std::span<const double> smea
             throw RunError("The computed reflectivity is not a finite number.",
                            "angle " + Shown(theta) + " deg" +
                                (source.empty() ? std::string() : " (" + source + ")"));
-        const double x = qz ? AngleToQz(theta, wavelength) : theta;
-        text += FormatE(x, 15);
-        text += ' ';
-        text += FormatE(reflectivity, 15);
-        text += kLineEnd;
+        end = WriteE(end, qz ? AngleToQz(theta, wavelength) : theta, 15);
+        *end++ = ' ';
+        end = WriteE(end, reflectivity, 15);
+        end = std::copy(lineEnd.begin(), lineEnd.end(), end);
     }
+    text.resize(static_cast<std::size_t>(end - text.data()));
     return text;
 }
 

@@ -297,7 +297,7 @@ TEST(ApiFit, ReaderAndFitWarningsReachTheResult) {
                  "100 200 10\n1e-5 2e-5 10\n2e-7 2e-7 0\n1 9 10\n"
                  "10 30 -2\n");
     const api::Simulation curve =
-        api::Simulate(testing::FilmSample(), testing::AngleGrid(0.1, 2.0, 60));
+        api::Simulate(testing::FilmSample(), testing::AngleGrid(0.1, 2.0, 59));
     folder.Write("film.dat", api::FormatData(curve.Smeared));
     folder.Write("film.inp", "film.dat\nF\nY\nN\nfilm.mdl\nfilm.lmt\n1e-6\n30\n0\nP\n");
 

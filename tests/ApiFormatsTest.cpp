@@ -231,7 +231,7 @@ TEST(ApiFormats, TheSmlOfASimulationIsTheSimulationRunsFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Expected);
         const api::Sample sample = api::ParseSample(ReadSource(c.Model), c.Units);
-        const std::vector<double> grid = AngleGrid(0.0, c.Upper, c.Intervals + 1);
+        const std::vector<double> grid = AngleGrid(0.0, c.Upper, c.Intervals);
         const api::Simulation simulation =
             c.Qz ? api::SimulateQz(sample, grid, c.Method) : api::Simulate(sample, grid, c.Method);
         const std::string sml = api::FormatSml(simulation);
@@ -248,7 +248,7 @@ TEST(ApiFormats, TheSmlOfASimulationIsTheSimulationRunsFile) {
 
 TEST(ApiFormats, ASimulationFloorsAtTheCutOffBeforeItSmears) {
     const api::Sample film = testing::FilmSample();
-    const std::vector<double> theta = AngleGrid(0.1, 6.0, 200);
+    const std::vector<double> theta = AngleGrid(0.1, 6.0, 199);
     const api::Simulation plain = api::Simulate(film, theta, api::CalculationMethod::Parratt);
     const double cutOff = 1e-6;
     const api::Simulation floored =

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineTestModels.h"
 #include "TestFiles.h"
 
 namespace korvel::testing {
@@ -18,14 +19,6 @@ inline std::string SourcePath(const std::string& relative) {
 }
 inline std::string ReadSource(const std::string& relative) {
     return ReadText(SourcePath(relative));
-}
-
-// `points` angles from `first` to `last` degrees, as the simulation run's grid has them.
-inline std::vector<double> AngleGrid(double first, double last, int points) {
-    std::vector<double> theta;
-    for (int i = 1; i <= points; ++i)
-        theta.push_back(first + (last - first) * (i - 1) / (points - 1));
-    return theta;
 }
 
 // A 150 A film on a silicon-like substrate, Cu K-alpha, in delta and beta, smeared by
@@ -47,7 +40,7 @@ inline api::FitProblem FilmProblem() {
     api::FitProblem problem;
     const api::Sample truth = FilmSample();
     problem.Data =
-        api::Simulate(truth, AngleGrid(0.1, 2.0, 80), api::CalculationMethod::Parratt).Smeared;
+        api::Simulate(truth, AngleGrid(0.1, 2.0, 79), api::CalculationMethod::Parratt).Smeared;
     problem.Model = truth;
     problem.Model.Layers[0] = {130.0, 1.3e-5, 2e-7, 6.5};
     problem.Method = api::CalculationMethod::Parratt;
