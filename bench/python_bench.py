@@ -9,6 +9,7 @@ KERNEL_BENCH_OUTPUT is what korvel_bench printed in the same `make bench`; its t
 gives the batch kernel's time per curve (1 thread) for the same models.
 """
 
+import re
 import sys
 import timeit
 
@@ -72,11 +73,12 @@ def kernel_times(path):
         lines = open(path).read().splitlines()
     except OSError:
         return times
+    row = re.compile(r"^(M[23])\s+([PMF])\s+\d+\s+" + r"([\d.]+) \(\s*[\d.]+\)\s+" * 2)
     for line in lines:
-        fields = line.split()
-        # "M2     P       21     1.234 (  5.87)    0.123 (  5.87)  ..."
-        if len(fields) >= 7 and fields[0] in ("M2", "M3") and fields[1] in "PMF":
-            times[fields[0], fields[1]] = float(fields[5]) / 1e3
+        # "M2     P       21     1.234 (  5.87)    0.123 (  0.59)  ...": reference, batch 1
+        found = row.match(line)
+        if found:
+            times[found[1], found[2]] = float(found[4]) / 1e3
     return times
 
 
