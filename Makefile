@@ -60,7 +60,8 @@ fuzz: deps
 bench: deps
 	cmake -S . -B $(BENCHBUILD) -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_BENCH=ON -DKORVEL_BUILD_TESTS=OFF -DKORVEL_BUILD_GUI=OFF
 	cmake --build $(BENCHBUILD) -j $(JOBS)
-	$(BENCHBUILD)/bench/korvel_bench
+	bash -o pipefail -c '$(BENCHBUILD)/bench/korvel_bench | tee $(BENCHBUILD)/kernel-bench.txt'
+	PYTHONPATH=$(BENCHBUILD)/python /usr/bin/python3 bench/python_bench.py $(BENCHBUILD)/kernel-bench.txt
 
 gui: build
 	$(BUILD)/korvel

@@ -20,6 +20,7 @@
 #include "base/NumberFormat.h"
 #include "base/ResultSetWriter.h"
 #include "base/TextFile.h"
+#include "output/SimulationText.h"
 
 namespace korvel {
 
@@ -134,30 +135,6 @@ void ClearFreeParameters(Workspace& ws) {
 
 }  // namespace
 
-std::string SmlText(const CurveArrays& curves, const SimulationRequest& request,
-                    double wavelength) {
-    // Each line: E(15), a blank, E(15) and the line end, written in place into a text
-    // sized once for the longest lines.
-    const std::string_view lineEnd = kLineEnd;
-    const std::size_t longestLine = 2 * MaxLengthE(15) + 1 + lineEnd.size();
-    std::string text(static_cast<std::size_t>(curves.PointCount) * longestLine, ' ');
-    char* end = text.data();
-    for (int i = 1; i <= curves.PointCount; ++i) {
-        const double theta = curves.Angle[i - 1];
-        const double reflectivity = curves.SmearedCurve[i - 1];
-        // The engine refuses non-finite values; a file must never carry one either.
-        if (!std::isfinite(reflectivity))
-            throw RunError("The computed reflectivity is not a finite number.",
-                           "angle " + Shown(theta) + " deg (" + request.ModelFileName + ")");
-        end = WriteE(end, request.QzInverseAngstrom ? AngleToQz(theta, wavelength) : theta, 15);
-        *end++ = ' ';
-        end = WriteE(end, reflectivity, 15);
-        end = std::copy(lineEnd.begin(), lineEnd.end(), end);
-    }
-    text.resize(static_cast<std::size_t>(end - text.data()));
-    return text;
-}
-
 std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request) {
     ws.Free.VertexHoldsValues = true;
     ws.Fit.EvaluationCount = 0;
@@ -216,7 +193,11 @@ std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationReque
 
         // The plot's data curve is the computed curve itself.
         ws.Curves.MeasuredIntensity = ws.Curves.CalculatedCurve;
-        content = SmlText(ws.Curves, request, ws.Model.Header.Wavelength);
+        const CurveArrays& curves = ws.Curves;
+        content = SmlText(std::span(curves.Angle.data(), curves.PointCount),
+                          std::span(curves.SmearedCurve.data(), curves.PointCount),
+                          request.QzInverseAngstrom, ws.Model.Header.Wavelength,
+                          request.ModelFileName);
         ui.DrawPlot(ws.Curves);
         scope.DisableDraw();
     }

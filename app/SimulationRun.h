@@ -5,7 +5,6 @@
 
 namespace korvel {
 
-struct CurveArrays;
 struct Workspace;
 class RunInterface;
 
@@ -19,12 +18,6 @@ struct SimulationRequest {
     long long Intervals = 100;
     int DensityUnits = 0;
 };
-
-// The .sml text of a computed curve: per point the abscissa (the angle, or Qz at
-// `wavelength` for a Qz grid) and the smeared reflectivity, each in E(15). Throws
-// RunError at the first reflectivity that is not finite.
-std::string SmlText(const CurveArrays& curves, const SimulationRequest& request,
-                    double wavelength);
 
 // Runs the simulation and returns the full path of the .sml file written.
 std::string RunSimulation(Workspace& ws, RunInterface& ui, const SimulationRequest& request);

@@ -1,29 +1,11 @@
 #pragma once
-// The one exception a run throws when it cannot go on. `Message` is the program's
-// own text, exactly as the user sees it ("File not found.", "Invalid numeric
-// input", "Singular matrix."); `Where` adds the place: a file, a line, a parameter.
-// The window shows both in its message box and keeps the program open; the
-// command line prints them on stderr and exits with code 1.
+// The one exception a run throws when it cannot go on (defined in the public header
+// korvel/RunError.h, so that a library caller catches the same type), and how a run
+// names the place of an error that does not know its own.
 
-#include <stdexcept>
-#include <string>
+#include "korvel/RunError.h"
 
 namespace korvel {
-
-class RunError : public std::runtime_error {
-public:
-    explicit RunError(std::string message, std::string where = {})
-        : std::runtime_error(where.empty() ? message : message + "\n" + where),
-          message_(std::move(message)),
-          where_(std::move(where)) {}
-
-    const std::string& Message() const { return message_; }
-    const std::string& Where() const { return where_; }
-
-private:
-    std::string message_;
-    std::string where_;
-};
 
 // Inside a catch block: rethrows the exception being handled, naming `where` as its
 // place when it is a RunError without one (the engine knows no file names; the run

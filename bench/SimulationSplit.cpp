@@ -23,6 +23,7 @@
 #include "engine/BatchKernel.h"
 #include "engine/Smearing.h"
 #include "input/ModelReader.h"
+#include "output/SimulationText.h"
 
 namespace korvel::bench {
 namespace {
@@ -116,8 +117,12 @@ void PrintSimulationSplit(const char* cliPath) {
     FitState fit;
     const double smearing = FastestSeconds([&] { SmearCurve(ws.Model.Header, smeared, fit); });
     std::string text;
-    const double formatting = FastestSeconds(
-        [&] { text = SmlText(ws.Curves, request, ws.Model.Header.Wavelength); });
+    const double formatting = FastestSeconds([&] {
+        text = SmlText(std::span(ws.Curves.Angle.data(), ws.Curves.PointCount),
+                       std::span(ws.Curves.SmearedCurve.data(), ws.Curves.PointCount),
+                       request.QzInverseAngstrom, ws.Model.Header.Wavelength,
+                       request.ModelFileName);
+    });
     const Timing writing = Fastest([&] {
         ResultSetWriter results({smlPath});
         results.Write(smlPath, text);

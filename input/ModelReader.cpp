@@ -29,10 +29,7 @@ std::string ShortestText(double value) {
 void ReadHeader(NumberStream& in, LayerModel& model) {
     ModelHeader& h = model.Header;
     h.Wavelength = in.ReadReal();
-    // A wavelength of 0 or below has no wave number and no Qz; nothing can be computed.
-    if (!(h.Wavelength > 0.0))
-        throw RunError("Invalid wavelength " + ShortestText(h.Wavelength) + " (must be above 0).",
-                       in.Where());
+    CheckWavelength(h.Wavelength, in.Where());
     h.WavelengthSpread = in.ReadReal();
     h.ResolutionOffset1 = in.ReadReal();
     h.ResolutionOffset2 = in.ReadReal();
@@ -43,12 +40,7 @@ void ReadHeader(NumberStream& in, LayerModel& model) {
 
 std::uint8_t ReadCount(NumberStream& in, const char* what) {
     const long long count = in.ReadInteger();
-    // A byte would keep the count modulo 256 and silently describe another sample.
-    if (count < 0 || count > kLargestCount)
-        throw RunError(
-            std::string(what) + " " + std::to_string(count) + " out of range (0 to 255).",
-            in.Where());
-    return static_cast<std::uint8_t>(count);
+    return CheckedCount(count, what, in.Where());
 }
 
 // What the file holds at 0-based position `number`: six header reals, four counts,
@@ -64,20 +56,6 @@ std::string NameOfNumber(int number) {
     return ParameterNameAndPlace(number - 10 + 1);
 }
 
-// A negative thickness or roughness has no physical meaning; the optics would still
-// compute a curve from it (reflectivities far above 1). The substrate's thickness is
-// exempt: no computation uses it.
-void CheckNotNegative(const NumberStream& in, const LayerModel& model, int j, double v) {
-    const bool thickness = ColumnOf(j) == Column::Thickness;
-    if (!(thickness || ColumnOf(j) == Column::Roughness) || !(v < 0.0)) return;
-    if (thickness && LayerOf(j) == model.LayerCount) return;
-    throw RunError("Negative " + std::string(thickness ? "thickness" : "roughness") + " " +
-                       ShortestText(v) + " in layer " + std::to_string(LayerOf(j)) + ", column " +
-                       std::to_string(ColumnNumberOf(j)) +
-                       ": a thickness or roughness cannot be below 0.",
-                   in.Where());
-}
-
 void ReadCounts(NumberStream& in, LayerCounts& counts) {
     counts.TopLayerCount = ReadCount(in, "Top layer count");
     counts.RepeatUnitLayerCount = ReadCount(in, "Repeat unit layer count");
@@ -87,6 +65,42 @@ void ReadCounts(NumberStream& in, LayerCounts& counts) {
 }
 
 }  // namespace
+
+void CheckWavelength(double wavelength, const std::string& where) {
+    // A wavelength of 0 or below has no wave number and no Qz; nothing can be computed.
+    if (!(wavelength > 0.0))
+        throw RunError("Invalid wavelength " + ShortestText(wavelength) + " (must be above 0).",
+                       where);
+}
+
+std::uint8_t CheckedCount(long long count, const char* what, const std::string& where) {
+    // A byte would keep the count modulo 256 and silently describe another sample.
+    if (count < 0 || count > kLargestCount)
+        throw RunError(
+            std::string(what) + " " + std::to_string(count) + " out of range (0 to 255).", where);
+    return static_cast<std::uint8_t>(count);
+}
+
+void CheckParameterValue(const LayerModel& model, int j, double v, const std::string& where) {
+    if (IsDensityParameter(j)) {
+        if (!std::isfinite(v))
+            throw RunError("Density value out of range after unit conversion.", where);
+        return;
+    }
+    // No text reads as an infinite or undefined length; a sample built in memory may hold one.
+    if (!std::isfinite(v)) throw RunError("Invalid numeric input", where);
+    // A negative thickness or roughness has no physical meaning; the optics would still
+    // compute a curve from it (reflectivities far above 1). The substrate's thickness is
+    // exempt: no computation uses it.
+    const bool thickness = ColumnOf(j) == Column::Thickness;
+    if (!(v < 0.0)) return;
+    if (thickness && LayerOf(j) == model.LayerCount) return;
+    throw RunError("Negative " + std::string(thickness ? "thickness" : "roughness") + " " +
+                       ShortestText(v) + " in layer " + std::to_string(LayerOf(j)) + ", column " +
+                       std::to_string(ColumnNumberOf(j)) +
+                       ": a thickness or roughness cannot be below 0.",
+                   where);
+}
 
 LayerModel ParseModel(const std::string& text, const std::string& path, int densityUnits,
                       ReadWarnings& warnings) {
@@ -101,12 +115,8 @@ LayerModel ParseModel(const std::string& text, const std::string& path, int dens
     read.Allocate();
     for (int j = 1; j <= read.ParameterCount; ++j) {
         double v = in.ReadReal();
-        if (IsDensityParameter(j)) {
-            v = ConvertDensity(j, v, densityUnits, read.Header.Wavelength);
-            if (!std::isfinite(v))
-                throw RunError("Density value out of range after unit conversion.", in.Where());
-        }
-        CheckNotNegative(in, read, j, v);
+        if (IsDensityParameter(j)) v = ConvertDensity(j, v, densityUnits, read.Header.Wavelength);
+        CheckParameterValue(read, j, v, in.Where());
         read.SetValue(j, v);
     }
     const int expected = 10 + read.ParameterCount;

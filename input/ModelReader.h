@@ -2,6 +2,7 @@
 // The .mdl model file: six header reals, four counts (one byte each), then four
 // reals per layer from the top layer to the substrate, free format.
 
+#include <cstdint>
 #include <string>
 
 #include "model/LayerModel.h"
@@ -35,6 +36,15 @@ void ReadModel(const std::string& path, int densityUnits, LayerModel& model,
 void ReadModel(const std::string& path, int densityUnits, LayerModel& model);
 void ReadModelHeader(const std::string& path, LayerModel& model);
 void PeekModel(const std::string& path, LayerModel& model);
+
+// The reader's checks, also applied to samples that come from no file; each throws
+// RunError naming `where`. The wavelength must be above 0; a layer count must fit in
+// its byte (0 to 255; `what` is "Top layer count" and the like); the value v of
+// parameter j, density columns already converted to delta and beta, must be finite
+// and, for a thickness (but the substrate's) or a roughness, not below 0.
+void CheckWavelength(double wavelength, const std::string& where);
+std::uint8_t CheckedCount(long long count, const char* what, const std::string& where);
+void CheckParameterValue(const LayerModel& model, int j, double v, const std::string& where);
 
 // File value v of parameter j (column 2 or 3) into delta or beta.
 double ConvertDensity(int j, double v, int densityUnits, double wavelength);

@@ -1,0 +1,1004 @@
+// The Python module korvel._korvel: the library interface (korvel/korvel.h) for Python.
+// Samples, curves and limits keep their numbers in NumPy arrays that Python code edits
+// in place; a call copies them into the library's types, computes with the GIL
+// released, and hands its curves back as arrays over the library's own vectors.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "korvel/korvel.h"
+
+namespace py = pybind11;
+namespace api = korvel::api;
+using namespace pybind11::literals;
+
+namespace {
+
+// Any float array-like: float64 C-contiguous arrays pass through without a copy.
+using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+constexpr int kLayerColumns = 4;
+constexpr int kLimitsColumns = 3;
+
+// ---------------------------------------------------------------------------------
+// Arrays
+
+Array AsArray(py::handle value, const char* what) {
+    Array array = Array::ensure(value);
+    if (!array)
+        throw py::type_error(std::string(what) + " must be an array of numbers, not " +
+                             std::string(py::str(py::type::of(value).attr("__name__"))));
+    return array;
+}
+
+Array AsVector(py::handle value, const char* what) {
+    Array array = AsArray(value, what);
+    if (array.ndim() != 1)
+        throw py::value_error(std::string(what) + " must be one-dimensional, not of shape " +
+                              std::string(py::str(array.attr("shape"))));
+    return array;
+}
+
+// A table of `columns` columns (layers: 4, limits: 3).
+Array AsTable(py::handle value, int columns, const char* what) {
+    Array array = AsArray(value, what);
+    if (array.ndim() == 1 && array.size() == 0) return Array(std::vector<py::ssize_t>{0, columns});
+    if (array.ndim() != 2 || array.shape(1) != columns)
+        throw py::value_error(std::string(what) + " must have " + std::to_string(columns) +
+                              " columns, not shape " + std::string(py::str(array.attr("shape"))));
+    return array;
+}
+
+std::vector<double> ToVector(const Array& array) {
+    return std::vector<double>(array.data(), array.data() + array.size());
+}
+
+// The vector's memory handed to NumPy: the array owns it from here on.
+py::array_t<double> Adopt(std::vector<double>&& values) {
+    if (values.empty()) return py::array_t<double>(0);
+    auto* owner = new std::vector<double>(std::move(values));
+    py::capsule release(owner, [](void* p) { delete static_cast<std::vector<double>*>(p); });
+    return py::array_t<double>(static_cast<py::ssize_t>(owner->size()), owner->data(), release);
+}
+
+// A read-only array over `values`, kept alive by `owner` (the object holding them).
+py::array_t<double> View(const std::vector<double>& values, py::handle owner) {
+    py::array_t<double> view(static_cast<py::ssize_t>(values.size()), values.data(), owner);
+    view.attr("flags").attr("writeable") = false;
+    return view;
+}
+
+// ---------------------------------------------------------------------------------
+// Names of the choices
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+api::CalculationMethod MethodOf(const std::string& name) {
+    const std::string n = Lower(name);
+    if (n == "matrix") return api::CalculationMethod::Matrix;
+    if (n == "parratt") return api::CalculationMethod::Parratt;
+    if (n == "fourier") return api::CalculationMethod::Fourier;
+    throw py::value_error("method must be 'matrix', 'parratt' or 'fourier', not '" + name + "'");
+}
+
+const char* MethodName(api::CalculationMethod method) {
+    switch (method) {
+        case api::CalculationMethod::Parratt:
+            return "parratt";
+        case api::CalculationMethod::Fourier:
+            return "fourier";
+        case api::CalculationMethod::Matrix:
+            break;
+    }
+    return "matrix";
+}
+
+api::Weighting WeightingOf(const std::string& name) {
+    const std::string n = Lower(name);
+    if (n == "data") return api::Weighting::FromData;
+    if (n == "fresnel") return api::Weighting::Fresnel;
+    if (n == "fraction") return api::Weighting::Fraction;
+    throw py::value_error("weights must be 'data', 'fresnel' or 'fraction', not '" + name + "'");
+}
+
+const char* WeightingName(api::Weighting weighting) {
+    switch (weighting) {
+        case api::Weighting::Fresnel:
+            return "fresnel";
+        case api::Weighting::Fraction:
+            return "fraction";
+        case api::Weighting::FromData:
+            break;
+    }
+    return "data";
+}
+
+api::DensityUnits UnitsOf(int units) {
+    if (units < 0 || units > 3)
+        throw py::value_error(
+            "density_units must be 0 (delta, beta), 1 (SLD, 1/A^2), "
+            "2 (electrons/A^3) or 3 (Qc^2, mu), not " +
+            std::to_string(units));
+    return static_cast<api::DensityUnits>(units);
+}
+
+constexpr std::array kPhaseNames = {"initial_simplex",  "search",     "local",  "tunnelling",
+                                    "global_step",      "result",     "newton", "newton_gradient",
+                                    "newton_curvature", "uncertainty"};
+constexpr std::array kEventNames = {
+    "started",   "ended",     "between_evaluations", "vertex_started", "vertex_evaluated",
+    "iteration", "run_ended", "count_down",          "evaluated"};
+
+// ---------------------------------------------------------------------------------
+// Python-side records
+
+// A sample: the header and counts as the library has them, the layers as an n x 4
+// array that Python code may edit or replace.
+struct SampleObject {
+    api::Sample Header;  // its Layers stay empty
+    py::object Layers;
+};
+
+py::object LayerTable(py::handle value) {
+    if (py::isinstance<py::sequence>(value) && !py::isinstance<py::array>(value) &&
+        !py::isinstance<py::str>(value)) {
+        const py::sequence items = py::reinterpret_borrow<py::sequence>(value);
+        if (items.size() > 0 && py::isinstance<api::Layer>(items[0])) {
+            Array table(
+                std::vector<py::ssize_t>{static_cast<py::ssize_t>(items.size()), kLayerColumns});
+            auto t = table.mutable_unchecked<2>();
+            for (py::ssize_t i = 0; i < t.shape(0); ++i) {
+                if (!py::isinstance<api::Layer>(items[i]))
+                    throw py::type_error("layers: item " + std::to_string(i) +
+                                         " is not a korvel.Layer");
+                const auto& layer = items[i].cast<const api::Layer&>();
+                t(i, 0) = layer.Thickness;
+                t(i, 1) = layer.ReDensity;
+                t(i, 2) = layer.ImDensity;
+                t(i, 3) = layer.Roughness;
+            }
+            return table;
+        }
+    }
+    return AsTable(value, kLayerColumns, "layers");
+}
+
+api::Sample ToApi(const SampleObject& sample) {
+    api::Sample out = sample.Header;
+    const Array table = AsTable(sample.Layers, kLayerColumns, "layers");
+    const auto t = table.unchecked<2>();
+    out.Layers.resize(static_cast<std::size_t>(t.shape(0)));
+    for (py::ssize_t i = 0; i < t.shape(0); ++i)
+        out.Layers[i] = api::Layer{t(i, 0), t(i, 1), t(i, 2), t(i, 3)};
+    return out;
+}
+
+SampleObject FromApi(const api::Sample& sample) {
+    SampleObject out;
+    out.Header = sample;
+    out.Header.Layers.clear();
+    Array table(
+        std::vector<py::ssize_t>{static_cast<py::ssize_t>(sample.Layers.size()), kLayerColumns});
+    auto t = table.mutable_unchecked<2>();
+    for (std::size_t i = 0; i < sample.Layers.size(); ++i) {
+        const api::Layer& l = sample.Layers[i];
+        const auto r = static_cast<py::ssize_t>(i);
+        t(r, 0) = l.Thickness;
+        t(r, 1) = l.ReDensity;
+        t(r, 2) = l.ImDensity;
+        t(r, 3) = l.Roughness;
+    }
+    out.Layers = std::move(table);
+    return out;
+}
+
+// A curve: theta, intensity and (or None) uncertainty arrays of one length.
+struct CurveObject {
+    py::object Theta;
+    py::object Intensity;
+    py::object Uncertainty;  // None: the curve carries none
+};
+
+CurveObject MakeCurve(py::handle theta, py::handle intensity, py::handle uncertainty) {
+    CurveObject curve;
+    const Array t = AsVector(theta, "theta");
+    const Array i = AsVector(intensity, "intensity");
+    if (t.size() != i.size())
+        throw py::value_error("theta and intensity differ in length: " + std::to_string(t.size()) +
+                              " and " + std::to_string(i.size()));
+    curve.Theta = t;
+    curve.Intensity = i;
+    curve.Uncertainty = py::none();
+    if (!uncertainty.is_none()) {
+        const Array u = AsVector(uncertainty, "uncertainty");
+        if (u.size() != t.size())
+            throw py::value_error("theta and uncertainty differ in length: " +
+                                  std::to_string(t.size()) + " and " + std::to_string(u.size()));
+        curve.Uncertainty = u;
+    }
+    return curve;
+}
+
+api::Curve ToApi(const CurveObject& curve) {
+    // The arrays may have been replaced one by one: checked again as a whole.
+    const CurveObject checked = MakeCurve(curve.Theta, curve.Intensity, curve.Uncertainty);
+    api::Curve out;
+    out.Theta = ToVector(checked.Theta.cast<Array>());
+    out.Intensity = ToVector(checked.Intensity.cast<Array>());
+    if (!checked.Uncertainty.is_none())
+        out.Uncertainty = ToVector(checked.Uncertainty.cast<Array>());
+    return out;
+}
+
+CurveObject FromApi(api::Curve&& curve) {
+    CurveObject out;
+    const bool withUncertainty = !curve.Uncertainty.empty() || curve.Theta.empty();
+    out.Theta = Adopt(std::move(curve.Theta));
+    out.Intensity = Adopt(std::move(curve.Intensity));
+    out.Uncertainty =
+        withUncertainty ? py::object(Adopt(std::move(curve.Uncertainty))) : py::object(py::none());
+    return out;
+}
+
+api::Limits LimitsOf(py::handle value) {
+    api::Limits limits;
+    if (value.is_none()) return limits;
+    const Array table = AsTable(value, kLimitsColumns, "limits");
+    const auto t = table.unchecked<2>();
+    for (py::ssize_t i = 0; i < t.shape(0); ++i)
+        limits.Parameters.push_back({t(i, 0), t(i, 1), t(i, 2)});
+    return limits;
+}
+
+py::array_t<double> LimitsArray(const api::Limits& limits) {
+    Array table(std::vector<py::ssize_t>{static_cast<py::ssize_t>(limits.Parameters.size()),
+                                         kLimitsColumns});
+    auto t = table.mutable_unchecked<2>();
+    for (std::size_t i = 0; i < limits.Parameters.size(); ++i) {
+        const auto r = static_cast<py::ssize_t>(i);
+        t(r, 0) = limits.Parameters[i].Lower;
+        t(r, 1) = limits.Parameters[i].Upper;
+        t(r, 2) = limits.Parameters[i].Step;
+    }
+    return table;
+}
+
+// A fit problem: the sample, limits and data as Python objects, the choices as the
+// library has them.
+struct ProblemObject {
+    py::object Sample;        // SampleObject
+    py::object Limits;        // n x 3 array, or None
+    py::object Data;          // CurveObject
+    api::FitProblem Choices;  // its Model, Bounds and Data stay empty
+};
+
+api::FitProblem ToApi(const ProblemObject& problem) {
+    api::FitProblem out = problem.Choices;
+    if (!py::isinstance<SampleObject>(problem.Sample))
+        throw py::type_error("FitProblem.sample must be a korvel.Sample");
+    if (!py::isinstance<CurveObject>(problem.Data))
+        throw py::type_error("FitProblem.data must be a korvel.Curve");
+    out.Model = ToApi(problem.Sample.cast<const SampleObject&>());
+    out.Bounds = LimitsOf(problem.Limits);
+    out.Data = ToApi(problem.Data.cast<const CurveObject&>());
+    return out;
+}
+
+// A finished simulation or fit: the library's result, whose vectors the arrays handed
+// out look into.
+struct SimulationObject {
+    api::Simulation Result;
+};
+struct ResultObject {
+    api::FitResult Result;
+};
+// The curves of a fit, point by point (a view of its result).
+struct FitCurveObject {
+    py::object Owner;  // ResultObject
+};
+
+const api::FitResult& ResultOf(const FitCurveObject& curve) {
+    return curve.Owner.cast<const ResultObject&>().Result;
+}
+
+// ---------------------------------------------------------------------------------
+// Errors and warnings
+
+py::object ErrorModule() { return py::module_::import("korvel._errors"); }
+
+void Warn(const std::vector<std::string>& warnings) {
+    if (warnings.empty()) return;
+    const py::object category = ErrorModule().attr("KorvelWarning");
+    for (const std::string& text : warnings)
+        if (PyErr_WarnEx(category.ptr(), text.c_str(), 2) != 0) throw py::error_already_set();
+}
+
+// ---------------------------------------------------------------------------------
+// Interrupts and progress of a fit
+
+// The fit's link to Python while it runs without the GIL: progress reports to the
+// caller's function and the interpreter's pending signals. The first KeyboardInterrupt
+// ends the search (as Ctrl+Q does); one more leaves the fit at once.
+class FitSupervisor {
+  public:
+    FitSupervisor(py::object progress, std::shared_ptr<api::StopRequest> stop)
+        : progress_(std::move(progress)), stop_(std::move(stop)) {
+        const py::object threading = py::module_::import("threading");
+        mainThread_ =
+            threading.attr("get_ident")().equal(threading.attr("main_thread")().attr("ident"));
+    }
+
+    // Called on the fit's thread, without the GIL.
+    void OnProgress(const api::Progress& progress) {
+        // Between evaluations only the stop request is read: nothing to report.
+        const bool report = progress_ && progress.Event != api::ProgressEvent::BetweenEvaluations;
+        const auto now = std::chrono::steady_clock::now();
+        // Signals reach only the main thread; there they are looked at every few
+        // milliseconds, which keeps the GIL free for the caller's other threads.
+        const bool signalsDue = mainThread_ && now - lastSignalCheck_ >= kSignalInterval;
+        if (!report && !signalsDue) return;
+        py::gil_scoped_acquire gil;
+        if (report) {
+            try {
+                progress_(progress);
+            } catch (py::error_already_set& error) {
+                TakeInterrupt(error);
+            }
+        }
+        if (mainThread_) {
+            lastSignalCheck_ = now;
+            if (PyErr_CheckSignals() != 0) {
+                py::error_already_set error;
+                TakeInterrupt(error);
+            }
+        }
+    }
+
+  private:
+    static constexpr std::chrono::milliseconds kSignalInterval{20};
+
+    void TakeInterrupt(py::error_already_set& error) {
+        if (!error.matches(PyExc_KeyboardInterrupt) || interrupted_) throw std::move(error);
+        interrupted_ = true;
+        stop_->EndSearch();
+    }
+
+    py::object progress_;
+    std::shared_ptr<api::StopRequest> stop_;
+    bool mainThread_ = false;
+    bool interrupted_ = false;
+    std::chrono::steady_clock::time_point lastSignalCheck_{};
+};
+
+std::string ProgressText(const api::Progress& p) {
+    std::string text = std::string(kPhaseNames[static_cast<int>(p.Phase)]) + " " +
+                       kEventNames[static_cast<int>(p.Event)];
+    char numbers[160];
+    switch (p.Event) {
+        case api::ProgressEvent::Iteration:
+        case api::ProgressEvent::RunEnded:
+            std::snprintf(numbers, sizeof numbers, ": iteration %d, best %.6g, tolerance %.3g",
+                          p.Iteration, p.BestMerit, p.Tolerance);
+            text += numbers;
+            if (!p.Termination.empty()) text += " (" + p.Termination + ")";
+            break;
+        case api::ProgressEvent::VertexStarted:
+        case api::ProgressEvent::CountDown:
+            std::snprintf(numbers, sizeof numbers, ": %d of %d left", p.Remaining, p.Total);
+            text += numbers;
+            break;
+        default:
+            break;
+    }
+    std::snprintf(numbers, sizeof numbers, " [%llu curves, session best %.6g]",
+                  static_cast<unsigned long long>(p.Evaluations), p.SessionBest);
+    return text + numbers;
+}
+
+// ---------------------------------------------------------------------------------
+// Functions
+
+api::Simulation Simulate(const SampleObject& sample, py::handle theta, py::handle qz,
+                         const std::string& method, double cutOff, unsigned threads) {
+    if (theta.is_none() == qz.is_none())
+        throw py::type_error("give the angles either as theta (degrees) or as qz (1/A)");
+    const api::Sample s = ToApi(sample);
+    const api::CalculationMethod m = MethodOf(method);
+    const bool byQz = !qz.is_none();
+    const std::vector<double> x = ToVector(AsVector(byQz ? qz : theta, byQz ? "qz" : "theta"));
+    py::gil_scoped_release released;
+    return byQz ? api::SimulateQz(s, x, m, cutOff, threads)
+                : api::Simulate(s, x, m, cutOff, threads);
+}
+
+constexpr const char* kSampleDoc =
+    R"doc(A layer stack and the instrument numbers of a model file (.mdl).
+
+The stack, from the top: top_layer_count layers, the repeat_unit_layer_count layers of
+the repeat unit stacked repeat_count times, bottom_layer_count layers, the substrate.
+`layers` lists each layer once, top to substrate, one row per layer:
+thickness (A), the two density columns (in `density_units`), roughness (A).
+
+Sample(layers, *, top_layer_count=None, repeat_unit_layer_count=0,
+       bottom_layer_count=0, repeat_count=0, wavelength=1.5406, wavelength_spread=0,
+       resolution_offset1=0, resolution_offset2=0, resolution_slope1=0,
+       resolution_slope2=0, density_units=0)
+
+`layers` is an array-like of shape (n, 4) or a list of korvel.Layer; a float64
+C-contiguous array is held as it is (no copy), so later edits of it are seen.
+top_layer_count=None makes every layer above the repeat unit and the bottom layers a
+top layer. Counts are 0 to 255; the library checks them when the sample is used.)doc";
+
+}  // namespace
+
+PYBIND11_MODULE(_korvel, m) {
+    m.doc() = "Korvel's library interface: simulate and fit specular reflectivity of layer stacks.";
+    m.attr("__version__") = korvel::kVersion;
+
+    py::register_exception_translator([](std::exception_ptr pending) {
+        try {
+            if (pending) std::rethrow_exception(pending);
+        } catch (const korvel::RunError& error) {
+            const py::object type = ErrorModule().attr("KorvelError");
+            const py::object instance = type(error.Message(), error.Where());
+            PyErr_SetObject(type.ptr(), instance.ptr());
+        }
+    });
+
+    // ---- Layer
+    py::class_<api::Layer>(m, "Layer",
+                           "One layer of a sample, as a line of the model file gives it.")
+        .def(py::init([](double thickness, double reDensity, double imDensity, double roughness) {
+                 return api::Layer{thickness, reDensity, imDensity, roughness};
+             }),
+             "thickness"_a = 0.0, "re_density"_a = 0.0, "im_density"_a = 0.0, "roughness"_a = 0.0)
+        .def_readwrite("thickness", &api::Layer::Thickness,
+                       "Thickness in angstrom (the substrate's is ignored).")
+        .def_readwrite("re_density", &api::Layer::ReDensity,
+                       "Column 2 in the sample's density units (delta for units 0).")
+        .def_readwrite("im_density", &api::Layer::ImDensity,
+                       "Column 3 in the sample's density units (beta for units 0).")
+        .def_readwrite("roughness", &api::Layer::Roughness,
+                       "Rms roughness of the layer's upper interface, angstrom.")
+        .def("__repr__", [](const api::Layer& l) {
+            return "Layer(thickness=" + std::string(py::repr(py::float_(l.Thickness))) +
+                   ", re_density=" + std::string(py::repr(py::float_(l.ReDensity))) +
+                   ", im_density=" + std::string(py::repr(py::float_(l.ImDensity))) +
+                   ", roughness=" + std::string(py::repr(py::float_(l.Roughness))) + ")";
+        });
+
+    // ---- Sample
+    py::class_<SampleObject> sample(m, "Sample", kSampleDoc);
+    sample
+        .def(py::init([](py::handle layers, std::optional<int> top, int repeatUnit, int bottom,
+                         int repeatCount, double wavelength, double spread, double offset1,
+                         double offset2, double slope1, double slope2, int units) {
+                 SampleObject s;
+                 s.Layers = LayerTable(layers);
+                 const auto rows = static_cast<int>(py::len(s.Layers));
+                 api::Sample& h = s.Header;
+                 h.TopLayerCount = top ? *top : std::max(rows - 1 - repeatUnit - bottom, 0);
+                 h.RepeatUnitLayerCount = repeatUnit;
+                 h.BottomLayerCount = bottom;
+                 h.RepeatCount = repeatCount;
+                 h.Wavelength = wavelength;
+                 h.WavelengthSpread = spread;
+                 h.ResolutionOffset1 = offset1;
+                 h.ResolutionOffset2 = offset2;
+                 h.ResolutionSlope1 = slope1;
+                 h.ResolutionSlope2 = slope2;
+                 h.Units = UnitsOf(units);
+                 return s;
+             }),
+             "layers"_a, py::kw_only(), "top_layer_count"_a = py::none(),
+             "repeat_unit_layer_count"_a = 0, "bottom_layer_count"_a = 0, "repeat_count"_a = 0,
+             "wavelength"_a = 1.5406, "wavelength_spread"_a = 0.0, "resolution_offset1"_a = 0.0,
+             "resolution_offset2"_a = 0.0, "resolution_slope1"_a = 0.0, "resolution_slope2"_a = 0.0,
+             "density_units"_a = 0)
+        .def_property(
+            "layers", [](const SampleObject& s) { return s.Layers; },
+            [](SampleObject& s, py::handle value) { s.Layers = LayerTable(value); },
+            "The layers, top to substrate: an (n, 4) float array of thickness (A), the two "
+            "density columns and roughness (A). Edit it in place or assign an array-like or a "
+            "list of korvel.Layer.")
+        .def_property(
+            "layer_list",
+            [](const SampleObject& s) {
+                const api::Sample full = ToApi(s);
+                return full.Layers;
+            },
+            [](SampleObject& s, py::handle value) { s.Layers = LayerTable(value); },
+            "The layers as a list of korvel.Layer (copies: assign the list back to change them).")
+        .def_property(
+            "density_units", [](const SampleObject& s) { return static_cast<int>(s.Header.Units); },
+            [](SampleObject& s, int units) { s.Header.Units = UnitsOf(units); },
+            "What the two density columns hold: 0 delta and beta, 1 scattering length density "
+            "(1/A^2), 2 electron density (1/A^3), 3 Qc^2 (1/A^2) and absorption mu (1/A).")
+        .def(
+            "copy",
+            [](const SampleObject& s) {
+                SampleObject copy = s;
+                copy.Layers = Array(s.Layers.attr("copy")());
+                return copy;
+            },
+            "A copy with its own layer array.")
+        .def(
+            "to_text", [](const SampleObject& s) { return api::FormatSample(ToApi(s)); },
+            "The model file's text (.mdl), CR LF line ends, as the program writes it.")
+        .def_static(
+            "from_text",
+            [](const std::string& text, int units, const std::string& name) {
+                std::vector<std::string> warnings;
+                SampleObject s = FromApi(api::ParseSample(text, UnitsOf(units), name, &warnings));
+                Warn(warnings);
+                return s;
+            },
+            "text"_a, "density_units"_a = 0, "name"_a = "model",
+            "The sample of a model file's text; `name` names it in messages. A text that ends "
+            "early reads the missing numbers as 0 with a KorvelWarning.")
+        .def("__repr__", [](const SampleObject& s) {
+            const api::Sample& h = s.Header;
+            return "Sample(" + std::to_string(py::len(s.Layers)) + " layers: top " +
+                   std::to_string(h.TopLayerCount) + ", repeat unit " +
+                   std::to_string(h.RepeatUnitLayerCount) + " x " + std::to_string(h.RepeatCount) +
+                   ", bottom " + std::to_string(h.BottomLayerCount) + ", substrate; wavelength " +
+                   std::string(py::repr(py::float_(h.Wavelength))) + " A, density_units " +
+                   std::to_string(static_cast<int>(h.Units)) + ")";
+        });
+    auto header = [&sample](const char* name, auto member, const char* doc) {
+        sample.def_property(
+            name, [member](const SampleObject& s) { return s.Header.*member; },
+            [member](SampleObject& s, std::remove_cvref_t<decltype(api::Sample{}.*member)> v) {
+                s.Header.*member = v;
+            },
+            doc);
+    };
+    header("wavelength", &api::Sample::Wavelength, "Wavelength in angstrom, above 0.");
+    header("wavelength_spread", &api::Sample::WavelengthSpread,
+           "Wavelength spread in angstrom; smears with half width theta * spread / wavelength.");
+    header("resolution_offset1", &api::Sample::ResolutionOffset1,
+           "Angular resolution, first law: half width (degrees) = slope1 * theta + offset1; the "
+           "smaller of the two laws applies. Degrees.");
+    header("resolution_offset2", &api::Sample::ResolutionOffset2,
+           "Offset of the second resolution law, degrees.");
+    header("resolution_slope1", &api::Sample::ResolutionSlope1,
+           "Slope of the first resolution law, degrees per degree.");
+    header("resolution_slope2", &api::Sample::ResolutionSlope2,
+           "Slope of the second resolution law, degrees per degree.");
+    header("top_layer_count", &api::Sample::TopLayerCount,
+           "Layers above the repeat unit, 0 to 255.");
+    header("repeat_unit_layer_count", &api::Sample::RepeatUnitLayerCount,
+           "Layers of the repeat unit, 0 to 255.");
+    header("bottom_layer_count", &api::Sample::BottomLayerCount,
+           "Layers between the repeat unit and the substrate, 0 to 255.");
+    header("repeat_count", &api::Sample::RepeatCount,
+           "Periods of the repeat unit, 0 to 255 (counts only with a repeat unit).");
+
+    // ---- Curve
+    py::class_<CurveObject>(m, "Curve",
+                            "A reflectivity curve: theta (degrees, increasing), intensity and "
+                            "optionally its uncertainty dI, arrays of one length.\n\n"
+                            "Curve(theta, intensity, uncertainty=None) holds float64 "
+                            "one-dimensional arrays as they are (no copy).")
+        .def(py::init(&MakeCurve), "theta"_a, "intensity"_a, "uncertainty"_a = py::none())
+        .def_readwrite("theta", &CurveObject::Theta, "Glancing angles, degrees.")
+        .def_readwrite("intensity", &CurveObject::Intensity, "Reflectivity at each angle.")
+        .def_readwrite("uncertainty", &CurveObject::Uncertainty,
+                       "Uncertainty dI of each intensity, or None.")
+        .def("__len__", [](const CurveObject& c) { return py::len(c.Theta); })
+        .def(
+            "to_text",
+            [](const CurveObject& c, bool qz, double wavelength) {
+                const api::Curve curve = ToApi(c);
+                return api::FormatData(curve, {!curve.Uncertainty.empty(), qz, wavelength});
+            },
+            "qz"_a = false, "wavelength"_a = 0.0,
+            "The data file's text (.dat): per point the abscissa (theta in degrees, or Qz in "
+            "1/A at `wavelength` A when qz), the intensity and, when the curve has them, the "
+            "uncertainty.")
+        .def_static(
+            "from_text",
+            [](const std::string& text, bool uncertainties, bool qz, double wavelength,
+               const std::string& name) {
+                return FromApi(api::ParseData(text, {uncertainties, qz, wavelength}, name));
+            },
+            "text"_a, "uncertainties"_a = false, "qz"_a = false, "wavelength"_a = 0.0,
+            "name"_a = "data",
+            "The curve of a data file's text; with qz the abscissae are Qz (1/A), turned into "
+            "theta with `wavelength` (A).")
+        .def("__repr__", [](const CurveObject& c) {
+            return "Curve(" + std::to_string(py::len(c.Theta)) + " points" +
+                   (c.Uncertainty.is_none() ? "" : ", with uncertainty") + ")";
+        });
+
+    // ---- Reading and writing texts
+    m.def("read_text", &api::ReadTextFile, "path"_a,
+          "The whole text of an input file, read as the program reads its files (its "
+          "messages for a missing, unreadable or non-text file).");
+    m.def("write_text", &api::WriteTextFile, "path"_a, "text"_a,
+          "Replaces the file at `path` with `text` atomically, as the program writes its "
+          "result files.");
+    m.def(
+        "parse_limits",
+        [](const std::string& text, int parameterCount, const std::string& name) {
+            std::vector<std::string> warnings;
+            const api::Limits limits = api::ParseLimits(text, parameterCount, name, &warnings);
+            Warn(warnings);
+            return LimitsArray(limits);
+        },
+        "text"_a, "parameter_count"_a, "name"_a = "limits",
+        "The limits file's text (.lmt) of a model of `parameter_count` parameters (4 per "
+        "layer) as an (n, 3) array of lower bound, upper bound and step column.");
+    m.def(
+        "format_limits", [](py::handle limits) { return api::FormatLimits(LimitsOf(limits)); },
+        "limits"_a, "The limits file's text of an (n, 3) array, as the program writes it.");
+
+    // ---- Simulation
+    py::class_<SimulationObject>(m, "Simulation",
+                                 "A computed curve: read-only arrays over the library's result.")
+        .def_property_readonly(
+            "theta",
+            [](py::object self) {
+                return View(self.cast<SimulationObject&>().Result.Smeared.Theta, self);
+            },
+            "Glancing angles, degrees.")
+        .def_property_readonly(
+            "reflectivity",
+            [](py::object self) {
+                return View(self.cast<SimulationObject&>().Result.Smeared.Intensity, self);
+            },
+            "The smeared reflectivity (as the .sml file holds it).")
+        .def_property_readonly(
+            "unsmeared",
+            [](py::object self) {
+                return View(self.cast<SimulationObject&>().Result.Computed.Intensity, self);
+            },
+            "The reflectivity before smearing, floored at the cut-off level.")
+        .def_property_readonly(
+            "sml_text", [](const SimulationObject& s) { return api::FormatSml(s.Result); },
+            "The .sml file's text, as `korvel-cli simulate` writes it.");
+
+    m.def(
+        "simulate",
+        [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
+           double cutOff, unsigned threads) {
+            return SimulationObject{Simulate(s, theta, qz, method, cutOff, threads)};
+        },
+        "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
+        "method"_a = "matrix", "cut_off"_a = 0.0, "threads"_a = 1,
+        R"doc(Simulates `sample` at the glancing angles `theta` (degrees, increasing, below 90)
+or at `qz` (1/A, turned into angles with the sample's wavelength).
+
+method: 'matrix', 'parratt' or 'fourier'. cut_off: floor of the computed reflectivity.
+threads: engine threads sharing the points (0: one per processor). Returns a
+Simulation with the smeared and unsmeared curves and the .sml text. Releases the GIL.)doc");
+    m.def(
+        "reflectivity",
+        [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
+           double cutOff, bool smeared, unsigned threads) {
+            api::Simulation result = Simulate(s, theta, qz, method, cutOff, threads);
+            return Adopt(std::move(smeared ? result.Smeared.Intensity : result.Computed.Intensity));
+        },
+        "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
+        "method"_a = "matrix", "cut_off"_a = 0.0, "smeared"_a = true, "threads"_a = 1,
+        R"doc(The reflectivity of `sample` at the glancing angles `theta` (degrees, increasing,
+below 90) or at `qz` (1/A), as a NumPy array.
+
+method: 'matrix' (2x2 matrices), 'parratt' (Parratt's recursion) or 'fourier'
+(kinematic, Parratt near the edge). cut_off: floor of the computed reflectivity.
+smeared: with the sample's wavelength spread and angular resolution (as the .sml file);
+False gives the unsmeared curve. threads: engine threads (0: one per processor).
+Releases the GIL while it computes.)doc");
+
+    // ---- Fit problem
+    py::class_<ProblemObject> problem(m, "FitProblem",
+                                      R"doc(Everything a fit works on.
+
+FitProblem(sample, limits, data, *, method='matrix', fit_mode=True, scaled=True,
+           cut_off=0, tolerance=1e-5, max_iterations=65000, weights='data',
+           error_fraction=0.03, repeat_unit_fixed=False, qz=False,
+           data_file_name='', model_file_name='', limits_file_name='')
+
+sample: the starting korvel.Sample. limits: (n, 3) array-like of lower bound, upper
+bound and step column per model parameter (4 per layer, top to substrate: thickness,
+the two density columns, roughness), step 0 fixed, 0..99.9 free (starting spread in
+per cent), -L follow layer L; None only evaluates the sample (fit_mode False).
+data: the measured korvel.Curve (theta in degrees).)doc");
+    problem
+        .def(py::init([](py::object s, py::object limits, py::object data,
+                         const std::string& method, bool fitMode, bool scaled, double cutOff,
+                         double tolerance, int maxIterations, const std::string& weights,
+                         double errorFraction, bool repeatUnitFixed, bool qz, std::string dataName,
+                         std::string modelName, std::string limitsName) {
+                 if (!py::isinstance<SampleObject>(s))
+                     throw py::type_error("sample must be a korvel.Sample");
+                 if (!py::isinstance<CurveObject>(data))
+                     throw py::type_error("data must be a korvel.Curve");
+                 ProblemObject p;
+                 p.Sample = std::move(s);
+                 p.Limits = limits.is_none()
+                                ? limits
+                                : py::object(AsTable(limits, kLimitsColumns, "limits"));
+                 p.Data = std::move(data);
+                 api::FitProblem& c = p.Choices;
+                 c.Method = MethodOf(method);
+                 c.FitMode = fitMode;
+                 c.DataScaled = scaled;
+                 c.CutOff = cutOff;
+                 c.Tolerance = tolerance;
+                 c.MaxIterations = maxIterations;
+                 c.Weights = WeightingOf(weights);
+                 c.ErrorFraction = errorFraction;
+                 c.RepeatUnitFixed = repeatUnitFixed;
+                 c.QzAbscissa = qz;
+                 c.DataFileName = std::move(dataName);
+                 c.ModelFileName = std::move(modelName);
+                 c.LimitsFileName = std::move(limitsName);
+                 return p;
+             }),
+             "sample"_a, "limits"_a, "data"_a, py::kw_only(), "method"_a = "matrix",
+             "fit_mode"_a = true, "scaled"_a = true, "cut_off"_a = 0.0, "tolerance"_a = 1.0e-5,
+             "max_iterations"_a = 65000, "weights"_a = "data", "error_fraction"_a = 0.03,
+             "repeat_unit_fixed"_a = false, "qz"_a = false, "data_file_name"_a = "",
+             "model_file_name"_a = "", "limits_file_name"_a = "")
+        .def_readwrite("sample", &ProblemObject::Sample, "The starting korvel.Sample.")
+        .def_property(
+            "limits", [](const ProblemObject& p) { return p.Limits; },
+            [](ProblemObject& p, py::object v) {
+                p.Limits = v.is_none() ? v : py::object(AsTable(v, kLimitsColumns, "limits"));
+            },
+            "(n, 3) array of lower bound, upper bound and step column per model parameter "
+            "(bounds in the sample's units), or None.")
+        .def_readwrite("data", &ProblemObject::Data, "The measured korvel.Curve.")
+        .def_property(
+            "method", [](const ProblemObject& p) { return MethodName(p.Choices.Method); },
+            [](ProblemObject& p, const std::string& v) { p.Choices.Method = MethodOf(v); },
+            "'matrix', 'parratt' or 'fourier'.")
+        .def_property(
+            "weights", [](const ProblemObject& p) { return WeightingName(p.Choices.Weights); },
+            [](ProblemObject& p, const std::string& v) { p.Choices.Weights = WeightingOf(v); },
+            "Residual weights dI: 'data' (the data's uncertainty), 'fresnel' (the bare "
+            "substrate's Fresnel curve) or 'fraction' (error_fraction times the intensity).");
+    auto choice = [&problem](const char* name, auto member, const char* doc) {
+        problem.def_property(
+            name, [member](const ProblemObject& p) { return p.Choices.*member; },
+            [member](ProblemObject& p, std::remove_cvref_t<decltype(api::FitProblem{}.*member)> v) {
+                p.Choices.*member = std::move(v);
+            },
+            doc);
+    };
+    choice("fit_mode", &api::FitProblem::FitMode,
+           "False only evaluates the starting sample at the data's angles.");
+    choice("scaled", &api::FitProblem::DataScaled,
+           "True: the data are absolute; False: the computed curves are scaled onto the data.");
+    choice("cut_off", &api::FitProblem::CutOff, "Floor of the computed reflectivity.");
+    choice("tolerance", &api::FitProblem::Tolerance,
+           "Relative spread of the simplex at which a local run ends.");
+    choice("max_iterations", &api::FitProblem::MaxIterations,
+           "Iterations of one simplex run, 0 to 65535.");
+    choice("error_fraction", &api::FitProblem::ErrorFraction,
+           "D of dI = D * I for weights 'fraction'.");
+    choice("repeat_unit_fixed", &api::FitProblem::RepeatUnitFixed,
+           "Keep the thickness of one repeat-unit period constant.");
+    choice("qz", &api::FitProblem::QzAbscissa, "The .pct text writes Qz (1/A) instead of theta.");
+    choice("data_file_name", &api::FitProblem::DataFileName, "The data file the report names.");
+    choice("model_file_name", &api::FitProblem::ModelFileName,
+           "The model file the report names; the result files are named after it.");
+    choice("limits_file_name", &api::FitProblem::LimitsFileName,
+           "The limits file the report names.");
+    choice("warnings", &api::FitProblem::Warnings, "What the readers found without stopping.");
+
+    m.def(
+        "read_problem",
+        [](const std::string& path, bool qz, int units, bool repeatUnitFixed,
+           const std::string& weights, double errorFraction) {
+            api::ReadOptions options;
+            options.Qz = qz;
+            options.Units = UnitsOf(units);
+            options.RepeatUnitFixed = repeatUnitFixed;
+            options.Weights = WeightingOf(weights);
+            options.ErrorFraction = errorFraction;
+            api::FitProblem read = api::ReadProblem(path, options);
+            ProblemObject p;
+            p.Sample = py::cast(FromApi(read.Model));
+            p.Limits = LimitsArray(read.Bounds);
+            p.Data = py::cast(FromApi(std::move(read.Data)));
+            read.Model = {};
+            read.Bounds = {};
+            p.Choices = std::move(read);
+            return p;
+        },
+        "path"_a, py::kw_only(), "qz"_a = false, "density_units"_a = 0,
+        "repeat_unit_fixed"_a = false, "weights"_a = "fraction", "error_fraction"_a = 0.03,
+        R"doc(The fit problem of the command file (.inp) at `path` with the data, model and
+limits files it names, read exactly as `korvel-cli fit` reads them.
+
+qz: the data's abscissae are Qz (1/A). density_units: 0..3, what the density columns
+hold. weights ('fresnel' or 'fraction' with error_fraction): used when the command
+file takes no uncertainties from the data file.)doc");
+
+    // ---- Fit and its result
+    py::class_<api::Progress>(m, "Progress", "One report of a running fit.")
+        .def_property_readonly(
+            "phase", [](const api::Progress& p) { return kPhaseNames[static_cast<int>(p.Phase)]; },
+            "initial_simplex, search, local, tunnelling, global_step, result, "
+            "newton, newton_gradient, newton_curvature or uncertainty.")
+        .def_property_readonly(
+            "event", [](const api::Progress& p) { return kEventNames[static_cast<int>(p.Event)]; },
+            "started, ended, vertex_started, vertex_evaluated, iteration, "
+            "run_ended, count_down or evaluated.")
+        .def_readonly("evaluations", &api::Progress::Evaluations, "Curve evaluations so far.")
+        .def_readonly("session_best", &api::Progress::SessionBest,
+                      "Lowest reduced chi-square of the local runs (NaN before the first).")
+        .def_readonly("iteration", &api::Progress::Iteration, "The simplex run's iterations.")
+        .def_readonly("best_merit", &api::Progress::BestMerit, "Lowest value of the simplex.")
+        .def_readonly("worst_merit", &api::Progress::WorstMerit, "Highest value of the simplex.")
+        .def_readonly("tolerance", &api::Progress::Tolerance,
+                      "2 |worst - best| / (|worst| + |best|).")
+        .def_readonly("new_best", &api::Progress::NewBest, "The lowest value is new in this run.")
+        .def_readonly("termination", &api::Progress::Termination, "Why the run ended.")
+        .def_readonly("remaining", &api::Progress::Remaining, "Vertices or stages left.")
+        .def_readonly("total", &api::Progress::Total, "Of this many.")
+        .def_readonly("seconds_per_curve", &api::Progress::SecondsPerCurve,
+                      "Clock time of one evaluation, seconds.")
+        .def("__str__", &ProgressText)
+        .def("__repr__",
+             [](const api::Progress& p) { return "<Progress " + ProgressText(p) + ">"; });
+
+    py::class_<api::FittedParameter>(m, "Parameter", "A free parameter of a finished fit.")
+        .def_readonly("name", &api::FittedParameter::Name,
+                      "Column label and layer: 'Thickness:1', 'ReDensity:2'.")
+        .def_readonly("value", &api::FittedParameter::Value,
+                      "Fitted value in the sample's units (angstrom; densities in its units).")
+        .def_readonly("uncertainty", &api::FittedParameter::Uncertainty,
+                      "Its uncertainty in the same units, or None when not estimated.")
+        .def("__repr__", [](const api::FittedParameter& p) {
+            std::string text =
+                "Parameter('" + p.Name + "', " + std::string(py::repr(py::float_(p.Value)));
+            if (p.Uncertainty) text += " +- " + std::string(py::repr(py::float_(*p.Uncertainty)));
+            return text + ")";
+        });
+
+    py::class_<FitCurveObject>(m, "FitCurve",
+                               "The curves of a fit at the data's angles (read-only arrays).")
+        .def_property_readonly(
+            "theta",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Theta, c.Owner); },
+            "Glancing angles, degrees.")
+        .def_property_readonly(
+            "measured",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Intensity, c.Owner); },
+            "The measured intensities.")
+        .def_property_readonly(
+            "uncertainty",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Measured.Uncertainty, c.Owner); },
+            "The residual weights dI the fit used.")
+        .def_property_readonly(
+            "fitted",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Smeared.Intensity, c.Owner); },
+            "The final model's smeared, scaled curve (as the .pct file holds it).")
+        .def_property_readonly(
+            "unsmeared",
+            [](const FitCurveObject& c) { return View(ResultOf(c).Computed.Intensity, c.Owner); },
+            "The same before smearing.");
+
+    py::class_<ResultObject>(m, "FitResult", "What a fit found.")
+        .def_property_readonly(
+            "parameters", [](const ResultObject& r) { return r.Result.Parameters; },
+            "The free parameters in model order: name, value, uncertainty.")
+        .def_property_readonly(
+            "chi2", [](const ResultObject& r) { return r.Result.ReducedChiSquare; },
+            "Reduced chi-square of the final model ('Norma' in the .bst).")
+        .def_property_readonly(
+            "seed", [](const ResultObject& r) { return r.Result.Seed; },
+            "The seed used: fit(problem, seed=result.seed) repeats the fit.")
+        .def_property_readonly(
+            "stopped", [](const ResultObject& r) { return r.Result.Stopped; },
+            "A stop (KeyboardInterrupt) ended the fit early.")
+        .def_property_readonly(
+            "termination", [](const ResultObject& r) { return r.Result.Termination; },
+            "How the last simplex run or global step ended.")
+        .def_property_readonly(
+            "evaluations", [](const ResultObject& r) { return r.Result.Evaluations; },
+            "Curve evaluations.")
+        .def_property_readonly(
+            "warnings", [](const ResultObject& r) { return r.Result.Warnings; },
+            "The problem's warnings, then the fit's own.")
+        .def_property_readonly(
+            "scale_unsmeared", [](const ResultObject& r) { return r.Result.ScaleUnsmeared; },
+            "Factor applied to the computed curve (1 for scaled data).")
+        .def_property_readonly(
+            "scale_smeared", [](const ResultObject& r) { return r.Result.ScaleSmeared; },
+            "Factor applied to the smeared curve.")
+        .def_property_readonly(
+            "sample", [](const ResultObject& r) { return FromApi(r.Result.Fitted); },
+            "The fitted korvel.Sample (a new object at each access).")
+        .def_property_readonly(
+            "curve", [](py::object self) { return FitCurveObject{self}; },
+            "The data and the fitted curve: theta, measured, uncertainty, fitted.")
+        .def_property_readonly(
+            "bst_text", [](const ResultObject& r) { return r.Result.BstText; },
+            "The .bst file's text.")
+        .def_property_readonly(
+            "pct_text", [](const ResultObject& r) { return r.Result.PctText; },
+            "The .pct file's text.")
+        .def_property_readonly(
+            "loc_text", [](const ResultObject& r) { return r.Result.LocText; },
+            "The .loc file's text.")
+        .def("__repr__", [](const ResultObject& r) {
+            char text[160];
+            std::snprintf(text, sizeof text, "<FitResult chi2=%.6g, %zu parameters, seed %llu%s>",
+                          r.Result.ReducedChiSquare, r.Result.Parameters.size(),
+                          static_cast<unsigned long long>(r.Result.Seed),
+                          r.Result.Stopped ? ", stopped" : "");
+            return std::string(text);
+        });
+
+    m.def(
+        "fit",
+        [](const ProblemObject& p, std::optional<std::uint64_t> seed, bool newton, bool uncertainty,
+           py::object progress, unsigned threads, int maxRespreads) {
+            if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+                throw py::type_error("progress must be callable (it is given a korvel.Progress)");
+            const api::FitProblem problem = ToApi(p);
+            api::FitControl control;
+            control.Seed = seed;
+            control.NewtonStep = newton;
+            control.Uncertainty = uncertainty;
+            control.Threads = threads;
+            control.MaxRespreads = maxRespreads;
+            control.Stop = std::make_shared<api::StopRequest>();
+            FitSupervisor supervisor(progress.is_none() ? py::object() : progress, control.Stop);
+            control.OnProgress = [&supervisor](const api::Progress& r) {
+                supervisor.OnProgress(r);
+            };
+            ResultObject result;
+            {
+                py::gil_scoped_release released;
+                result.Result = api::Fit(problem, control);
+            }
+            Warn(result.Result.Warnings);
+            return result;
+        },
+        "problem"_a, py::kw_only(), "seed"_a = py::none(), "newton"_a = false,
+        "uncertainty"_a = false, "progress"_a = py::none(), "threads"_a = 1,
+        "max_respreads"_a = api::kDefaultMaxRespreads,
+        R"doc(Fits the problem's sample to its data; returns a FitResult.
+
+seed: of the random starting simplex and global steps (None: the clock's; the result
+reports the seed used). newton: one Newton step after the search. uncertainty:
+estimate the free parameters' uncertainties. progress: called with a korvel.Progress
+at every report. threads: engine threads of each evaluation (0: one per processor;
+keep 1 when running fits in parallel). max_respreads: re-spreads of one global step
+after which the search gives up (-1: no bound).
+
+Releases the GIL while it computes. KeyboardInterrupt (Ctrl+C) ends the search: the
+best result so far is returned with result.stopped True; a second one raises.)doc");
+
+    m.def(
+        "write_results",
+        [](const ResultObject& r, const std::string& folder) {
+            return api::WriteResults(r.Result, folder);
+        },
+        "result"_a, "folder"_a,
+        "Writes the result's .bst, .pct and .loc files into `folder`, named after the "
+        "problem's model file, exactly as the program writes them, all three replaced "
+        "together or none. Returns the three paths.");
+}
