@@ -19,8 +19,11 @@
 // Each block kernel is compiled for the baseline instruction set and for AVX2 and
 // AVX-512; the loader picks the best the processor has. Results do not depend on
 // the choice: the kernel files are built without contraction into fused
-// multiply-adds, so every variant performs the same roundings.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+// multiply-adds, so every variant performs the same roundings. Not under
+// ThreadSanitizer: the loader runs the variant-picking resolver before the sanitizer's
+// runtime is set up, and the instrumented resolver crashes the program at start.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
 #define KORVEL_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #define KORVEL_HAS_VECTOR_CLONES 1
 #else
