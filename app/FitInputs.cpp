@@ -59,6 +59,15 @@ void CheckFitFiles(Workspace& ws) {
     CheckCreatable(ws.Files.FittedCurveFile);
     CheckCreatable(ws.Files.ResultModelFile);
     CheckCreatable(ws.Files.LocalRunFile);
+    ws.Files.McmcFile.clear();
+    if (ws.Options.Search.McmcSteps > 0) {
+        ws.Files.McmcFile = WithExtension(modelPath, ".mcmc.csv");
+        CheckExtraOutput(
+            ws.Files.McmcFile,
+            {s.CommandFileName, modelPath, RunFilePath(s, s.DataFileName),
+             RunFilePath(s, s.LimitsFileName)},
+            {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile});
+    }
     if (!ws.Options.PlotFile.empty())
         CheckExtraOutput(
             ws.Options.PlotFile,

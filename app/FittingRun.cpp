@@ -15,6 +15,7 @@
 #include "base/RunError.h"
 #include "fit/FitProgress.h"
 #include "fit/FitRun.h"
+#include "fit/GlobalFit.h"
 #include "model/RunFilePath.h"
 
 namespace korvel {
@@ -37,7 +38,7 @@ void RunFittingSteps(Workspace& ws, RunInterface& ui, FitObserver& display, FitS
     fit.FitLogEnabled = ws.Options.CreateFitLog;
 
     FitFileWriter files(ws, results, fit.FitLogEnabled ? ws.FitLogFile : std::string(), display);
-    RunFit(ws, files, stop);
+    ws.SearchSummary = RunFitWithSearch(ws, files, stop);
 
     ui.SetDrawEnabled(false);
     ui.ShowMessage("Done!!!   Press OK to continue");

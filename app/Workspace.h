@@ -7,6 +7,7 @@
 #include "app/DialogRecords.h"
 #include "base/InputTexts.h"
 #include "fit/FitSession.h"
+#include "fit/GlobalFit.h"
 
 namespace korvel {
 
@@ -15,6 +16,7 @@ struct ResultFiles {
     std::string FittedCurveFile;  // .pct
     std::string ResultModelFile;  // .bst
     std::string LocalRunFile;     // .loc
+    std::string McmcFile;         // .mcmc.csv, when the posterior is sampled
     bool Written = false;         // all three are in place (a later failure leaves them)
 };
 
@@ -31,6 +33,8 @@ struct Workspace : FitSession {
     // nowhere. Each program names its own (the desktop program "fitlog.txt" in its
     // working folder), so that fits running side by side never share one.
     std::string FitLogFile;
+    // What the population search of the last fit did (Method Tunnelling: none ran).
+    GlobalFitSummary SearchSummary;
 };
 
 }  // namespace korvel

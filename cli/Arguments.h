@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/SearchMethod.h"
+
 namespace korvel::cli {
 
 // A malformed command line: printed with the usage hint, exit code 2.
@@ -40,6 +42,8 @@ struct FitOptions {
     std::optional<int> MaxRespreads;  // none given: the run's default bound
     bool Quiet = false;
     std::string PlotFile;
+    // --optimizer, --population, --generations, --mcmc, --walkers.
+    SearchOptions Search;
 };
 
 struct CommandLine {

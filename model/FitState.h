@@ -35,6 +35,9 @@ struct FitState {
     bool TooBigStep = false;
     bool TooFar = false;
     bool FitLogEnabled = false;
+    // The search result's vertex (angles) as the search left it, before it became
+    // values: where a posterior sampler starts.
+    std::vector<double> SearchResultAngles;
 };
 
 }  // namespace korvel

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "model/SearchMethod.h"
+
 namespace korvel {
 
 // Re-spreads of one global step after which the search gives up. Global steps that
@@ -23,6 +25,8 @@ struct RunOptions {
     // A plot the caller writes after the run (korvel-cli --plot): checked with the run's
     // result files before any work, so it can overwrite neither an input nor a result.
     std::string PlotFile;
+    // The search and the sampling after it; the tunnelling search by default.
+    SearchOptions Search;
 };
 
 }  // namespace korvel
