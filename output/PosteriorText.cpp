@@ -27,15 +27,26 @@ std::string Short(double value) {
 
 std::string McmcChainText(const PosteriorSample& sample) {
     const SamplerChain& chain = sample.Chain;
+    // Appended piece by piece: chains of operator+ on temporaries draw a false
+    // -Wrestrict from some compilers at high optimisation.
     std::string text = "step,walker";
-    for (const PosteriorParameter& parameter : sample.Parameters) text += "," + parameter.Name;
+    for (const PosteriorParameter& parameter : sample.Parameters) {
+        text += ',';
+        text += parameter.Name;
+    }
     text += ",log_likelihood\n";
     for (int s = 0; s < chain.Steps; ++s) {
         for (int w = 0; w < chain.Walkers; ++w) {
-            text += std::to_string(s + 1) + "," + std::to_string(w + 1);
-            for (int k = 0; k < chain.Dimension; ++k) text += "," + Number(chain.At(s, w, k));
-            text += "," + Number(chain.LogDensity[static_cast<std::size_t>(s) * chain.Walkers + w]);
-            text += "\n";
+            text += std::to_string(s + 1);
+            text += ',';
+            text += std::to_string(w + 1);
+            for (int k = 0; k < chain.Dimension; ++k) {
+                text += ',';
+                text += Number(chain.At(s, w, k));
+            }
+            text += ',';
+            text += Number(chain.LogDensity[static_cast<std::size_t>(s) * chain.Walkers + w]);
+            text += '\n';
         }
     }
     return text;
@@ -47,11 +58,21 @@ std::string PosteriorSummaryText(const PosteriorSample& sample) {
                        std::to_string(chain.Steps) + " steps, first " +
                        std::to_string(sample.Burn) + " left out; units of the model file):\n";
     for (const PosteriorParameter& p : sample.Parameters) {
-        text += "  " + p.Name + " = " + Short(p.Median) + "  68%: [" + Short(p.Lower68) + ", " +
-                Short(p.Upper68) + "]  95%: [" + Short(p.Lower95) + ", " + Short(p.Upper95) +
-                "]  tau " + (std::isfinite(p.AutocorrelationTime) ? Short(p.AutocorrelationTime)
-                                                                  : std::string("n/a")) +
-                " steps\n";
+        text += "  ";
+        text += p.Name;
+        text += " = ";
+        text += Short(p.Median);
+        text += "  68%: [";
+        text += Short(p.Lower68);
+        text += ", ";
+        text += Short(p.Upper68);
+        text += "]  95%: [";
+        text += Short(p.Lower95);
+        text += ", ";
+        text += Short(p.Upper95);
+        text += "]  tau ";
+        text += std::isfinite(p.AutocorrelationTime) ? Short(p.AutocorrelationTime) : "n/a";
+        text += " steps\n";
     }
     text += "  acceptance fraction " + Short(sample.Acceptance) + "\n";
     if (sample.ChainTooShort)
