@@ -4,6 +4,7 @@
 #include "app/FitInputs.h"
 
 #include <string>
+#include <vector>
 
 #include "app/CommandFile.h"
 #include "app/RunInterface.h"
@@ -11,7 +12,9 @@
 #include "base/NumberStream.h"
 #include "base/RunError.h"
 #include "base/TextFile.h"
+#include "fit/CurveEvaluation.h"
 #include "fit/StartingSimplex.h"
+#include "input/ColumnFile.h"
 #include "input/DataReader.h"
 #include "input/LimitsReader.h"
 #include "input/ModelReader.h"
@@ -22,11 +25,9 @@ namespace {
 
 constexpr double kDefaultErrorFraction = 0.03;
 
-void SetWeighting(Workspace& ws, RunInterface& ui) {
+// The weighting dialog and the weights it chooses.
+void AskWeighting(Workspace& ws, RunInterface& ui) {
     WeightingState& w = ws.Weighting;
-    w.FresnelWeights = false;
-    w.FractionWeights = false;
-    if (ws.Settings.ErrorsFromFile) return;
     ui.ShowWeightingDialog(ws.WeightingDialog);
     if (ws.WeightingDialog.NormaRadioGroup == 0) {
         w.FresnelWeights = true;
@@ -35,6 +36,14 @@ void SetWeighting(Workspace& ws, RunInterface& ui) {
         const auto d = ParseRealTrimmed(ws.WeightingDialog.FracEdit);
         w.ErrorFraction = d && *d > 0.0 ? *d : kDefaultErrorFraction;
     }
+}
+
+void SetWeighting(Workspace& ws, RunInterface& ui) {
+    WeightingState& w = ws.Weighting;
+    w.FresnelWeights = false;
+    w.FractionWeights = false;
+    if (ws.Settings.ErrorsFromFile) return;
+    AskWeighting(ws, ui);
 }
 
 // The limits file must be there before any time is spent; the result files are formed
@@ -68,12 +77,48 @@ void CheckFitFiles(Workspace& ws) {
              RunFilePath(s, s.LimitsFileName)},
             {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile});
     }
+    const std::vector<std::string> inputs = {s.CommandFileName, modelPath,
+                                             RunFilePath(s, s.DataFileName),
+                                             RunFilePath(s, s.LimitsFileName)};
     if (!ws.Options.PlotFile.empty())
         CheckExtraOutput(
-            ws.Options.PlotFile,
-            {s.CommandFileName, modelPath, RunFilePath(s, s.DataFileName),
-             RunFilePath(s, s.LimitsFileName)},
+            ws.Options.PlotFile, inputs,
             {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile});
+    // The curves file written after the run: neither an input, a result nor the plot.
+    if (!ws.Options.OrtFile.empty())
+        CheckExtraOutput(ws.Options.OrtFile, inputs,
+                         {ws.Files.FittedCurveFile, ws.Files.ResultModelFile,
+                          ws.Files.LocalRunFile, ws.Options.PlotFile});
+}
+
+// A column file (ORSO or commented): Qz always, converted with the model's wavelength;
+// the weighting dialog only when the file gives no uncertainties the run takes. What was
+// read, assumed and left out, and which resolution the fit smears with, go to the
+// warnings.
+void ReadColumnDataFile(Workspace& ws, RunInterface& ui, const std::string& text,
+                        const std::string& dataPath) {
+    const RunSettings& s = ws.Settings;
+    const ColumnData data = ParseColumnFile(
+        text, dataPath, {.DataSet = ws.Options.DataSet, .ResolutionIsFwhm = ws.Options.ResolutionIsFwhm});
+    ReadWarnings warnings = data.Warnings;
+    ws.DataSetName = data.Curve.Name;
+    const DataPoints points = ColumnDataPoints(data, s.ErrorsFromFile, warnings);
+
+    const std::string modelPath = RunFilePath(s, s.ModelFileName);
+    ParseModelHeader(ws.Inputs.Read(modelPath), modelPath, ws.Model);
+    CompareWavelength(data, ws.Model.Header.Wavelength, warnings);
+
+    ws.Weighting.FresnelWeights = false;
+    ws.Weighting.FractionWeights = false;
+    if (!points.WithUncertainties) AskWeighting(ws, ui);
+    FillMeasuredCurves(points, true, ws.Model.Header.Wavelength, ws.Weighting, ws.Curves);
+
+    // Refuses the data's resolution asked for when the file gives none, before any work.
+    const std::string resolution =
+        UsesDataResolution(ws) ? "the data's (a Gaussian of each point's width in Qz)"
+                               : "the model's resolution laws";
+    warnings.Add(ColumnDataSummary(data, points) + "; resolution: " + resolution + ".");
+    for (std::string& warning : warnings.Texts) ws.Warnings.Add(std::move(warning));
 }
 
 }  // namespace
@@ -83,6 +128,18 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
     const std::string dataPath = RunFilePath(s, s.DataFileName);
     const std::string text = ReadWholeFile(dataPath);
 
+    if (IsColumnFile(dataPath, text)) {
+        ReadColumnDataFile(ws, ui, text, dataPath);
+        CheckFitFiles(ws);
+        ws.Fit.FitLogEnabled = ws.Options.CreateFitLog;
+        return;
+    }
+
+    if (ws.Options.DataSet != 1)
+        throw RunError("The data file holds 1 data set: there is no data set " +
+                           std::to_string(ws.Options.DataSet) + ".",
+                       dataPath);
+    ws.DataSetName.clear();
     SetWeighting(ws, ui);
     const DataPoints data = ParseDataPoints(text, dataPath, s.ErrorsFromFile);
 
@@ -94,6 +151,7 @@ void ReadDataFile(Workspace& ws, RunInterface& ui) {
     }
     FillMeasuredCurves(data, s.QzInverseAngstrom, ws.Model.Header.Wavelength, ws.Weighting,
                        ws.Curves);
+    UsesDataResolution(ws);  // refuses the data's resolution asked of a .dat file
 
     CheckFitFiles(ws);
     // The fitting log follows the options ("  Create Log file of fitting"); off by default.
@@ -115,10 +173,10 @@ ResultSetWriter ReadFitInputs(Workspace& ws, RunInterface& ui) {
     SettingsToDialog(ws.Settings, ws.CommandFileDialog);
     ui.ShowCommandFileDialog(ws.CommandFileDialog);
     DialogToSettings(ws.CommandFileDialog, ws.Settings);
+    ws.Warnings = ReadWarnings{};
     ReadDataFile(ws, ui);
     ResultSetWriter results(
         {ws.Files.ResultModelFile, ws.Files.FittedCurveFile, ws.Files.LocalRunFile});
-    ws.Warnings = ReadWarnings{};
     ReadModelAndLimits(ws);  // refuses more than 99 free parameters
     for (const std::string& warning : ws.Warnings.Texts) ui.ShowWarning(warning);
     return results;

@@ -35,6 +35,8 @@ struct Workspace : FitSession {
     std::string FitLogFile;
     // What the population search of the last fit did (Method Tunnelling: none ran).
     GlobalFitSummary SearchSummary;
+    // The name of the data set a column data file gave the fit; empty for a .dat file.
+    std::string DataSetName;
 };
 
 }  // namespace korvel

@@ -20,6 +20,7 @@
 
 #include "GlobalSearchBench.h"
 #include "SimulationSplit.h"
+#include "SmearedFitBench.h"
 #include "Yardstick.h"
 #include "app/SilentRunInterface.h"
 #include "app/Workspace.h"
@@ -377,5 +378,6 @@ int main(int argc, char** argv) {
 
     bench::PrintSimulationSplit(KORVEL_CLI_PATH);
     bench::PrintGlobalSearchBench();
+    bench::ReportSmearedFitCost();
     return 0;
 }

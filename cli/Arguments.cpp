@@ -149,6 +149,35 @@ SearchMethod OptimizerOption(const std::string& value) {
     return *method;
 }
 
+// The options of column data files and of the ORSO output; false for any other.
+bool ReadColumnDataOption(const std::string& option, std::optional<std::string>& inlineValue,
+                          OptionReader& reader, FitOptions& fit) {
+    if (option == "--dq-fwhm") {
+        fit.ResolutionIsFwhm = true;
+    } else if (option == "--dataset") {
+        const std::string value = reader.Value(option, inlineValue);
+        const long long n = IntegerOption(option, value);
+        if (n < 1 || n > 1000000)
+            throw UsageError("option --dataset: '" + value + "' is not a data set number (1 is "
+                             "the first)");
+        fit.DataSet = static_cast<int>(n);
+    } else if (option == "--resolution") {
+        const std::string value = reader.Value(option, inlineValue);
+        const std::string lowered = Lower(value);
+        if (lowered == "data")
+            fit.Resolution = ResolutionSource::Data;
+        else if (lowered == "model")
+            fit.Resolution = ResolutionSource::Model;
+        else
+            throw UsageError("option --resolution: '" + value + "' is not data or model");
+    } else if (option == "--ort") {
+        fit.OrtFile = reader.Value(option, inlineValue);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Reads one command's arguments: `onOption` handles each option and returns false
 // for an unknown one; the single positional argument goes to `file`.
 void ReadCommand(const std::vector<std::string>& arguments, const std::string& command,
@@ -260,7 +289,7 @@ void ReadFit(const std::vector<std::string>& arguments, CommandLine& line) {
                         fit.Quiet = true;
                     else if (option == "--plot")
                         fit.PlotFile = reader.Value(option, inlineValue);
-                    else
+                    else if (!ReadColumnDataOption(option, inlineValue, reader, fit))
                         return false;
                     return true;
                 });
@@ -368,6 +397,16 @@ std::string UsageText(const std::string& topic) {
         "  --walkers N           walkers of the sampler (default 4 per free parameter)\n"
         "  --quiet               no progress on stderr\n"
         "  --plot FILE.svg       also draw data and fit into an SVG file\n"
+        "  Data files named .ort or starting with '#' are column files (ORSO text, or\n"
+        "  Qz [1/A], R, dR, dQ with '#' comment lines):\n"
+        "  --dataset N           fit data set N of the file (default 1, the first)\n"
+        "  --dq-fwhm             a plain file's dQ column is a FWHM (default: a standard\n"
+        "                        deviation; an ORSO header says which it is)\n"
+        "  --resolution data|model\n"
+        "                        smear with the data's resolution column (a Gaussian of\n"
+        "                        each point's width in Qz) or the model's resolution laws\n"
+        "                        (default: data when the file has the column)\n"
+        "  --ort FILE.ort        also write the measured and fitted curves as ORSO text\n"
         "  Ctrl+C (or SIGTERM) ends the search early; the result files are still written.\n";
     if (topic == "simulate") return "usage: " + simulate;
     if (topic == "fit") return "usage: " + fit;

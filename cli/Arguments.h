@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/SearchMethod.h"
+#include "model/RunOptions.h"
 
 namespace korvel::cli {
 
@@ -44,6 +45,11 @@ struct FitOptions {
     std::string PlotFile;
     // --optimizer, --population, --generations, --mcmc, --walkers.
     SearchOptions Search;
+    // Column data files (.ort, or with '#' header lines).
+    int DataSet = 1;                // --dataset N
+    bool ResolutionIsFwhm = false;  // --dq-fwhm
+    ResolutionSource Resolution = ResolutionSource::Default;  // --resolution data|model
+    std::string OrtFile;            // --ort FILE: measured and fitted curves, ORSO text
 };
 
 struct CommandLine {

@@ -16,6 +16,8 @@
 #include "app/FittingRun.h"
 #include "app/PosteriorRun.h"
 #include "output/PosteriorText.h"
+#include "app/OrtOutput.h"
+#include "base/TextFile.h"
 
 namespace korvel::cli {
 
@@ -46,6 +48,10 @@ int RunFitCommand(const FitOptions& options) {
 
     ws.Options.PlotFile = options.PlotFile;
     ws.Options.Search = options.Search;
+    ws.Options.DataSet = options.DataSet;
+    ws.Options.ResolutionIsFwhm = options.ResolutionIsFwhm;
+    ws.Options.Resolution = options.Resolution;
+    ws.Options.OrtFile = options.OrtFile;
 
     InstallInterruptHandler();
     CliRunInterface ui(answers, options.Quiet);
@@ -100,6 +106,10 @@ int RunFitCommand(const FitOptions& options) {
         // curve arrays when nothing was searched.
         WritePlotFile(options.PlotFile, ws, ui.HasDrawn() ? ui.LastCurves() : ws.Curves);
         std::printf("plot: %s\n", options.PlotFile.c_str());
+    }
+    if (!options.OrtFile.empty()) {
+        ReplaceFile(options.OrtFile, FittedCurvesOrt(ws, "korvel-cli", KORVEL_VERSION));
+        std::printf("ort: %s\n", options.OrtFile.c_str());
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "fit/CurveEvaluation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,7 @@
 #include "engine/MatrixMethod.h"
 #include "engine/OpticalStack.h"
 #include "engine/Parratt.h"
+#include "engine/PointwiseSmearing.h"
 #include "engine/Smearing.h"
 #include "fit/FigureOfMerit.h"
 #include "base/ParameterIndex.h"
@@ -58,10 +60,21 @@ Method MethodOf(const EvaluationContext& context, char mode, double c2) {
 
 // The literal per-point loop: each point by its method's reference function.
 void ReferenceReflectivities(const EvaluationContext& context, char mode,
-                             const std::vector<double>& cosSquared,
+                             std::span<const double> cosSquared,
                              std::vector<double>& reflectivity) {
     for (std::size_t k = 0; k < reflectivity.size(); ++k)
         reflectivity[k] = ReferencePointReflectivity(context, mode, cosSquared[k]);
+}
+
+double AngleOfCosSquared(double c2) {
+    return std::asin(std::sqrt(std::max(0.0, 1.0 - c2))) * 180.0 / 3.141592653589793;
+}
+
+// The plan applies to the curve it was made for: a curve read or built since (a
+// simulation grid, a new data file) carries no resolution column or other points.
+bool SmearsPointwise(const FitSession& ws) {
+    return !ws.DataResolution.Empty() && !ws.Curves.Resolution.empty() &&
+           ws.DataResolution.Points == ws.Curves.PointCount;
 }
 
 }  // namespace
@@ -79,23 +92,49 @@ double EvaluateCurve(FitSession& ws, std::span<const double> vertex) {
 
     CurveArrays& curves = ws.Curves;
     const int points = curves.PointCount;
-    engine.Reflectivity.resize(points);
-    if (ws.Options.ReferenceEngine)
-        ReferenceReflectivities(context, mode, curves.CosSquared, engine.Reflectivity);
-    else
-        BatchReflectivity(context, mode, std::span(curves.CosSquared.data(), points),
-                          engine.Reflectivity, engine, ws.Options.Threads);
-
     const double cutOff = ws.Settings.CutOffLevel;
-    for (int k = 0; k < points; ++k) {
-        double r = engine.Reflectivity[k];
-        if (!std::isfinite(r))
-            ThrowNotFinite(MethodOf(context, mode, curves.CosSquared[k]), curves.Angle[k]);
-        if (r < cutOff) r = cutOff;
-        curves.CalculatedCurve[k] = r;
-    }
+    if (SmearsPointwise(ws)) {
+        // The oversampled curve of every point's quadrature nodes, in one batch; the
+        // floor applies to each node as it does to each point of an unsmeared curve.
+        const PointwiseSmearing& plan = ws.DataResolution;
+        const std::span<const double> nodes(plan.NodeCosSquared);
+        engine.Reflectivity.resize(nodes.size());
+        if (ws.Options.ReferenceEngine)
+            ReferenceReflectivities(context, mode, nodes, engine.Reflectivity);
+        else
+            BatchReflectivity(context, mode, nodes, engine.Reflectivity, engine,
+                              ws.Options.Threads);
+        for (std::size_t k = 0; k < nodes.size(); ++k) {
+            double& r = engine.Reflectivity[k];
+            if (!std::isfinite(r))
+                ThrowNotFinite(MethodOf(context, mode, nodes[k]), AngleOfCosSquared(nodes[k]));
+            if (r < cutOff) r = cutOff;
+        }
+        SmearPointwise(plan, engine.Reflectivity, curves.CalculatedCurve, curves.SmearedCurve);
+        // No wavelength-spread pass (the data's resolution holds it), and every point is
+        // smeared fully: the nodes beyond the curve's ends are computed like any other.
+        std::copy(curves.CalculatedCurve.begin(), curves.CalculatedCurve.end(),
+                  curves.SpreadSmearedCurve.begin());
+        ws.Fit.FitWindowFirst = 1;
+        ws.Fit.FitWindowLast = static_cast<std::uint16_t>(points);
+    } else {
+        engine.Reflectivity.resize(points);
+        if (ws.Options.ReferenceEngine)
+            ReferenceReflectivities(context, mode, curves.CosSquared, engine.Reflectivity);
+        else
+            BatchReflectivity(context, mode, std::span(curves.CosSquared.data(), points),
+                              engine.Reflectivity, engine, ws.Options.Threads);
 
-    SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
+        for (int k = 0; k < points; ++k) {
+            double r = engine.Reflectivity[k];
+            if (!std::isfinite(r))
+                ThrowNotFinite(MethodOf(context, mode, curves.CosSquared[k]), curves.Angle[k]);
+            if (r < cutOff) r = cutOff;
+            curves.CalculatedCurve[k] = r;
+        }
+
+        SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
+    }
     for (int k = 0; k < curves.PointCount; ++k)
         if (!std::isfinite(curves.SmearedCurve[k]))
             throw RunError("The smeared reflectivity is not a finite number (theta = " +
@@ -103,6 +142,43 @@ double EvaluateCurve(FitSession& ws, std::span<const double> vertex) {
 
     if (ws.Fit.SkipFigureOfMerit) return 0.0;
     return ScaleAndScore(ws);
+}
+
+bool UsesDataResolution(const FitSession& ws) {
+    const bool column = !ws.Curves.Resolution.empty();
+    switch (ws.Options.Resolution) {
+        case ResolutionSource::Model:
+            return false;
+        case ResolutionSource::Data:
+            if (!column)
+                throw RunError(
+                    "The data file gives no resolution of its points: the fit cannot smear "
+                    "with the data's resolution.",
+                    ws.Settings.DataFileName);
+            return true;
+        case ResolutionSource::Default:
+            break;
+    }
+    return column;
+}
+
+void PrepareResolution(FitSession& ws) {
+    if (!UsesDataResolution(ws)) {
+        ws.DataResolution.Clear();
+        return;
+    }
+    const CurveArrays& curves = ws.Curves;
+    const int n = curves.PointCount;
+    if (static_cast<int>(curves.Resolution.size()) != n)
+        throw RunError("The resolution column does not match the data points.",
+                       ws.Settings.DataFileName);
+    try {
+        PlanPointwiseSmearing(std::span(curves.CosSquared.data(), n),
+                              std::span(curves.Resolution.data(), n), ws.Model.Header.Wavelength,
+                              ws.DataResolution);
+    } catch (const RunError& e) {
+        throw RunError(e.Message(), ws.Settings.DataFileName + ", " + e.Where());
+    }
 }
 
 double FresnelReflectivity(const FitSession& ws, double c2) {

@@ -227,6 +227,7 @@ void PrepareFit(FitSession& ws) {
     fit.EvaluationCount = 0;
     fit.Evaluations = 0;
     fit.SessionBest = std::numeric_limits<double>::quiet_NaN();
+    PrepareResolution(ws);
     if (ws.Weighting.FresnelWeights) {
         for (int i = 0; i < ws.Curves.PointCount; ++i)
             ws.Curves.Uncertainty[i] = FresnelReflectivity(ws, ws.Curves.CosSquared[i]);

@@ -8,6 +8,7 @@
 
 #include "base/ReadWarnings.h"
 #include "engine/EngineCache.h"
+#include "engine/PointwiseSmearing.h"
 #include "model/CurveArrays.h"
 #include "model/FitState.h"
 #include "model/FreeParameters.h"
@@ -30,6 +31,9 @@ struct FitSession {
     RunOptions Options;
     std::mt19937_64 Random;
     EngineCache Engine;  // working arrays and threads of the engine; a copy starts empty
+    // The nodes and weights of the data's pointwise resolution when the fit smears with
+    // it (PrepareResolution); empty: the model header's resolution laws.
+    PointwiseSmearing DataResolution;
 };
 
 }  // namespace korvel

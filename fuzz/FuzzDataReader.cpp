@@ -8,6 +8,7 @@
 
 #include "FuzzSupport.h"
 #include "base/RunError.h"
+#include "input/ColumnFile.h"
 #include "input/DataReader.h"
 
 using namespace korvel;
@@ -49,6 +50,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 } catch (const RunError&) {
                 }
             }
+        }
+    }
+    // The same text as a column file (ORSO or commented), each way its resolution column
+    // may be read: what reads gives finite Qz and R and points that fill a curve.
+    for (const bool fwhm : {false, true}) {
+        try {
+            const ColumnData data = ParseColumnFile(text, "data.ort", {.ResolutionIsFwhm = fwhm});
+            Require(data.Curve.R.size() == data.Curve.Qz.size() && !data.Curve.Qz.empty());
+            ReadWarnings warnings;
+            const DataPoints points = ColumnDataPoints(data, true, warnings);
+            CurveArrays curves;
+            FillMeasuredCurves(points, true, 1.54, fresnel, curves);
+            CheckCurves(curves, points.Points.size(), true);
+        } catch (const RunError&) {
         }
     }
     return 0;

@@ -91,6 +91,10 @@ void FillMeasuredCurves(const DataPoints& data, bool qz, double wavelength,
         else
             c.Uncertainty[i] = 1.0;  // "Freshnel law": the fitting run sets them
     }
+    if (data.WithResolution) {
+        c.Resolution.resize(points.size());
+        for (std::size_t i = 0; i < points.size(); ++i) c.Resolution[i] = points[i].Resolution;
+    }
 }
 
 }  // namespace korvel

@@ -15,12 +15,16 @@ struct DataPoint {
     double Abscissa = 0.0;  // theta (degrees) or Qz (1/A), as the file gives it
     double Intensity = 0.0;
     double Uncertainty = 0.0;  // dI; 0 when the file carries no uncertainties
-    std::string Where;         // file, line and abscissa token, for messages
+    // Standard deviation of a Gaussian resolution in Qz (1/A), when the file gives one;
+    // NaN where it says the value is unknown.
+    double Resolution = 0.0;
+    std::string Where;  // file, line and abscissa token, for messages
 };
 
 struct DataPoints {
     std::string Path;                // the file, for messages
     bool WithUncertainties = false;  // three numbers a point
+    bool WithResolution = false;     // a resolution per point (column files only)
     std::vector<DataPoint> Points;   // 1 to 65535 complete points
 };
 
@@ -31,11 +35,11 @@ DataPoints ParseDataPoints(const std::string& text, const std::string& path,
                            bool withUncertainties);
 
 // The measured curve of `data` in `curves`: angles (from Qz with `wavelength`, in
-// angstrom, when `qz`), their cos^2, intensities and the residual weights dI: from
-// the file, a fraction of the intensity (FractionWeights) or 1 (FresnelWeights: the
-// fitting run sets them). Throws RunError, leaving `curves` as they were, for a Qz
-// without a glancing angle, an angle of 90 degrees or more, a decreasing angle, or
-// data whose every intensity is 0.
+// angstrom, when `qz`), their cos^2, intensities, the residual weights dI (from the
+// file, a fraction of the intensity (FractionWeights) or 1 (FresnelWeights: the
+// fitting run sets them)) and the resolution column when the data carry one. Throws
+// RunError, leaving `curves` as they were, for a Qz without a glancing angle, an angle
+// of 90 degrees or more, a decreasing angle, or data whose every intensity is 0.
 void FillMeasuredCurves(const DataPoints& data, bool qz, double wavelength,
                         const WeightingState& weighting, CurveArrays& curves);
 

@@ -18,8 +18,13 @@ struct CurveArrays {
     std::vector<double> Uncertainty;         // dI, the weight of each residual
     std::vector<double> BestCurve;           // smeared curve of the final model
     std::vector<double> CosSquared;          // cos^2(theta)
+    // The resolution of each point as the data file gives it: the standard deviation of
+    // a Gaussian in Qz (1/A). Empty when the data carry none (every .dat file, every
+    // simulation grid); 0 for a point whose resolution is unknown.
+    std::vector<double> Resolution;
 
-    // Sizes all eight arrays to n points, filled with 0.
+    // Sizes all eight arrays to n points, filled with 0; a new curve carries no
+    // resolution column until its reader gives one.
     void Resize(std::uint16_t n);
     void Clear() { Resize(0); }
 };

@@ -17,6 +17,7 @@ void CurveArrays::Resize(std::uint16_t n) {
     for (auto* a : {&Angle, &MeasuredIntensity, &CalculatedCurve, &SmearedCurve,
                     &SpreadSmearedCurve, &Uncertainty, &BestCurve, &CosSquared})
         a->assign(n, 0.0);
+    Resolution.clear();
 }
 
 int FreeParameters::ModelIndexOfFree(int k) const {

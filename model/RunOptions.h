@@ -15,6 +15,11 @@ namespace korvel {
 // re-spread without end ("Too big step." over and over), and this ends them.
 inline constexpr int kDefaultMaxRespreads = 1000;
 
+// Which resolution smears a fit's computed curve: the data's own (a Gaussian of each
+// point's width in Qz), the model header's two laws, or by default the data's when the
+// data file gives one.
+enum class ResolutionSource { Default, Data, Model };
+
 struct RunOptions {
     std::optional<std::uint64_t> Seed;  // replaces the clock seed of the limits read
     // Bound on the re-spreads of one global step; -1: none.
@@ -27,6 +32,16 @@ struct RunOptions {
     std::string PlotFile;
     // The search and the sampling after it; the tunnelling search by default.
     SearchOptions Search;
+
+    // Reading a column data file (.ort, or '#' header lines): which data set (1 = the
+    // first), and whether a plain file's fourth column is a FWHM instead of a standard
+    // deviation (an ORSO header says which it is).
+    int DataSet = 1;
+    bool ResolutionIsFwhm = false;
+    ResolutionSource Resolution = ResolutionSource::Default;
+    // An ORSO text file of the measured and fitted curves written after the run
+    // (korvel-cli --ort): checked with the result files before any work, like PlotFile.
+    std::string OrtFile;
 };
 
 }  // namespace korvel

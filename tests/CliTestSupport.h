@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -54,6 +55,23 @@ inline void CopyDemo(const fs::path& folder) {
     const std::string demo = std::string(KORVEL_SOURCE_DIR) + "/examples/demo/";
     for (const char* name : {"demo.inp", "demo.dat", "au-film-start.mdl", "au-film.lmt"})
         fs::copy_file(demo + name, folder / name);
+}
+
+// The demo's data (degrees, R, dR) as a commented column file in `folder`: Qz [1/A] at
+// the demo's 1.5406 A, R, dR and a resolution dQ = `relative` * Qz (sigma).
+inline void WriteDemoAsQzColumns(const fs::path& folder, const std::string& name,
+                                 double relative) {
+    std::istringstream data(ReadText(folder / "demo.dat"));
+    std::ostringstream columns;
+    columns.precision(17);
+    columns << "# the demo's data in Qz\n# Qz [1/A]  R  dR  dQ\n";
+    double angle, r, dr;
+    while (data >> angle >> r >> dr) {
+        const double qz = 4.0 * 3.141592653589793 * std::sin(angle * 3.141592653589793 / 180.0) /
+                          1.5406;
+        columns << qz << " " << r << " " << dr << " " << relative * qz << "\n";
+    }
+    WriteText(folder / name, columns.str());
 }
 
 // A fit that only a signal ends in time: long.inp fits 30 films with free thickness
