@@ -70,8 +70,10 @@ int RunFitCommand(const FitOptions& options) {
                      "so far.\n");
 
     PrintResultPaths(ws);
-    std::printf("method: %s\n", std::string(SearchMethodDescription(ws.Options.Search.Method)).c_str());
+    // The default search prints what it always printed.
     if (ws.Options.Search.Method != SearchMethod::Tunnelling) {
+        std::printf("method: %s\n",
+                    std::string(SearchMethodDescription(ws.Options.Search.Method)).c_str());
         const GlobalFitSummary& search = ws.SearchSummary;
         std::printf("search: %d generations, %llu curve evaluations, best Xi^2 %.8g%s; %d "
                     "polishing runs\n",
