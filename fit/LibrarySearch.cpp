@@ -10,6 +10,13 @@
 #include <random>
 #include <utility>
 
+// The optimiser library is built without AddressSanitizer, and there Eigen relies on
+// glibc's 16-byte aligned malloc. Under the sanitizer Eigen assumes malloc is not aligned
+// and would free the library's matrices (allocated inside the library, freed by the
+// destructors inlined here) as if it had aligned them itself: keep the library's choice.
+#if defined(__SANITIZE_ADDRESS__) && !defined(EIGEN_MALLOC_ALREADY_ALIGNED)
+#define EIGEN_MALLOC_ALREADY_ALIGNED 1
+#endif
 #include <pagmo/algorithms/cmaes.hpp>
 #include <pagmo/algorithms/pso_gen.hpp>
 #include <pagmo/batch_evaluators/member_bfe.hpp>
