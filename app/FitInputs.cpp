@@ -73,6 +73,15 @@ void CheckFitFiles(Workspace& ws) {
     CheckCreatable(ws.Files.FittedCurveFile);
     CheckCreatable(ws.Files.ResultModelFile);
     CheckCreatable(ws.Files.LocalRunFile);
+    ws.Files.McmcFile.clear();
+    if (ws.Options.Search.McmcSteps > 0) {
+        ws.Files.McmcFile = WithExtension(modelPath, ".mcmc.csv");
+        CheckExtraOutput(
+            ws.Files.McmcFile,
+            {s.CommandFileName, modelPath, RunFilePath(s, s.DataFileName),
+             RunFilePath(s, s.LimitsFileName)},
+            {ws.Files.FittedCurveFile, ws.Files.ResultModelFile, ws.Files.LocalRunFile});
+    }
     const std::vector<std::string> inputs = {s.CommandFileName, modelPath,
                                              RunFilePath(s, s.DataFileName),
                                              RunFilePath(s, s.LimitsFileName)};

@@ -15,6 +15,7 @@
 #include "base/RunError.h"
 #include "fit/FitProgress.h"
 #include "fit/FitRun.h"
+#include "fit/GlobalFit.h"
 #include "model/RunFilePath.h"
 
 namespace korvel {
@@ -39,7 +40,7 @@ FittingOutcome RunFittingSteps(Workspace& ws, RunInterface& ui, FitObserver& dis
     fit.FitLogEnabled = ws.Options.CreateFitLog;
 
     FitFileWriter files(ws, *results, fit.FitLogEnabled ? ws.FitLogFile : std::string(), display);
-    RunFit(ws, files, stop);
+    ws.SearchSummary = RunFitWithSearch(ws, files, stop);
 
     ui.SetDrawEnabled(false);
     ui.ShowMessage("Done!!!   Press OK to continue");

@@ -114,6 +114,18 @@ void RunInterfaceObserver::OnProgress(const FitProgress& progress) {
                     break;
             }
             break;
+        case FitPhase::Population:
+        case FitPhase::Sampling:
+            // Between generations the window takes its keys: Ctrl+Q ends the search (the
+            // best member so far is polished) or the sampling.
+            if (progress.Kind == ProgressKind::Started) {
+                ui_.SetTmpMessage("Press Ctrl+Q to terminate fitting", TmpMessageStyle::FittingHint);
+            } else if (progress.Kind == ProgressKind::Generation) {
+                TakeEvaluationKeys();
+            } else if (progress.Kind == ProgressKind::Ended) {
+                ui_.SetTmpMessage(kHiddenCaption, TmpMessageStyle::Hidden);
+            }
+            break;
     }
 }
 

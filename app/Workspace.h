@@ -9,6 +9,7 @@
 #include "fit/FitSession.h"
 #include "input/LimitsReader.h"
 #include "model/LayerModel.h"
+#include "fit/GlobalFit.h"
 
 namespace korvel {
 
@@ -17,6 +18,7 @@ struct ResultFiles {
     std::string FittedCurveFile;  // .pct
     std::string ResultModelFile;  // .bst
     std::string LocalRunFile;     // .loc
+    std::string McmcFile;         // .mcmc.csv, when the posterior is sampled
     bool Written = false;         // all three are in place (a later failure leaves them)
 };
 
@@ -33,6 +35,8 @@ struct Workspace : FitSession {
     // nowhere. Each program names its own (the desktop program "fitlog.txt" in its
     // working folder), so that fits running side by side never share one.
     std::string FitLogFile;
+    // What the population search of the last fit did (Method Tunnelling: none ran).
+    GlobalFitSummary SearchSummary;
     // The name of the data set a column data file gave the fit; empty for a .dat file.
     std::string DataSetName;
 

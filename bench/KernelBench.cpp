@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "GlobalSearchBench.h"
 #include "SimulationSplit.h"
 #include "SmearedFitBench.h"
 #include "Yardstick.h"
@@ -241,6 +242,11 @@ double FitEvaluationsPerSecond(const std::filesystem::path& commandFile, bool re
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "--search": only the global-search part, without the kernel timings.
+    if (argc == 2 && std::string(argv[1]) == "--search") {
+        bench::PrintGlobalSearchBench();
+        return 0;
+    }
     // Without arguments: seven short repetitions of each benchmark in random order,
     // the fastest of each kept. A repetition that shares the machine with another
     // program is slower, never faster, and interleaving spreads each benchmark's
@@ -371,6 +377,7 @@ int main(int argc, char** argv) {
           true);
 
     bench::PrintSimulationSplit(KORVEL_CLI_PATH);
+    bench::PrintGlobalSearchBench();
     bench::ReportSmearedFitCost();
     return 0;
 }

@@ -131,6 +131,24 @@ void ReadWeights(const std::string& value, FitOptions& fit) {
     throw UsageError("option --weights: '" + value + "' is not fresnel, fraction or fraction:D");
 }
 
+// A count option from 1 to `most`.
+int CountOption(const std::string& option, const std::string& value, long long least, long long most) {
+    const long long count = IntegerOption(option, value);
+    if (count < least || count > most)
+        throw UsageError("option " + option + ": '" + value + "' is not a count from " +
+                         std::to_string(least) + " to " + std::to_string(most));
+    return static_cast<int>(count);
+}
+
+SearchMethod OptimizerOption(const std::string& value) {
+    const auto method = SearchMethodFromName(Lower(value));
+    if (!method)
+        throw UsageError("option --optimizer: '" + value +
+                         "' is not one of de, cmaes, pso, tunnelling, de-rand1bin, de-best1bin, "
+                         "de-current-to-best1bin");
+    return *method;
+}
+
 // The options of column data files and of the ORSO output; false for any other.
 bool ReadColumnDataOption(const std::string& option, std::optional<std::string>& inlineValue,
                           OptionReader& reader, FitOptions& fit) {
@@ -255,7 +273,21 @@ void ReadFit(const std::vector<std::string>& arguments, CommandLine& line) {
                             throw UsageError("option --max-respreads: '" + value +
                                              "' is not a count from 0 to 1000000000");
                         fit.MaxRespreads = static_cast<int>(k);
-                    } else if (option == "--quiet" || option == "-q")
+                    } else if (option == "--optimizer")
+                        fit.Search.Method = OptimizerOption(reader.Value(option, inlineValue));
+                    else if (option == "--population")
+                        fit.Search.Population =
+                            CountOption(option, reader.Value(option, inlineValue), 5, 100000);
+                    else if (option == "--generations")
+                        fit.Search.Generations =
+                            CountOption(option, reader.Value(option, inlineValue), 1, 100000000);
+                    else if (option == "--mcmc")
+                        fit.Search.McmcSteps =
+                            CountOption(option, reader.Value(option, inlineValue), 1, 10000000);
+                    else if (option == "--walkers")
+                        fit.Search.McmcWalkers =
+                            CountOption(option, reader.Value(option, inlineValue), 4, 100000);
+                    else if (option == "--quiet" || option == "-q")
                         fit.Quiet = true;
                     else if (option == "--plot")
                         fit.PlotFile = reader.Value(option, inlineValue);
@@ -313,6 +345,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (first == "fit") {
         ReadFit(arguments, line);
+        const SearchOptions& search = line.Fit.Search;
+        if (line.What == CommandLine::Action::Fit && search.Method == SearchMethod::Tunnelling &&
+            (search.Population > 0 || search.Generations > 0))
+            throw UsageError(
+                "fit: --population and --generations need a population search (--optimizer "
+                "de, cmaes or pso)");
+        if (line.What == CommandLine::Action::Fit && search.McmcSteps == 0 && search.McmcWalkers > 0)
+            throw UsageError("fit: --walkers needs --mcmc STEPS");
         return line;
     }
     throw UsageError("unknown command '" + first + "' (simulate or fit)");
@@ -349,6 +389,17 @@ std::string UsageText(const std::string& topic) {
         "  --seed N              seed of the random starting simplex (default: the clock);\n"
         "                        the same seed gives the same result files\n"
         "  --max-respreads K     at most K re-spreads in one global step (default 1000)\n"
+        "  --optimizer METHOD    the search: tunnelling (default: simplex runs with\n"
+        "                        tunnelling steps), de (self-adaptive differential\n"
+        "                        evolution), cmaes, pso, or the DE variants de-rand1bin,\n"
+        "                        de-best1bin, de-current-to-best1bin; the best member\n"
+        "                        is polished by simplex runs\n"
+        "  --population N        members of the population (default from the free\n"
+        "                        parameters)\n"
+        "  --generations N       at most N generations (default 1000, cmaes 2000)\n"
+        "  --mcmc STEPS          sample the posterior after the fit (ensemble sampler);\n"
+        "                        prints medians and intervals, writes MODEL.mcmc.csv\n"
+        "  --walkers N           walkers of the sampler (default 4 per free parameter)\n"
         "  --quiet               no progress on stderr\n"
         "  --plot FILE.svg       also draw data and fit into an SVG file\n"
         "  Data files named .ort or starting with '#' are column files (ORSO text, or\n"

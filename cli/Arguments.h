@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/SearchMethod.h"
 #include "model/RunOptions.h"
 
 namespace korvel::cli {
@@ -43,6 +44,8 @@ struct FitOptions {
     std::optional<int> MaxRespreads;  // none given: the run's default bound
     bool Quiet = false;
     std::string PlotFile;
+    // --optimizer, --population, --generations, --mcmc, --walkers.
+    SearchOptions Search;
     // Column data files (.ort, or with '#' header lines).
     int DataSet = 1;                // --dataset N
     bool ResolutionIsFwhm = false;  // --dq-fwhm

@@ -146,6 +146,32 @@ void CliRunInterface::OnProgress(const FitProgress& progress) {
                 TakeInterrupt();
             }
             break;
+        case FitPhase::Population:
+            if (progress.Kind == ProgressKind::Started) {
+                PrintLine("global search: press Ctrl+C to end it (the best member is still polished)");
+            } else if (progress.Kind == ProgressKind::Generation) {
+                calls_ = progress.Evaluations;
+                ShowStatus("generation " + std::to_string(progress.Generation) + " of " +
+                               std::to_string(progress.Total) + "  #Calls " +
+                               std::to_string(calls_) + "  best Xi^2 " +
+                               Trimmed(FormatE(progress.BestMerit, 15)) + "  median " +
+                               Trimmed(FormatE(progress.MedianMerit, 15)),
+                           progress.Generation == 0);
+                TakeInterrupt();
+            } else if (progress.Kind == ProgressKind::Ended) {
+                PrintLine("global search: " + std::to_string(progress.Evaluations) +
+                          " curve evaluations");
+            }
+            break;
+        case FitPhase::Sampling:
+            if (progress.Kind == ProgressKind::Generation) {
+                ShowStatus("sampling: step " + std::to_string(progress.Generation) + " of " +
+                               std::to_string(progress.Total) + "  acceptance " +
+                               Trimmed(FormatF(progress.Acceptance, 6, 3)),
+                           false);
+                TakeSamplingInterrupt();
+            }
+            break;
     }
 }
 
@@ -219,6 +245,16 @@ void CliRunInterface::TakeInterrupt() {
         interruptHandled_ = true;
         stop_.EndSearch = true;
         PrintLine("interrupted: ending the search");
+    }
+}
+
+void CliRunInterface::TakeSamplingInterrupt() {
+    // The fit was not interrupted (it is not sampled then): Ctrl+C ends the sampling with
+    // the steps so far.
+    if (!interruptHandled_ && InterruptRequested()) {
+        interruptHandled_ = true;
+        stop_.EndSearch = true;
+        PrintLine("interrupted: ending the sampling");
     }
 }
 

@@ -77,6 +77,8 @@ class CliRunInterface : public RunInterface, public FitObserver {
     void ShowRunEnded(const FitProgress& progress);
     // The first interrupt that has arrived becomes the request to end the search.
     void TakeInterrupt();
+    // An interrupt during the posterior sampling ends it.
+    void TakeSamplingInterrupt();
 
     DialogAnswers answers_;
     bool quiet_;

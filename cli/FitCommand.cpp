@@ -15,6 +15,8 @@
 #include "cli/Interrupt.h"
 #include "cli/PlotOutput.h"
 #include "app/FittingRun.h"
+#include "app/PosteriorRun.h"
+#include "output/PosteriorText.h"
 #include "app/OrtOutput.h"
 #include "base/TextFile.h"
 #include "app/RunReport.h"
@@ -47,6 +49,7 @@ int RunFitCommand(const FitOptions& options) {
     answers.Uncertainty = options.Uncertainty;
 
     ws.Options.PlotFile = options.PlotFile;
+    ws.Options.Search = options.Search;
     ws.Options.DataSet = options.DataSet;
     ws.Options.ResolutionIsFwhm = options.ResolutionIsFwhm;
     ws.Options.Resolution = options.Resolution;
@@ -75,6 +78,18 @@ int RunFitCommand(const FitOptions& options) {
                      "so far.\n");
 
     PrintResultPaths(ws);
+    // The default search prints what it always printed.
+    if (ws.Options.Search.Method != SearchMethod::Tunnelling) {
+        std::printf("method: %s\n",
+                    std::string(SearchMethodDescription(ws.Options.Search.Method)).c_str());
+        const GlobalFitSummary& search = ws.SearchSummary;
+        std::printf("search: %d generations, %llu curve evaluations, best Xi^2 %.8g%s; %d "
+                    "polishing runs\n",
+                    search.Generations, static_cast<unsigned long long>(search.SearchEvaluations),
+                    search.SearchBestMerit,
+                    search.Stopped ? " (stopped)" : search.Converged ? " (converged)" : "",
+                    search.PolishingRuns);
+    }
     // Also a seed taken from the clock: `--seed N` repeats the run.
     std::printf("seed: %llu\n", static_cast<unsigned long long>(ws.Fit.Seed));
     const auto fitted = FittedParameters(ws);
@@ -84,6 +99,17 @@ int RunFitCommand(const FitOptions& options) {
             std::printf("  %s = %s\n", parameter.Name.c_str(), parameter.ValueText.c_str());
     }
     std::fflush(stdout);
+
+    if (options.Search.McmcSteps > 0) {
+        if (ui.Interrupted()) {
+            std::fprintf(stderr, "korvel-cli: the fit was stopped; the posterior is not sampled.\n");
+        } else {
+            const PosteriorSample sample = RunPosteriorSampling(ws, ui, ui.Stop());
+            std::printf("%s", PosteriorSummaryText(sample).c_str());
+            std::printf("mcmc: %s\n", ws.Files.McmcFile.c_str());
+            std::fflush(stdout);
+        }
+    }
 
     if (!options.PlotFile.empty()) {
         // What the plot window would show: the last curves the search drew, or the

@@ -30,6 +30,8 @@ enum class FitPhase {
     NewtonGradient,   // its first derivatives
     NewtonCurvature,  // its mixed second derivatives
     Uncertainty,      // the uncertainty estimate
+    Population,       // a population search (differential evolution, CMA-ES, swarm)
+    Sampling,         // the posterior sampler after a fit
 };
 
 enum class ProgressKind {
@@ -42,6 +44,8 @@ enum class ProgressKind {
     RunEnded,            // Local, Tunnelling, GlobalStep: ended with Termination
     CountDown,           // NewtonGradient, NewtonCurvature, Uncertainty: Remaining stages
     Evaluated,           // Result: Curves hold the curves of the best vertex
+    Generation,          // Population, Sampling: one generation (step) is evaluated;
+                         // the stop request is read next
 };
 
 // One report of a running fit. Every record carries the counts and the session best;
@@ -77,8 +81,17 @@ struct FitProgress {
     int Total = 0;
     double SecondsPerCurve = 0.0;  // VertexEvaluated: clock time of that evaluation
 
+    // Generation: its number (1 for the first evaluated population) of at most Total,
+    // the lowest figure of merit found so far (BestMerit) and the median of the
+    // current population's (MedianMerit). Sampling: the step, the steps asked for, and
+    // the walkers' acceptance fraction so far (MedianMerit holds their median merit).
+    int Generation = 0;
+    double MedianMerit = 0.0;
+    double Acceptance = 0.0;
+
     // Iteration, RunEnded: the lowest vertex (angles, radians); Result: the best vertex
-    // (parameter values in the model's internal units).
+    // (parameter values in the model's internal units); Generation: the best member so
+    // far (angles).
     std::span<const double> BestVertex;
     // The curve arrays of the session, as the latest evaluation left them.
     const CurveArrays* Curves = nullptr;

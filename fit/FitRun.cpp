@@ -221,8 +221,7 @@ void AdoptBestVertex(FitSession& ws) {
     ws.Fit.BestMerit = free.VertexMerit[b];
 }
 
-void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
-    FreeParameters& free = ws.Free;
+void PrepareFit(FitSession& ws) {
     FitState& fit = ws.Fit;
     fit.MachineEpsilon = ComputeMachineEpsilon();
     fit.EvaluationCount = 0;
@@ -237,11 +236,16 @@ void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
     }
     CheckWeights(ws);
     fit.ZeroCurveMerit = ZeroCurveMerit(ws);
+}
 
-    const bool evaluated = EvaluateInitialSimplex(ws, observer, stop);
-    const bool search = free.FreeCount >= 1 && evaluated;
-    if (search) Search(ws, observer, stop);
+bool EvaluateStartingSimplex(FitSession& ws, FitObserver& observer, FitStop& stop) {
+    return EvaluateInitialSimplex(ws, observer, stop);
+}
 
+void FinishFit(FitSession& ws, FitObserver& observer, FitStop& stop, bool searched) {
+    FreeParameters& free = ws.Free;
+    FitState& fit = ws.Fit;
+    if (!free.VertexHoldsValues) fit.SearchResultAngles = free.Vertices[fit.BestVertex - 1];
     ConvertBestVertex(ws);
     const int b = fit.BestVertex - 1;
     fit.BestMerit = EvaluateFigureOfMerit(ws, free.Vertices[b]);
@@ -259,7 +263,7 @@ void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
     AdoptBestVertex(ws);
     observer.OnSearchResult(ws);
 
-    if (ws.Settings.FitMode && search) {
+    if (ws.Settings.FitMode && searched) {
         if (observer.DecideNewtonStep()) {
             Report(ws, observer, FitPhase::Newton, ProgressKind::Started);
             // A stopped step leaves the search result as it was and adds nothing.
@@ -275,6 +279,14 @@ void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
             Report(ws, observer, FitPhase::Uncertainty, ProgressKind::Ended);
         }
     }
+}
+
+void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop) {
+    PrepareFit(ws);
+    const bool evaluated = EvaluateInitialSimplex(ws, observer, stop);
+    const bool search = ws.Free.FreeCount >= 1 && evaluated;
+    if (search) Search(ws, observer, stop);
+    FinishFit(ws, observer, stop, search);
 }
 
 }  // namespace korvel

@@ -19,6 +19,17 @@ class FitObserver;
 // what the fit had reached.
 void RunFit(FitSession& ws, FitObserver& observer, FitStop& stop);
 
+// The parts of RunFit, for searches that replace its middle. PrepareFit starts the
+// counts, finds the machine epsilon and checks (and, for Fresnel weights, sets) the
+// residual weights. EvaluateStartingSimplex evaluates every vertex of the simplex
+// (false: a request to end the search came first; the lowest vertex evaluated is the
+// best). FinishFit converts the best vertex to values, evaluates and hands over the
+// search result, then, when `searched` and the observer asks for them, the Newton step
+// and the uncertainty estimate.
+void PrepareFit(FitSession& ws);
+bool EvaluateStartingSimplex(FitSession& ws, FitObserver& observer, FitStop& stop);
+void FinishFit(FitSession& ws, FitObserver& observer, FitStop& stop, bool searched);
+
 // The best vertex (plain values) becomes the model's free parameter values and its
 // figure of merit BestMerit: the model the result sections report.
 void AdoptBestVertex(FitSession& ws);

@@ -3,7 +3,9 @@
 #include "gui/MainWindow.h"
 
 #include <QApplication>
+#include <iterator>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -271,9 +273,17 @@ void MainWindow::History1Click() { prompts_.Exec(*formHistory_); }
 void MainWindow::AboutClick() { prompts_.Exec(*formAbout_); }
 
 void MainWindow::OptionsClick() {
-    formOptions_->CB_FitLog->setChecked(ws_.Options.CreateFitLog);
-    prompts_.Exec(*formOptions_);
-    ws_.Options.CreateFitLog = formOptions_->CB_FitLog->isChecked();
+    OptionsDialog& options = *formOptions_;
+    options.CB_FitLog->setChecked(ws_.Options.CreateFitLog);
+    int current = 0;
+    for (int i = 0; i < static_cast<int>(std::size(kSearchMethodChoices)); ++i)
+        if (kSearchMethodChoices[i] == ws_.Options.Search.Method) current = i;
+    options.CB_GlobalSearch->setCurrentIndex(current);
+    prompts_.Exec(options);
+    ws_.Options.CreateFitLog = options.CB_FitLog->isChecked();
+    const int chosen = options.CB_GlobalSearch->currentIndex();
+    if (chosen >= 0 && chosen < static_cast<int>(std::size(kSearchMethodChoices)))
+        ws_.Options.Search.Method = kSearchMethodChoices[chosen];
 }
 
 void MainWindow::draw1Click() {

@@ -3,6 +3,8 @@
 #include "gui/SmallDialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -128,8 +130,16 @@ OptionsDialog::OptionsDialog() {
     setWindowTitle(QStringLiteral("Options"));
     CB_FitLog = new QCheckBox(QStringLiteral("  Create Log file of fitting"), this);
     CB_FitLog->setObjectName(QStringLiteral("CB_FitLog"));
+    CB_GlobalSearch = new QComboBox(this);
+    CB_GlobalSearch->setObjectName(QStringLiteral("CB_GlobalSearch"));
+    CB_GlobalSearch->addItems({QStringLiteral("Tunnelling"),
+                               QStringLiteral("Differential evolution (self-adaptive)"),
+                               QStringLiteral("CMA-ES"), QStringLiteral("Particle swarm")});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CB_FitLog);
+    auto* search = new QFormLayout;
+    search->addRow(QStringLiteral("Global search:"), CB_GlobalSearch);
+    layout->addLayout(search);
     layout->addWidget(OkButton(this), 0, Qt::AlignCenter);
 }
 

@@ -5,7 +5,10 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include "model/SearchMethod.h"
+
 class QCheckBox;
+class QComboBox;
 class QListWidget;
 
 namespace korvel::gui {
@@ -31,6 +34,14 @@ class OptionsDialog : public QDialog {
   public:
     OptionsDialog();
     QCheckBox* CB_FitLog;
+    // The global search of a fitting run: "Tunnelling" (the default) or a population
+    // method; item i is kSearchMethodChoices[i].
+    QComboBox* CB_GlobalSearch;
 };
+
+// The methods the Options dialog offers, in its order.
+inline constexpr SearchMethod kSearchMethodChoices[] = {
+    SearchMethod::Tunnelling, SearchMethod::SelfAdaptiveDe, SearchMethod::CmaEs,
+    SearchMethod::ParticleSwarm};
 
 }  // namespace korvel::gui

@@ -38,6 +38,9 @@ struct FitState {
     // The uncertainty estimate of the finished fit, one per free parameter in the model's
     // internal units (delta and beta for the density columns); empty when none was made.
     std::vector<double> Uncertainties;
+    // The search result's vertex (angles) as the search left it, before it became
+    // values: where a posterior sampler starts.
+    std::vector<double> SearchResultAngles;
 };
 
 }  // namespace korvel

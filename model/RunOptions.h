@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/SearchMethod.h"
+
 namespace korvel {
 
 // Re-spreads of one global step after which the search gives up. Global steps that
@@ -29,6 +31,8 @@ struct RunOptions {
     // A plot the caller writes after the run (korvel-cli --plot): checked with the run's
     // result files before any work, so it can overwrite neither an input nor a result.
     std::string PlotFile;
+    // The search and the sampling after it; the tunnelling search by default.
+    SearchOptions Search;
 
     // Reading a column data file (.ort, or '#' header lines): which data set (1 = the
     // first), and whether a plain file's fourth column is a FWHM instead of a standard

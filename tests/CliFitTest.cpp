@@ -379,3 +379,45 @@ TEST_F(CliFitTest, InterruptWhileTheStartingSimplexIsEvaluatedActsBeforeTheNextV
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+TEST(CliFitSearch, DifferentialEvolutionPrintsItsMethodAndTheSampleWritesItsChain) {
+    testing::TempFolder folder;
+    testing::CopyDemo(folder.Path());
+    const auto result = testing::RunCli({"fit", "demo.inp", "--seed", "4", "--quiet",
+                                         "--optimizer", "de", "--population", "12",
+                                         "--generations", "30", "--mcmc", "20"},
+                                        folder.Path());
+    ASSERT_EQ(result.ExitCode, 0) << result.Stderr;
+    EXPECT_NE(result.Stdout.find("method: self-adaptive differential evolution"), std::string::npos);
+    EXPECT_NE(result.Stdout.find("search: "), std::string::npos);
+    EXPECT_NE(result.Stdout.find("posterior (16 walkers, 20 steps"), std::string::npos);
+    EXPECT_NE(result.Stdout.find("warning: the chain is too short"), std::string::npos);
+    EXPECT_TRUE(testing::fs::exists(folder.Path() / "au-film-start.mcmc.csv"));
+}
+
+TEST(CliFitSearch, SearchOptionsThatMakeNoSenseAreUsageErrors) {
+    testing::TempFolder folder;
+    testing::CopyDemo(folder.Path());
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"--optimizer", "simulated-annealing"},
+                                               {"--population", "20"},
+                                               {"--optimizer", "de", "--population", "2"},
+                                               {"--optimizer", "pso", "--generations", "0"},
+                                               {"--mcmc", "-5"},
+                                               {"--walkers", "20"}}) {
+        std::vector<std::string> line{"fit", "demo.inp"};
+        line.insert(line.end(), arguments.begin(), arguments.end());
+        const auto result = testing::RunCli(line, folder.Path());
+        EXPECT_EQ(result.ExitCode, 2) << arguments[0] << " " << arguments[1];
+        // The message names the offending option, the last one given.
+        EXPECT_NE(result.Stderr.find(arguments[arguments.size() - 2]), std::string::npos)
+            << result.Stderr;
+    }
+    EXPECT_FALSE(testing::fs::exists(folder.Path() / "au-film-start.bst"));
+}
+
+}  // namespace
+}  // namespace korvel

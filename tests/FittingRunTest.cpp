@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "FitTestSupport.h"
+#include "SyntheticFitSupport.h"
 #include "ScriptedRunInterface.h"
 #include "base/RunError.h"
 #include "app/Workspace.h"
@@ -23,102 +24,7 @@ using testing::ReadText;
 using testing::ScriptedRunInterface;
 using testing::TemporaryDirectory;
 using testing::WriteText;
-
-struct CommandFile {
-    std::string Mode = "F";
-    std::string Scaled = "N";  // N: the data are already scaled
-    std::string ErrorsFromFile = "Y";
-    double Tolerance = 1e-8;
-    int MaxIterations = 300;
-    char Calculation = 'P';
-};
-
-void WriteCommandFile(const CommandFile& c) {
-    std::ostringstream s;
-    s << "# synthetic fit\n"
-      << "data.dat\n"
-      << c.Mode << "\n"
-      << c.Scaled << "\n"
-      << c.ErrorsFromFile << "\n"
-      << "model.mdl\n"
-      << "model.lmt\n"
-      << c.Tolerance << "\n"
-      << c.MaxIterations << "\n"
-      << "0\n"
-      << c.Calculation << "\n";
-    WriteText("fit.inp", s.str());
-}
-
-// Single film on a substrate, delta/beta units, no resolution smearing.
-const char* kFilmModel =
-    "1.5405 0 0 0 0 0\n"
-    "1 0 0 0\n"
-    "%T %D 2.0e-7 %R\n"
-    "0 7.6e-6 1.7e-7 3\n";
-const char* kFilmLimits =
-    "100 200 10\n0.5e-5 2.5e-5 10\n0 1e-6 0\n1 10 10\n"
-    "0 0 0\n0 0 0\n0 0 0\n0 0 0\n";
-
-std::string Fill(std::string text, double thickness, double delta, double roughness) {
-    auto put = [&text](const std::string& key, double value) {
-        std::ostringstream s;
-        s.precision(17);
-        s << value;
-        text.replace(text.find(key), key.size(), s.str());
-    };
-    put("%T", thickness);
-    put("%D", delta);
-    put("%R", roughness);
-    return text;
-}
-
-Workspace NewWorkspace(std::uint64_t seed = 2024) {
-    Workspace ws;
-    ws.Settings.CommandFileName = "fit.inp";
-    ws.Options.Seed = seed;
-    ws.Options.MaxRespreads = 0;
-    return ws;
-}
-
-// Writes data.dat with the curve of the current model.mdl at the given abscissae,
-// computed by a "Simulate" run, with dI = fraction * I as third column.
-void WriteSyntheticData(const std::vector<double>& abscissae, bool qz = false,
-                        int densityUnits = 0) {
-    std::string placeholder;
-    for (double x : abscissae) {
-        std::ostringstream line;
-        line.precision(10);
-        line << x << " 1 1\n";
-        placeholder += line.str();
-    }
-    WriteText("data.dat", placeholder);
-    CommandFile simulate;
-    simulate.Mode = "S";
-    WriteCommandFile(simulate);
-    Workspace ws = NewWorkspace();
-    ScriptedRunInterface ui;
-    ui.EditCommandFileDialog = [&](CommandFileDialogRecord& record) {
-        record.QzFormat = qz ? 1 : 0;
-        record.DensityUnits = densityUnits;
-    };
-    RunFitting(ws, ui);
-    std::istringstream pct(ReadText("model.pct"));
-    std::string data;
-    double x, measured, computed;
-    while (pct >> x >> measured >> computed) {
-        std::ostringstream line;
-        line.precision(10);
-        line << x << " " << computed << " " << 0.03 * computed << "\n";
-        data += line.str();
-    }
-    WriteText("data.dat", data);
-}
-
-std::vector<double> Range(double first, double last, int count) {
-    std::vector<double> values(count);
-    for (int i = 0; i < count; ++i) values[i] = first + (last - first) * i / (count - 1);
-    return values;
-}
+using namespace testing::synthetic;
 
 // The model lines of a .bst file: layer values as read back, one array per layer.
 std::vector<std::vector<double>> FittedLayers(const std::string& bst, int layers) {
@@ -139,21 +45,6 @@ std::vector<std::vector<double>> FittedLayers(const std::string& bst, int layers
 
 int CountLines(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
-struct FilmValues {
-    double Thickness, Delta, Roughness;  // fill %T, %D and %R
-};
-
-// Writes the limits, data computed from the model filled with `truth`, then the
-// model filled with the wrong `start`.
-void PrepareFit(const std::string& model, const std::string& limits, FilmValues truth,
-                FilmValues start, const std::vector<double>& abscissae, bool qz = false,
-                int densityUnits = 0) {
-    WriteText("model.lmt", limits);
-    WriteText("model.mdl", Fill(model, truth.Thickness, truth.Delta, truth.Roughness));
-    WriteSyntheticData(abscissae, qz, densityUnits);
-    WriteText("model.mdl", Fill(model, start.Thickness, start.Delta, start.Roughness));
 }
 
 // A small film problem with the true curve as data and a wrong start.

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -141,6 +142,29 @@ class MainWindowTest : public QObject {
         main.Action("Options")->trigger();
         QVERIFY(shownChecked);  // the dialog shows the setting
         QVERIFY(!main.Ws().Options.CreateFitLog);
+    }
+
+    void OptionsChooseTheGlobalSearchAndKeepTunnellingAsTheDefault() {
+        ScriptedPrompts prompts;
+        MainWindow main(prompts);
+        QVERIFY(main.Ws().Options.Search.Method == korvel::SearchMethod::Tunnelling);
+        QString shown;
+        prompts.OnExec = [&](QDialog& d) {
+            auto* box = d.findChild<QComboBox*>("CB_GlobalSearch");
+            shown = box->currentText();
+            box->setCurrentIndex(box->findText("Differential evolution (self-adaptive)"));
+            return int(QDialog::Accepted);
+        };
+        main.Action("Options")->trigger();
+        QCOMPARE(shown, QString("Tunnelling"));
+        QVERIFY(main.Ws().Options.Search.Method == korvel::SearchMethod::SelfAdaptiveDe);
+        prompts.OnExec = [&](QDialog& d) {
+            shown = d.findChild<QComboBox*>("CB_GlobalSearch")->currentText();
+            return int(QDialog::Accepted);
+        };
+        main.Action("Options")->trigger();
+        QCOMPARE(shown, QString("Differential evolution (self-adaptive)"));
+        QVERIFY(!main.Ws().Options.CreateFitLog);  // the other option is left alone
     }
 
     void LastKeyHoldsTheLastControlCharacter() {
