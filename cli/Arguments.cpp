@@ -414,7 +414,9 @@ std::string UsageText(const std::string& topic) {
         "  --ort FILE.ort        also write the measured and fitted curves as ORSO text\n"
         "  --report DIR          also write DIR/fit.svg (data, fit and residuals),\n"
         "                        DIR/profile.svg (density profile, start and fitted) and\n"
-        "                        DIR/fitted.csv (the fitted values); DIR is created\n"
+        "                        DIR/fitted.csv (the fitted values); DIR is created;\n"
+        "                        with --mcmc also DIR/corner.svg (the posterior's\n"
+        "                        histograms and pairs) and a band of sampled profiles\n"
         "  Ctrl+C (or SIGTERM) ends the search early; the result files are still written.\n";
     if (topic == "simulate") return "usage: " + simulate;
     if (topic == "fit") return "usage: " + fit;
