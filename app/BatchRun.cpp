@@ -15,7 +15,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <regex>
 #include <thread>
 
 #include "app/BatchSummary.h"
@@ -348,16 +347,36 @@ BatchOutcome RunBatch(const BatchSettings& settings, const std::shared_ptr<api::
     return shared.Outcome;
 }
 
+namespace {
+
+// K and N of a file name "summary-K-of-N.csv"; false for any other name.
+bool ShardOfName(const std::string& name, int& k, int& n) {
+    const std::string prefix = "summary-", middle = "-of-", suffix = ".csv";
+    if (name.rfind(prefix, 0) != 0 || name.size() <= prefix.size() + suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string core = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const std::size_t at = core.find(middle);
+    if (at == std::string::npos) return false;
+    const auto number = [](const std::string& text, int& value) {
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() && end == text.data() + text.size();
+    };
+    return number(core.substr(0, at), k) && number(core.substr(at + middle.size()), n);
+}
+
+}  // namespace
+
 std::pair<std::string, std::size_t> MergeShardSummaries(const std::string& folder) {
-    static const std::regex kShardName(R"(summary-(\d+)-of-(\d+)\.csv)");
     std::map<int, std::map<int, std::string>> byCount;  // N -> K -> path
     std::error_code error;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        std::smatch match;
-        if (!std::regex_match(name, match, kShardName)) continue;
-        byCount[std::stoi(match[2].str())][std::stoi(match[1].str())] = entry->path().string();
+        int k = 0, n = 0;
+        if (ShardOfName(name, k, n)) byCount[n][k] = entry->path().string();
     }
     if (error) throw RunError(IoErrorMessage(IoCodeFromErrno(error.value())), folder);
     if (byCount.empty())
