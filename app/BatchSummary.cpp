@@ -104,11 +104,13 @@ void AddSummaryColumn(SummaryTable& table, const std::string& name) {
 }
 
 std::string FormatSummary(const SummaryTable& table) {
+    // By index, rows of one index in the order given.
+    std::vector<std::pair<std::uint64_t, std::size_t>> order;
+    for (std::size_t r = 0; r < table.Rows.size(); ++r)
+        order.emplace_back(IndexOf(table.Rows[r]), r);
+    std::sort(order.begin(), order.end());
     std::vector<const SummaryRow*> rows;
-    for (const SummaryRow& row : table.Rows) rows.push_back(&row);
-    std::stable_sort(rows.begin(), rows.end(), [](const SummaryRow* a, const SummaryRow* b) {
-        return IndexOf(*a) < IndexOf(*b);
-    });
+    for (const auto& [index, r] : order) rows.push_back(&table.Rows[r]);
     std::string text;
     for (std::size_t c = 0; c < table.Columns.size(); ++c)
         text += (c ? "," : "") + Quoted(table.Columns[c]);
