@@ -17,6 +17,7 @@ Every failure is a korvel.KorvelError with the program's message and its place.
 import os
 
 from . import _korvel
+from ._batch import fit_many
 from ._errors import KorvelError, KorvelWarning
 from ._korvel import (
     Curve,
@@ -34,15 +35,16 @@ from ._korvel import (
     parse_limits,
     read_text,
     reflectivity,
+    series_seed,
     simulate,
     write_text,
 )
 
 __all__ = [
     "Curve", "FitCurve", "FitProblem", "FitResult", "KorvelError", "KorvelWarning", "Layer",
-    "Parameter", "Progress", "Sample", "Simulation", "fit", "read_data", "read_limits",
-    "read_problem", "read_sample", "reflectivity", "simulate", "write_data", "write_limits",
-    "write_results", "write_sample",
+    "Parameter", "Progress", "Sample", "Simulation", "fit", "fit_many", "read_data",
+    "read_limits", "read_problem", "read_sample", "reflectivity", "series_seed", "simulate",
+    "write_data", "write_limits", "write_results", "write_sample",
 ]
 
 
@@ -84,6 +86,8 @@ def write_data(curve, path, qz=False, wavelength=0.0):
 
 
 def read_problem(path, **options):
+    if "data_file" in options:
+        options["data_file"] = os.fspath(options["data_file"])
     return _korvel.read_problem(os.fspath(path), **options)
 
 

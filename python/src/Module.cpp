@@ -446,6 +446,158 @@ C-contiguous array is held as it is (no copy), so later edits of it are seen.
 top_layer_count=None makes every layer above the repeat unit and the bottom layers a
 top layer. Counts are 0 to 255; the library checks them when the sample is used.)doc";
 
+// ---------------------------------------------------------------------------------
+// Pickling: the plain fields of each record as tuples, so that problems and results
+// travel to worker processes (a process pool, a Dask cluster) and back unchanged.
+
+py::tuple SampleState(const api::Sample& s) {
+    std::vector<double> layers;
+    for (const api::Layer& l : s.Layers)
+        layers.insert(layers.end(), {l.Thickness, l.ReDensity, l.ImDensity, l.Roughness});
+    return py::make_tuple(s.Wavelength, s.WavelengthSpread, s.ResolutionOffset1,
+                          s.ResolutionOffset2, s.ResolutionSlope1, s.ResolutionSlope2,
+                          s.TopLayerCount, s.RepeatUnitLayerCount, s.BottomLayerCount,
+                          s.RepeatCount, static_cast<int>(s.Units), layers);
+}
+
+api::Sample SampleOfState(const py::tuple& t) {
+    if (t.size() != 12) throw std::runtime_error("korvel.Sample: invalid pickled state");
+    api::Sample s;
+    s.Wavelength = t[0].cast<double>();
+    s.WavelengthSpread = t[1].cast<double>();
+    s.ResolutionOffset1 = t[2].cast<double>();
+    s.ResolutionOffset2 = t[3].cast<double>();
+    s.ResolutionSlope1 = t[4].cast<double>();
+    s.ResolutionSlope2 = t[5].cast<double>();
+    s.TopLayerCount = t[6].cast<int>();
+    s.RepeatUnitLayerCount = t[7].cast<int>();
+    s.BottomLayerCount = t[8].cast<int>();
+    s.RepeatCount = t[9].cast<int>();
+    s.Units = UnitsOf(t[10].cast<int>());
+    const auto layers = t[11].cast<std::vector<double>>();
+    for (std::size_t i = 0; i + 3 < layers.size(); i += 4)
+        s.Layers.push_back({layers[i], layers[i + 1], layers[i + 2], layers[i + 3]});
+    return s;
+}
+
+py::tuple CurveState(const api::Curve& c) {
+    return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty);
+}
+
+api::Curve CurveOfState(const py::tuple& t) {
+    if (t.size() != 3) throw std::runtime_error("korvel curve: invalid pickled state");
+    return {t[0].cast<std::vector<double>>(), t[1].cast<std::vector<double>>(),
+            t[2].cast<std::vector<double>>()};
+}
+
+py::tuple ProblemState(const ProblemObject& p) {
+    const api::FitProblem& c = p.Choices;
+    return py::make_tuple(p.Sample, p.Limits, p.Data, static_cast<int>(c.Method), c.FitMode,
+                          c.DataScaled, c.CutOff, c.Tolerance, c.MaxIterations,
+                          static_cast<int>(c.Weights), c.ErrorFraction, c.RepeatUnitFixed,
+                          c.QzAbscissa, c.DataFileName, c.ModelFileName, c.LimitsFileName,
+                          c.Warnings);
+}
+
+ProblemObject ProblemOfState(const py::tuple& t) {
+    if (t.size() != 17) throw std::runtime_error("korvel.FitProblem: invalid pickled state");
+    ProblemObject p;
+    p.Sample = t[0];
+    p.Limits = t[1];
+    p.Data = t[2];
+    api::FitProblem& c = p.Choices;
+    c.Method = static_cast<api::CalculationMethod>(t[3].cast<int>());
+    c.FitMode = t[4].cast<bool>();
+    c.DataScaled = t[5].cast<bool>();
+    c.CutOff = t[6].cast<double>();
+    c.Tolerance = t[7].cast<double>();
+    c.MaxIterations = t[8].cast<int>();
+    c.Weights = static_cast<api::Weighting>(t[9].cast<int>());
+    c.ErrorFraction = t[10].cast<double>();
+    c.RepeatUnitFixed = t[11].cast<bool>();
+    c.QzAbscissa = t[12].cast<bool>();
+    c.DataFileName = t[13].cast<std::string>();
+    c.ModelFileName = t[14].cast<std::string>();
+    c.LimitsFileName = t[15].cast<std::string>();
+    c.Warnings = t[16].cast<std::vector<std::string>>();
+    return p;
+}
+
+py::tuple ParameterState(const api::FittedParameter& p) {
+    return py::make_tuple(p.Name, p.Value, p.Uncertainty);
+}
+
+api::FittedParameter ParameterOfState(const py::tuple& t) {
+    if (t.size() != 3) throw std::runtime_error("korvel.Parameter: invalid pickled state");
+    return {t[0].cast<std::string>(), t[1].cast<double>(), t[2].cast<std::optional<double>>()};
+}
+
+py::tuple ResultState(const ResultObject& r) {
+    const api::FitResult& f = r.Result;
+    py::list parameters;
+    for (const api::FittedParameter& p : f.Parameters) parameters.append(ParameterState(p));
+    return py::make_tuple(SampleState(f.Fitted), parameters, f.ReducedChiSquare,
+                          f.ScaleUnsmeared, f.ScaleSmeared, CurveState(f.Measured),
+                          CurveState(f.Computed), CurveState(f.Smeared), f.Seed, f.Termination,
+                          f.Stopped, f.Evaluations, f.Warnings,
+                          py::make_tuple(f.DataFileName, f.ModelFileName, f.LimitsFileName),
+                          py::make_tuple(py::bytes(f.BstText), py::bytes(f.PctText),
+                                         py::bytes(f.LocText)));
+}
+
+ResultObject ResultOfState(const py::tuple& t) {
+    if (t.size() != 15) throw std::runtime_error("korvel.FitResult: invalid pickled state");
+    ResultObject r;
+    api::FitResult& f = r.Result;
+    f.Fitted = SampleOfState(t[0]);
+    for (const py::handle p : t[1].cast<py::list>()) f.Parameters.push_back(ParameterOfState(p.cast<py::tuple>()));
+    f.ReducedChiSquare = t[2].cast<double>();
+    f.ScaleUnsmeared = t[3].cast<double>();
+    f.ScaleSmeared = t[4].cast<double>();
+    f.Measured = CurveOfState(t[5]);
+    f.Computed = CurveOfState(t[6]);
+    f.Smeared = CurveOfState(t[7]);
+    f.Seed = t[8].cast<std::uint64_t>();
+    f.Termination = t[9].cast<std::string>();
+    f.Stopped = t[10].cast<bool>();
+    f.Evaluations = t[11].cast<std::uint64_t>();
+    f.Warnings = t[12].cast<std::vector<std::string>>();
+    const py::tuple names = t[13];
+    f.DataFileName = names[0].cast<std::string>();
+    f.ModelFileName = names[1].cast<std::string>();
+    f.LimitsFileName = names[2].cast<std::string>();
+    const py::tuple texts = t[14];
+    f.BstText = texts[0].cast<std::string>();
+    f.PctText = texts[1].cast<std::string>();
+    f.LocText = texts[2].cast<std::string>();
+    return r;
+}
+
+// Adds pickling to the classes defined above, all in one place.
+void AddPickling(py::module_& m) {
+    py::reinterpret_borrow<py::class_<SampleObject>>(m.attr("Sample"))
+        .def(py::pickle([](const SampleObject& s) { return SampleState(ToApi(s)); },
+                        [](const py::tuple& t) { return FromApi(SampleOfState(t)); }));
+    py::reinterpret_borrow<py::class_<CurveObject>>(m.attr("Curve"))
+        .def(py::pickle(
+            [](const CurveObject& c) {
+                return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty);
+            },
+            [](const py::tuple& t) {
+                if (t.size() != 3) throw std::runtime_error("korvel.Curve: invalid pickled state");
+                return MakeCurve(t[0], t[1], t[2]);
+            }));
+    py::reinterpret_borrow<py::class_<ProblemObject>>(m.attr("FitProblem"))
+        .def(py::pickle(&ProblemState, &ProblemOfState));
+    py::reinterpret_borrow<py::class_<api::FittedParameter>>(m.attr("Parameter"))
+        .def(py::pickle(&ParameterState, &ParameterOfState));
+    py::reinterpret_borrow<py::class_<ResultObject>>(m.attr("FitResult"))
+        .def(py::pickle(&ResultState, &ResultOfState));
+    m.def("series_seed", &api::SeriesSeed, "seed"_a, "position"_a,
+          "The seed of the fit at `position` (0-based) of a series fitted with `seed`, as "
+          "korvel-cli batch derives it.");
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_korvel, m) {
@@ -808,8 +960,9 @@ data: the measured korvel.Curve (theta in degrees).)doc");
     m.def(
         "read_problem",
         [](const std::string& path, bool qz, int units, bool repeatUnitFixed,
-           const std::string& weights, double errorFraction) {
+           const std::string& weights, double errorFraction, const std::string& dataFile) {
             api::ReadOptions options;
+            options.DataFile = dataFile;
             options.Qz = qz;
             options.Units = UnitsOf(units);
             options.RepeatUnitFixed = repeatUnitFixed;
@@ -827,8 +980,12 @@ data: the measured korvel.Curve (theta in degrees).)doc");
         },
         "path"_a, py::kw_only(), "qz"_a = false, "density_units"_a = 0,
         "repeat_unit_fixed"_a = false, "weights"_a = "fraction", "error_fraction"_a = 0.03,
+        "data_file"_a = "",
         R"doc(The fit problem of the command file (.inp) at `path` with the data, model and
 limits files it names, read exactly as `korvel-cli fit` reads them.
+
+data_file: read this data file instead of the command file's (one command file for
+each curve of a series, as `korvel-cli batch` does); taken as given.
 
 qz: the data's abscissae are Qz (1/A). density_units: 0..3, what the density columns
 hold. weights ('fresnel' or 'fraction' with error_fraction): used when the command
@@ -1001,4 +1158,6 @@ best result so far is returned with result.stopped True; a second one raises.)do
         "Writes the result's .bst, .pct and .loc files into `folder`, named after the "
         "problem's model file, exactly as the program writes them, all three replaced "
         "together or none. Returns the three paths.");
+
+    AddPickling(m);
 }
