@@ -144,7 +144,8 @@ void WriteTextFile(const std::string& path, const std::string& text) {
     file.Commit();
 }
 
-std::vector<std::string> WriteResults(const FitResult& result, const std::string& folder) {
+std::vector<std::string> WriteResults(const FitResult& result, const std::string& folder,
+                                      bool flushNow) {
     namespace fs = std::filesystem;
     const std::string stem = result.ModelFileName.empty()
                                  ? std::string("model")
@@ -156,12 +157,14 @@ std::vector<std::string> WriteResults(const FitResult& result, const std::string
         CheckNotAnInput(result, folder, path);
         CheckCreatable(path);
     }
-    ResultSetWriter results(paths);
+    ResultSetWriter results(paths, flushNow ? FlushToDisk::Now : FlushToDisk::Later);
     results.Write(paths[0], result.BstText);
     results.Write(paths[1], result.PctText);
     results.Write(paths[2], result.LocText);
     results.Commit();
     return paths;
 }
+
+void FlushFolder(const std::string& folder) { FlushFileSystemOf(folder); }
 
 }  // namespace korvel::api

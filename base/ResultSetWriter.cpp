@@ -115,7 +115,19 @@ std::string TemporaryNameFor(const std::string& target) {
         .string();
 }
 
-ResultSetWriter::ResultSetWriter(const std::vector<std::string>& targets) {
+void FlushFileSystemOf(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) ThrowFileError(errno, folder);
+    // syncfs reports a write of the file system that failed since this descriptor was
+    // opened, or since the last report; the files of the caller's series were all
+    // renamed into place before, through descriptors of their own.
+    const int err = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    if (err != 0) throw RunError(WriteErrorMessage(err), folder);
+}
+
+ResultSetWriter::ResultSetWriter(const std::vector<std::string>& targets, FlushToDisk flush)
+    : flush_(flush) {
     try {
         for (const std::string& target : targets) {
             Entry entry;
@@ -134,7 +146,7 @@ ResultSetWriter::ResultSetWriter(const std::vector<std::string>& targets) {
 }
 
 ResultSetWriter::ResultSetWriter(ResultSetWriter&& other) noexcept
-    : entries_(std::move(other.entries_)) {
+    : flush_(other.flush_), entries_(std::move(other.entries_)) {
     other.entries_.clear();
 }
 
@@ -231,7 +243,7 @@ void ResultSetWriter::Append(const std::string& target, const std::string& conte
 void ResultSetWriter::Commit() {
     for (Entry& entry : entries_) {
         if (entry.Temporary.empty()) continue;
-        if (const int err = SyncFile(entry.Temporary); err != 0)
+        if (const int err = flush_ == FlushToDisk::Now ? SyncFile(entry.Temporary) : 0; err != 0)
             throw RunError(WriteErrorMessage(err), FileNameForMessage(entry.Target));
         CheckReplaceable(entry.Target);
         struct stat replaced {};
@@ -252,7 +264,8 @@ void ResultSetWriter::Commit() {
         folders.insert(FolderOf(entry.Resolved));
     }
     // The renames themselves reach the disk only with their folder.
-    for (const std::string& folder : folders) SyncFolder(folder);
+    if (flush_ == FlushToDisk::Now)
+        for (const std::string& folder : folders) SyncFolder(folder);
 }
 
 }  // namespace korvel

@@ -18,6 +18,18 @@
 
 namespace korvel {
 
+// When a commit waits for its files to reach the disk. Either way the renames are
+// atomic: a run killed at any moment leaves the old files or the new ones. Now: each
+// commit flushes its files and their folders (a few milliseconds per file). Later: the
+// caller flushes a whole series of commits at once with FlushFileSystemOf, before it
+// records that they were made (a batch of fits writing hundreds of result sets).
+enum class FlushToDisk { Now, Later };
+
+// Waits until everything written on the file system holding `folder` is on the disk.
+// Throws RunError ("Disk write error." and the like) naming the folder when the system
+// reports a write that failed.
+void FlushFileSystemOf(const std::string& folder);
+
 // A new name for a temporary file of `target` (links already followed), in its folder.
 std::string TemporaryNameFor(const std::string& target);
 
@@ -26,7 +38,8 @@ class ResultSetWriter {
     // Locks every target (throws RunError "Another run is writing ..." when a lock is
     // held elsewhere) and removes their stale temporary files. The targets are checked
     // beforehand with CheckCreatable; they are renamed into place in this order.
-    explicit ResultSetWriter(const std::vector<std::string>& targets);
+    explicit ResultSetWriter(const std::vector<std::string>& targets,
+                             FlushToDisk flush = FlushToDisk::Now);
     // Removes every temporary file not renamed into place, then releases the locks.
     ~ResultSetWriter();
     ResultSetWriter(const ResultSetWriter&) = delete;
@@ -52,6 +65,8 @@ class ResultSetWriter {
         std::string LockPath;
         int LockFd = -1;
     };
+
+    FlushToDisk flush_ = FlushToDisk::Now;
 
     Entry& Find(const std::string& target);
     void Lock(Entry& entry);

@@ -68,6 +68,24 @@ TEST(ResultSetWriter, PutsNothingInPlaceBeforeTheCommitAndEverythingAtIt) {
     EXPECT_EQ(Names(dir.Root()), (std::set<std::string>{"m.bst", "m.pct", "m.loc"}));
 }
 
+TEST(ResultSetWriter, AFlushLeftForLaterStillReplacesTheSetWholeAndTheFlushNamesAMissingFolder) {
+    TempFolder dir;
+    for (const char* name : {"m.bst", "m.pct"}) dir.Write(name, "earlier");
+    {
+        ResultSetWriter results({dir / "m.bst", dir / "m.pct"}, FlushToDisk::Later);
+        results.Write(dir / "m.bst", "model");
+        results.Write(dir / "m.pct", "curve");
+        EXPECT_EQ(dir.Read("m.bst"), "earlier");
+        results.Commit();
+    }
+    EXPECT_EQ(dir.Read("m.bst"), "model");
+    EXPECT_EQ(dir.Read("m.pct"), "curve");
+    EXPECT_EQ(Names(dir.Root()), (std::set<std::string>{"m.bst", "m.pct"}));
+    EXPECT_NO_THROW(FlushFileSystemOf(dir.Root().string()));
+    const std::string missing = dir / "gone";
+    EXPECT_EQ(RunErrorOf([&] { FlushFileSystemOf(missing); }), "File not found. | " + missing);
+}
+
 TEST(ResultSetWriter, ASecondWriterOfAnyOfItsFilesIsRefusedUntilTheFirstHasEnded) {
     TempFolder dir;
     dir.Write("m.pct", "earlier");

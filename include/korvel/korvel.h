@@ -398,7 +398,15 @@ void WriteTextFile(const std::string& path, const std::string& text);
 // Writes the result's .bst, .pct and .loc texts into `folder`, named after the
 // problem's model file ("au-film.mdl": au-film.bst ...), all three replaced together
 // or none. Refuses to replace the model, data or limits file named in the result's
-// report. Returns the three paths.
-std::vector<std::string> WriteResults(const FitResult& result, const std::string& folder);
+// report. Returns the three paths. The files are renamed into place whole either way;
+// with `flushNow` the call also waits until they are on the disk (a few milliseconds
+// per file). A program writing many result sets may pass false and call FlushFolder
+// once before it records that the writes were made.
+std::vector<std::string> WriteResults(const FitResult& result, const std::string& folder,
+                                      bool flushNow = true);
+
+// Waits until everything written on the file system holding `folder` is on the disk;
+// throws RunError when the system reports a write that failed.
+void FlushFolder(const std::string& folder);
 
 }  // namespace korvel::api
