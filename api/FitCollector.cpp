@@ -18,6 +18,9 @@ namespace {
 // The public phases and events mirror the fit's own, one for one.
 static_assert(static_cast<int>(ProgressPhase::Uncertainty) ==
               static_cast<int>(FitPhase::Uncertainty));
+static_assert(static_cast<int>(ProgressPhase::Sampling) == static_cast<int>(FitPhase::Sampling));
+static_assert(static_cast<int>(ProgressEvent::Generation) ==
+              static_cast<int>(ProgressKind::Generation));
 static_assert(static_cast<int>(ProgressPhase::Newton) == static_cast<int>(FitPhase::Newton));
 static_assert(static_cast<int>(ProgressEvent::Evaluated) ==
               static_cast<int>(ProgressKind::Evaluated));
@@ -59,6 +62,9 @@ void FitCollector::OnProgress(const FitProgress& progress) {
         r.Remaining = progress.Remaining;
         r.Total = progress.Total;
         r.SecondsPerCurve = progress.SecondsPerCurve;
+        r.Generation = progress.Generation;
+        r.MedianMerit = progress.MedianMerit;
+        r.Acceptance = progress.Acceptance;
         control_.OnProgress(r);
     }
     // Every stop read of the fit follows a report: a request made before or during

@@ -190,6 +190,8 @@ enum class ProgressPhase {
     NewtonGradient,   // its first derivatives
     NewtonCurvature,  // its mixed second derivatives
     Uncertainty,      // the uncertainty estimate
+    Population,       // a population search (differential evolution, CMA-ES, swarm)
+    Sampling,         // the posterior sampler
 };
 
 // What a progress report says about its phase.
@@ -203,6 +205,7 @@ enum class ProgressEvent {
     RunEnded,            // Local, Tunnelling, GlobalStep: ended with Termination
     CountDown,           // NewtonGradient, NewtonCurvature, Uncertainty: Remaining stages
     Evaluated,           // Result: the best model's curve is computed
+    Generation,          // Population, Sampling: one generation (sampler step) is done
 };
 
 // One report of a running fit. Every report carries the counts and the session best;
@@ -221,6 +224,13 @@ struct Progress {
     int Remaining = 0;              // count-downs: vertices or stages left, of Total
     int Total = 0;
     double SecondsPerCurve = 0.0;  // VertexEvaluated: clock time of that evaluation
+    // Generation: its number (1 for the first evaluated population, or the sampler's
+    // step) of at most Total; a population's lowest figure of merit so far is BestMerit
+    // and the median of the current population's MedianMerit; the sampler's acceptance
+    // fraction so far is Acceptance.
+    int Generation = 0;
+    double MedianMerit = 0.0;
+    double Acceptance = 0.0;
 };
 
 // A request to stop a fit, from any thread or from a signal handler (lock-free, no
@@ -251,6 +261,21 @@ class StopRequest {
 // Re-spreads of one global step after which the search gives up, unless told otherwise.
 inline constexpr int kDefaultMaxRespreads = 1000;
 
+// How a fit searches for the minimum of the figure of merit inside the limits.
+enum class SearchMethod {
+    Tunnelling,           // the program's local simplex runs alternating with tunnelling steps
+    SelfAdaptiveDe,       // differential evolution, rand/1/bin, F and CR self-adapted ("de")
+    DeRand1Bin,           // differential evolution rand/1/bin, F = 0.8, CR = 0.9
+    DeBest1Bin,           // best/1/bin, F = 0.8, CR = 0.9
+    DeCurrentToBest1Bin,  // current-to-best/1/bin, F = 0.8, CR = 0.9
+    CmaEs,                // covariance matrix adaptation evolution strategy ("cmaes")
+    ParticleSwarm,        // generational particle swarm ("pso")
+};
+// The method's short name as the command line takes it ("tunnelling", "de", "cmaes",
+// "pso", "de-rand1bin", ...), and back (nullopt for an unknown name).
+std::string SearchMethodName(SearchMethod method);
+std::optional<SearchMethod> SearchMethodOfName(const std::string& name);
+
 // How a fit runs, beside its problem.
 struct FitControl {
     // The seed of the random starting simplex and global steps; none: the clock's. The
@@ -267,6 +292,20 @@ struct FitControl {
     // it throws ends the fit and leaves Fit with it.
     std::function<void(const Progress&)> OnProgress;
     std::shared_ptr<StopRequest> Stop;  // none: the fit runs to its end
+    // The search. A population search (any method but Tunnelling) replaces the starting
+    // simplex's spread and the tunnelling search; the program's local simplex then
+    // polishes its best member. Population: members (0: chosen from the number of free
+    // parameters); Generations: at most this many (0: the method's default).
+    SearchMethod Search = SearchMethod::Tunnelling;
+    int Population = 0;
+    int Generations = 0;
+};
+
+// Where a fitted value sits between its limits.
+enum class LimitMark {
+    None,
+    AtLower,  // within a thousandth of the range above the lower limit
+    AtUpper,  // within a thousandth of the range below the upper limit
 };
 
 // A free parameter of a finished fit.
@@ -274,6 +313,10 @@ struct FittedParameter {
     std::string Name;                   // "Thickness:1", "ReDensity:2": column label and layer
     double Value = 0.0;                 // in the sample's units
     std::optional<double> Uncertainty;  // in the same units, when estimated
+    double Start = 0.0;                 // the starting model's value, same units
+    double Lower = 0.0;                 // the limits it was held to, same units
+    double Upper = 0.0;
+    LimitMark Mark = LimitMark::None;
 };
 
 // What a fit found, and the result files the program would write for it.
@@ -291,6 +334,8 @@ struct FitResult {
     bool Stopped = false;     // a stop request ended the fit (or kept a phase from starting)
     std::uint64_t Evaluations = 0;      // curve evaluations
     std::vector<std::string> Warnings;  // the problem's, then the fit's own (odd links ...)
+    SearchMethod Method = SearchMethod::Tunnelling;  // the search the fit ran
+    int Generations = 0;  // generations of a population search
     // The problem's file names: WriteResults names the result files after the model's
     // and never replaces one of the three.
     std::string DataFileName;
@@ -305,6 +350,84 @@ struct FitResult {
 // Runs the fit (or, FitMode false, the evaluation of the starting model). Throws
 // RunError for a problem that cannot be fitted, naming the parameter or the point.
 FitResult Fit(const FitProblem& problem, const FitControl& control = {});
+
+// The normalised residuals (measured - fitted) / dI of a fit's points, with the weights
+// dI the fit divided by and its smeared, scaled curve: the terms whose squares the
+// figure of merit sums. NaN where dI is 0.
+std::vector<double> Residuals(const FitResult& result);
+
+// The figure of merit (reduced chi-square) of the problem's model with its free
+// parameters set to `values`, as a fit evaluates it (weights, scaling, smearing, links
+// and a fixed repeat-unit length alike). `values` holds points one after the other,
+// each the free parameters in model order in the sample's units; one merit per point,
+// +infinity for a point outside the limits. Evaluations spread over `threads` threads
+// (0: one per processor).
+std::vector<double> FigureOfMerit(const FitProblem& problem, const std::vector<double>& values,
+                                  unsigned threads = 1);
+
+// ---------------------------------------------------------------------------------
+// Posterior
+
+// How the posterior sampler runs.
+struct PosteriorControl {
+    int Steps = 1000;  // steps of the ensemble
+    int Walkers = 0;   // 0: four per free parameter, at least 16 (always even)
+    std::optional<std::uint64_t> Seed;  // none: the clock's; the posterior reports it
+    unsigned Threads = 1;               // evaluations in parallel; 0: one per processor
+    // Reports with Phase Sampling; EndSearch ends the sampling with the steps done.
+    std::function<void(const Progress&)> OnProgress;
+    std::shared_ptr<StopRequest> Stop;
+};
+
+struct PosteriorParameter {
+    std::string Name;   // "Thickness:2"
+    double Median = 0.0;
+    double Lower68 = 0.0;  // 16th and 84th percentiles
+    double Upper68 = 0.0;
+    double Lower95 = 0.0;  // 2.5th and 97.5th percentiles
+    double Upper95 = 0.0;
+    double AutocorrelationTime = 0.0;  // steps; NaN when it cannot be estimated
+};
+
+// The chain of an affine-invariant ensemble sampler (the stretch move of Goodman and
+// Weare 2010) over the free parameters: uniform priors inside the limits, likelihood
+// ln L = -chi^2 / 2 with chi^2 = figure of merit x degrees of freedom. Statistics over
+// the steps from Burn on, all walkers pooled.
+struct Posterior {
+    std::vector<PosteriorParameter> Parameters;  // the free parameters in model order
+    int Walkers = 0;
+    int Steps = 0;  // steps done (fewer than asked when stopped)
+    int Burn = 0;   // leading steps left out of the statistics
+    // Chain[(step * Walkers + walker) * Parameters.size() + k], in the sample's units.
+    std::vector<double> Chain;
+    std::vector<double> LogLikelihood;  // [step * Walkers + walker]
+    double Acceptance = 0.0;             // fraction of proposals accepted
+    bool ChainTooShort = false;  // fewer kept steps than 50 autocorrelation times
+    bool Stopped = false;        // a stop request ended the sampling
+    std::uint64_t Seed = 0;
+    std::vector<std::string> Warnings;
+};
+
+// Samples the posterior of the problem's free parameters around its model: pass a
+// fit's Fitted sample as the model to sample around the fit. Throws RunError when
+// nothing is free or the model lies outside its limits.
+Posterior SamplePosterior(const FitProblem& problem, const PosteriorControl& control = {});
+
+// ---------------------------------------------------------------------------------
+// Density profile
+
+// The two density columns across the depth of a sample, in its density units; every
+// interface smoothed by its roughness with the error-function profile (the real-space
+// picture of the Nevot-Croce factor), the repeat unit written out RepeatCount times.
+struct DensityProfile {
+    std::vector<double> Depth;      // angstrom below the top surface; negative in the ambient
+    std::vector<double> ReDensity;  // column 2 at each depth
+    std::vector<double> ImDensity;  // column 3 at each depth
+};
+// At the given depths (angstrom, any order); none: `points` depths spread evenly from
+// above the top surface to inside the substrate.
+DensityProfile Profile(const Sample& sample, const std::vector<double>& depth = {},
+                       int points = 1001);
 
 // ---------------------------------------------------------------------------------
 // File formats through text. `name` names the text in messages ("au-film.mdl, line 3:

@@ -25,24 +25,29 @@ from ._korvel import (
     FitResult,
     Layer,
     Parameter,
+    Posterior,
     Progress,
     Sample,
     Simulation,
     __version__,
     fit,
     format_limits,
+    merit,
     parse_limits,
+    profile,
     read_text,
     reflectivity,
+    residuals,
+    sample,
     simulate,
     write_text,
 )
 
 __all__ = [
     "Curve", "FitCurve", "FitProblem", "FitResult", "KorvelError", "KorvelWarning", "Layer",
-    "Parameter", "Progress", "Sample", "Simulation", "fit", "read_data", "read_limits",
-    "read_problem", "read_sample", "reflectivity", "simulate", "write_data", "write_limits",
-    "write_results", "write_sample",
+    "Parameter", "Posterior", "Progress", "Sample", "Simulation", "fit", "merit", "profile",
+    "read_data", "read_limits", "read_problem", "read_sample", "reflectivity", "residuals",
+    "sample", "simulate", "write_data", "write_limits", "write_results", "write_sample",
 ]
 
 

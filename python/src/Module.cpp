@@ -130,6 +130,15 @@ const char* WeightingName(api::Weighting weighting) {
     return "data";
 }
 
+api::SearchMethod SearchMethodOf(const std::string& name) {
+    const std::optional<api::SearchMethod> method = api::SearchMethodOfName(Lower(name));
+    if (!method)
+        throw py::value_error(
+            "optimizer must be 'tunnelling', 'de', 'de-rand1bin', 'de-best1bin', "
+            "'de-current-to-best1bin', 'cmaes' or 'pso', not '" + name + "'");
+    return *method;
+}
+
 api::DensityUnits UnitsOf(int units) {
     if (units < 0 || units > 3)
         throw py::value_error(
@@ -141,10 +150,10 @@ api::DensityUnits UnitsOf(int units) {
 
 constexpr std::array kPhaseNames = {"initial_simplex",  "search",     "local",  "tunnelling",
                                     "global_step",      "result",     "newton", "newton_gradient",
-                                    "newton_curvature", "uncertainty"};
+                                    "newton_curvature", "uncertainty", "population", "sampling"};
 constexpr std::array kEventNames = {
     "started",   "ended",     "between_evaluations", "vertex_started", "vertex_evaluated",
-    "iteration", "run_ended", "count_down",          "evaluated"};
+    "iteration", "run_ended", "count_down",          "evaluated", "generation"};
 
 // ---------------------------------------------------------------------------------
 // Python-side records
@@ -308,6 +317,7 @@ struct SimulationObject {
 };
 struct ResultObject {
     api::FitResult Result;
+    py::object Problem;  // the FitProblem fitted, for sampling around the result; or None
 };
 // The curves of a fit, point by point (a view of its result).
 struct FitCurveObject {
@@ -399,6 +409,16 @@ std::string ProgressText(const api::Progress& p) {
             text += numbers;
             if (!p.Termination.empty()) text += " (" + p.Termination + ")";
             break;
+        case api::ProgressEvent::Generation:
+            if (p.Phase == api::ProgressPhase::Sampling)
+                std::snprintf(numbers, sizeof numbers, ": step %d of %d, acceptance %.3f",
+                              p.Generation, p.Total, p.Acceptance);
+            else
+                std::snprintf(numbers, sizeof numbers,
+                              ": generation %d of %d, best %.6g, median %.6g", p.Generation,
+                              p.Total, p.BestMerit, p.MedianMerit);
+            text += numbers;
+            break;
         case api::ProgressEvent::VertexStarted:
         case api::ProgressEvent::CountDown:
             std::snprintf(numbers, sizeof numbers, ": %d of %d left", p.Remaining, p.Total);
@@ -445,6 +465,258 @@ Sample(layers, *, top_layer_count=None, repeat_unit_layer_count=0,
 C-contiguous array is held as it is (no copy), so later edits of it are seen.
 top_layer_count=None makes every layer above the repeat unit and the bottom layers a
 top layer. Counts are 0 to 255; the library checks them when the sample is used.)doc";
+
+// ---------------------------------------------------------------------------------
+// Around a fit: residuals, the figure of merit at given values, the posterior, the
+// density profile
+
+// A read-only array of `shape` over `values`, kept alive by `owner`.
+py::array_t<double> ShapedView(const std::vector<double>& values,
+                               std::vector<py::ssize_t> shape, py::handle owner) {
+    py::array_t<double> view(std::move(shape), values.data(), owner);
+    view.attr("flags").attr("writeable") = false;
+    return view;
+}
+
+struct PosteriorObject {
+    api::Posterior Result;
+};
+
+py::ssize_t Dimension(const api::Posterior& p) {
+    return static_cast<py::ssize_t>(p.Parameters.size());
+}
+
+// One column of the parameters' statistics, or two side by side.
+template <typename... Members>
+py::array_t<double> Statistics(const api::Posterior& p, Members... members) {
+    constexpr auto columns = static_cast<py::ssize_t>(sizeof...(Members));
+    std::vector<double> values;
+    for (const api::PosteriorParameter& parameter : p.Parameters)
+        (values.push_back(parameter.*members), ...);
+    py::array_t<double> array = Adopt(std::move(values));
+    if (columns > 1) array = array.reshape(std::vector<py::ssize_t>{Dimension(p), columns});
+    return array;
+}
+
+// The problem to sample and its model: a FitProblem as it is, or a FitResult's problem
+// with the fitted sample as the model.
+api::FitProblem ProblemToSample(py::handle source, py::handle problem) {
+    if (py::isinstance<ProblemObject>(source)) {
+        if (!problem.is_none())
+            throw py::type_error("give problem= only with a FitResult");
+        return ToApi(source.cast<const ProblemObject&>());
+    }
+    if (!py::isinstance<ResultObject>(source))
+        throw py::type_error("sample() takes a korvel.FitProblem or a korvel.FitResult");
+    const auto& result = source.cast<const ResultObject&>();
+    const py::handle fitted = problem.is_none() ? py::handle(result.Problem) : problem;
+    if (fitted.is_none() || !py::isinstance<ProblemObject>(fitted))
+        throw py::type_error(
+            "this FitResult does not know its problem: pass it as problem=korvel.FitProblem");
+    api::FitProblem out = ToApi(fitted.cast<const ProblemObject&>());
+    out.Model = result.Result.Fitted;
+    return out;
+}
+
+void RegisterAnalysis(py::module_& m) {
+    m.def(
+        "residuals",
+        [](const ResultObject& r) { return Adopt(api::Residuals(r.Result)); },
+        "result"_a,
+        R"doc(The normalised residuals (measured - fitted) / dI of a fit, one per data point,
+with the weights dI the fit actually divided by (result.curve.uncertainty) and its
+smeared, scaled curve: the terms whose squares the reduced chi-square sums. NaN where
+dI is 0.)doc");
+
+    m.def(
+        "merit",
+        [](const ProblemObject& p, py::handle values, unsigned threads) -> py::object {
+            const Array array = AsArray(values, "values");
+            if (array.ndim() != 1 && array.ndim() != 2)
+                throw py::value_error("values must be one point (n,) or points (m, n)");
+            const api::FitProblem problem = ToApi(p);
+            const std::vector<double> flat = ToVector(array);
+            std::vector<double> merits;
+            {
+                py::gil_scoped_release released;
+                merits = api::FigureOfMerit(problem, flat, threads);
+            }
+            if (array.ndim() == 1) {
+                if (merits.size() != 1)
+                    throw py::value_error("values must hold one value per free parameter");
+                return py::float_(merits[0]);
+            }
+            if (static_cast<py::ssize_t>(merits.size()) != array.shape(0))
+                throw py::value_error("values must have one column per free parameter");
+            return Adopt(std::move(merits));
+        },
+        "problem"_a, "values"_a, py::kw_only(), "threads"_a = 1,
+        R"doc(The figure of merit (reduced chi-square) of the problem's sample with its free
+parameters set to `values`, as the fit evaluates it: the same weights, scaling,
+smearing, links and repeat-unit constraint. `values`: the free parameters in model
+order (result.parameters' order) in the sample's units (angstrom, density units), one
+point of shape (n,) -> a float, or points (m, n) -> m merits. A point outside the
+limits gives +inf. The log-likelihood of the posterior sampler is
+-merit * (points - n) / 2. threads: evaluations in parallel (0: one per processor).)doc");
+
+    py::class_<PosteriorObject>(m, "Posterior",
+                                "The posterior of the free parameters: an ensemble sampler's "
+                                "chain and its statistics (values in the sample's units).")
+        .def_property_readonly(
+            "names",
+            [](const PosteriorObject& p) {
+                std::vector<std::string> names;
+                for (const auto& parameter : p.Result.Parameters) names.push_back(parameter.Name);
+                return names;
+            },
+            "The free parameters in model order: 'Thickness:1', ...")
+        .def_property_readonly(
+            "medians",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::Median);
+            },
+            "Median of each parameter over the kept steps.")
+        .def_property_readonly(
+            "interval68",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::Lower68,
+                                  &api::PosteriorParameter::Upper68);
+            },
+            "(n, 2): the 16th and 84th percentiles of each parameter.")
+        .def_property_readonly(
+            "interval95",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::Lower95,
+                                  &api::PosteriorParameter::Upper95);
+            },
+            "(n, 2): the 2.5th and 97.5th percentiles of each parameter.")
+        .def_property_readonly(
+            "autocorrelation_time",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::AutocorrelationTime);
+            },
+            "Integrated autocorrelation time of each parameter, in steps (NaN: unknown).")
+        .def_property_readonly(
+            "chain",
+            [](py::object self) {
+                const api::Posterior& p = self.cast<const PosteriorObject&>().Result;
+                return ShapedView(p.Chain, {p.Steps, p.Walkers, Dimension(p)}, self);
+            },
+            "(steps, walkers, n) read-only array of every walker's position after every step.")
+        .def_property_readonly(
+            "log_likelihood",
+            [](py::object self) {
+                const api::Posterior& p = self.cast<const PosteriorObject&>().Result;
+                return ShapedView(p.LogLikelihood, {p.Steps, p.Walkers}, self);
+            },
+            "(steps, walkers): ln L = -chi^2 / 2 of each position (up to a constant).")
+        .def_property_readonly(
+            "samples",
+            [](py::object self) {
+                const api::Posterior& p = self.cast<const PosteriorObject&>().Result;
+                const auto start = p.Chain.begin() + static_cast<std::ptrdiff_t>(
+                                                         p.Burn * p.Walkers * Dimension(p));
+                py::array_t<double> flat = Adopt(std::vector<double>(start, p.Chain.end()));
+                return flat.reshape(std::vector<py::ssize_t>{
+                    static_cast<py::ssize_t>(p.Steps - p.Burn) * p.Walkers, Dimension(p)});
+            },
+            "The kept positions (after burn), all walkers pooled: an (m, n) array (a copy).")
+        .def_property_readonly("burn", [](const PosteriorObject& p) { return p.Result.Burn; },
+                               "Leading steps left out of the statistics.")
+        .def_property_readonly("steps", [](const PosteriorObject& p) { return p.Result.Steps; },
+                               "Steps done.")
+        .def_property_readonly("walkers",
+                               [](const PosteriorObject& p) { return p.Result.Walkers; },
+                               "Walkers of the ensemble.")
+        .def_property_readonly("acceptance",
+                               [](const PosteriorObject& p) { return p.Result.Acceptance; },
+                               "Fraction of the proposals accepted.")
+        .def_property_readonly(
+            "chain_too_short", [](const PosteriorObject& p) { return p.Result.ChainTooShort; },
+            "Fewer kept steps than 50 autocorrelation times: the intervals are not to be "
+            "trusted.")
+        .def_property_readonly("stopped", [](const PosteriorObject& p) { return p.Result.Stopped; },
+                               "A stop (KeyboardInterrupt) ended the sampling early.")
+        .def_property_readonly("seed", [](const PosteriorObject& p) { return p.Result.Seed; },
+                               "The seed used: repeats the chain.")
+        .def_property_readonly("warnings",
+                               [](const PosteriorObject& p) { return p.Result.Warnings; },
+                               "The problem's warnings and the sampler's.")
+        .def("__repr__", [](const PosteriorObject& p) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "<Posterior %zu parameters, %d steps x %d walkers, acceptance %.3f%s>",
+                          p.Result.Parameters.size(), p.Result.Steps, p.Result.Walkers,
+                          p.Result.Acceptance, p.Result.ChainTooShort ? ", chain too short" : "");
+            return std::string(text);
+        });
+
+    m.def(
+        "sample",
+        [](py::object source, int steps, int walkers, std::optional<std::uint64_t> seed,
+           unsigned threads, py::object progress, py::object problem) {
+            if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+                throw py::type_error("progress must be callable (it is given a korvel.Progress)");
+            if (steps < 1) throw py::value_error("steps must be at least 1");
+            if (walkers < 0) throw py::value_error("walkers must not be negative");
+            const api::FitProblem target = ProblemToSample(source, problem);
+            api::PosteriorControl control;
+            control.Steps = steps;
+            control.Walkers = walkers;
+            control.Seed = seed;
+            control.Threads = threads;
+            control.Stop = std::make_shared<api::StopRequest>();
+            FitSupervisor supervisor(progress.is_none() ? py::object() : progress, control.Stop);
+            control.OnProgress = [&supervisor](const api::Progress& r) {
+                supervisor.OnProgress(r);
+            };
+            PosteriorObject posterior;
+            {
+                py::gil_scoped_release released;
+                posterior.Result = api::SamplePosterior(target, control);
+            }
+            Warn(posterior.Result.Warnings);
+            return posterior;
+        },
+        "source"_a, "steps"_a = 1000, py::kw_only(), "walkers"_a = 0, "seed"_a = py::none(),
+        "threads"_a = 1, "progress"_a = py::none(), "problem"_a = py::none(),
+        R"doc(Samples the posterior of the free parameters with an affine-invariant ensemble
+sampler (the stretch move of Goodman and Weare 2010); returns a korvel.Posterior.
+
+source: a FitResult (sampled around its fitted sample, with the problem it was fitted
+on, or problem= for a result that lost it) or a FitProblem (around its sample).
+Uniform priors inside the limits, ln L = -chi^2 / 2 with chi^2 = reduced chi-square x
+(points - free parameters), the weights of the fit. steps: steps of the ensemble;
+walkers: 0 for four per free parameter (at least 16); seed: None for the clock's
+(posterior.seed reports it); threads: evaluations in parallel (0: one per processor);
+progress: called with a korvel.Progress (phase 'sampling', event 'generation') per
+step. The first quarter of the steps is burn-in. A chain shorter than 50
+autocorrelation times gives a KorvelWarning. Releases the GIL; KeyboardInterrupt ends
+the sampling with the steps done (posterior.stopped True).)doc");
+
+    m.def(
+        "profile",
+        [](const SampleObject& sample, py::handle z, int points) {
+            const api::Sample s = ToApi(sample);
+            std::vector<double> depths;
+            if (!z.is_none()) {
+                depths = ToVector(AsVector(z, "z"));
+                if (depths.empty()) throw py::value_error("z holds no depth");
+            }
+            api::DensityProfile profile = api::Profile(s, depths, points);
+            return py::make_tuple(Adopt(std::move(profile.Depth)),
+                                  Adopt(std::move(profile.ReDensity)),
+                                  Adopt(std::move(profile.ImDensity)));
+        },
+        "sample"_a, "z"_a = py::none(), py::kw_only(), "points"_a = 1001,
+        R"doc(The density profile of `sample`: (z, re, im) arrays of the depth below the top
+surface (angstrom, negative in the ambient above it) and the two density columns
+there, in the sample's density units (delta and beta, or SLD in 1/A^2, ...). Each
+interface is smoothed by its roughness with the error-function profile (the real-space
+picture of the Nevot-Croce factor); the repeat unit is written out repeat_count times;
+the substrate continues below. z: the depths (angstrom); None for `points` depths
+spread from above the surface to inside the substrate.)doc");
+}
 
 }  // namespace
 
@@ -839,11 +1111,12 @@ file takes no uncertainties from the data file.)doc");
         .def_property_readonly(
             "phase", [](const api::Progress& p) { return kPhaseNames[static_cast<int>(p.Phase)]; },
             "initial_simplex, search, local, tunnelling, global_step, result, "
-            "newton, newton_gradient, newton_curvature or uncertainty.")
+            "newton, newton_gradient, newton_curvature, uncertainty, population (a "
+            "population search) or sampling (the posterior sampler).")
         .def_property_readonly(
             "event", [](const api::Progress& p) { return kEventNames[static_cast<int>(p.Event)]; },
             "started, ended, vertex_started, vertex_evaluated, iteration, "
-            "run_ended, count_down or evaluated.")
+            "run_ended, count_down, evaluated or generation.")
         .def_readonly("evaluations", &api::Progress::Evaluations, "Curve evaluations so far.")
         .def_readonly("session_best", &api::Progress::SessionBest,
                       "Lowest reduced chi-square of the local runs (NaN before the first).")
@@ -858,6 +1131,14 @@ file takes no uncertainties from the data file.)doc");
         .def_readonly("total", &api::Progress::Total, "Of this many.")
         .def_readonly("seconds_per_curve", &api::Progress::SecondsPerCurve,
                       "Clock time of one evaluation, seconds.")
+        .def_readonly("generation", &api::Progress::Generation,
+                      "Event generation: the population's generation (of total), or the "
+                      "sampler's step.")
+        .def_readonly("median_merit", &api::Progress::MedianMerit,
+                      "Event generation of a population search: median reduced chi-square of "
+                      "the population (best_merit: the lowest so far).")
+        .def_readonly("acceptance", &api::Progress::Acceptance,
+                      "Event generation of the sampler: fraction of proposals accepted so far.")
         .def("__str__", &ProgressText)
         .def("__repr__",
              [](const api::Progress& p) { return "<Progress " + ProgressText(p) + ">"; });
@@ -869,6 +1150,19 @@ file takes no uncertainties from the data file.)doc");
                       "Fitted value in the sample's units (angstrom; densities in its units).")
         .def_readonly("uncertainty", &api::FittedParameter::Uncertainty,
                       "Its uncertainty in the same units, or None when not estimated.")
+        .def_readonly("start", &api::FittedParameter::Start,
+                      "The starting sample's value, same units.")
+        .def_readonly("lower", &api::FittedParameter::Lower, "Lower limit, same units.")
+        .def_readonly("upper", &api::FittedParameter::Upper, "Upper limit, same units.")
+        .def_property_readonly(
+            "at_limit",
+            [](const api::FittedParameter& p) -> py::object {
+                if (p.Mark == api::LimitMark::AtLower) return py::str("lower");
+                if (p.Mark == api::LimitMark::AtUpper) return py::str("upper");
+                return py::none();
+            },
+            "'lower' or 'upper' when the value sits within a thousandth of the range of that "
+            "limit, else None.")
         .def("__repr__", [](const api::FittedParameter& p) {
             std::string text =
                 "Parameter('" + p.Name + "', " + std::string(py::repr(py::float_(p.Value)));
@@ -919,6 +1213,14 @@ file takes no uncertainties from the data file.)doc");
             "evaluations", [](const ResultObject& r) { return r.Result.Evaluations; },
             "Curve evaluations.")
         .def_property_readonly(
+            "method", [](const ResultObject& r) { return api::SearchMethodName(r.Result.Method); },
+            "The search the fit ran: 'tunnelling', 'de', 'cmaes', 'pso', ...")
+        .def_property_readonly(
+            "generations", [](const ResultObject& r) { return r.Result.Generations; },
+            "Generations of a population search (0 for the tunnelling search).")
+        .def_readonly("problem", &ResultObject::Problem,
+                      "The FitProblem fitted (None for a result that lost it, e.g. unpickled).")
+        .def_property_readonly(
             "warnings", [](const ResultObject& r) { return r.Result.Warnings; },
             "The problem's warnings, then the fit's own.")
         .def_property_readonly(
@@ -953,8 +1255,10 @@ file takes no uncertainties from the data file.)doc");
 
     m.def(
         "fit",
-        [](const ProblemObject& p, std::optional<std::uint64_t> seed, bool newton, bool uncertainty,
-           py::object progress, unsigned threads, int maxRespreads) {
+        [](py::object problemObject, std::optional<std::uint64_t> seed, bool newton,
+           bool uncertainty, py::object progress, unsigned threads, int maxRespreads,
+           const std::string& optimizer, int population, int generations) {
+            const auto& p = problemObject.cast<const ProblemObject&>();
             if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
                 throw py::type_error("progress must be callable (it is given a korvel.Progress)");
             const api::FitProblem problem = ToApi(p);
@@ -964,12 +1268,16 @@ file takes no uncertainties from the data file.)doc");
             control.Uncertainty = uncertainty;
             control.Threads = threads;
             control.MaxRespreads = maxRespreads;
+            control.Search = SearchMethodOf(optimizer);
+            control.Population = population;
+            control.Generations = generations;
             control.Stop = std::make_shared<api::StopRequest>();
             FitSupervisor supervisor(progress.is_none() ? py::object() : progress, control.Stop);
             control.OnProgress = [&supervisor](const api::Progress& r) {
                 supervisor.OnProgress(r);
             };
             ResultObject result;
+            result.Problem = problemObject;
             {
                 py::gil_scoped_release released;
                 result.Result = api::Fit(problem, control);
@@ -979,7 +1287,8 @@ file takes no uncertainties from the data file.)doc");
         },
         "problem"_a, py::kw_only(), "seed"_a = py::none(), "newton"_a = false,
         "uncertainty"_a = false, "progress"_a = py::none(), "threads"_a = 1,
-        "max_respreads"_a = api::kDefaultMaxRespreads,
+        "max_respreads"_a = api::kDefaultMaxRespreads, "optimizer"_a = "tunnelling",
+        "population"_a = 0, "generations"_a = 0,
         R"doc(Fits the problem's sample to its data; returns a FitResult.
 
 seed: of the random starting simplex and global steps (None: the clock's; the result
@@ -988,6 +1297,15 @@ estimate the free parameters' uncertainties. progress: called with a korvel.Prog
 at every report. threads: engine threads of each evaluation (0: one per processor;
 keep 1 when running fits in parallel). max_respreads: re-spreads of one global step
 after which the search gives up (-1: no bound).
+
+optimizer: 'tunnelling' (the program's search, the default), or a population search
+inside the limits whose best member the local simplex then polishes: 'de'
+(self-adaptive differential evolution), 'de-rand1bin', 'de-best1bin',
+'de-current-to-best1bin', 'cmaes' or 'pso'; population: its members (0: chosen from
+the free parameters), generations: at most this many (0: the method's default). Its
+progress reports phase 'population', event 'generation' with generation, best_merit
+and median_merit; with threads the members are evaluated in parallel. result.method
+names the search used.
 
 Releases the GIL while it computes. KeyboardInterrupt (Ctrl+C) ends the search: the
 best result so far is returned with result.stopped True; a second one raises.)doc");
@@ -1001,4 +1319,6 @@ best result so far is returned with result.stopped True; a second one raises.)do
         "Writes the result's .bst, .pct and .loc files into `folder`, named after the "
         "problem's model file, exactly as the program writes them, all three replaced "
         "together or none. Returns the three paths.");
+
+    RegisterAnalysis(m);
 }
