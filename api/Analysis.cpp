@@ -134,6 +134,8 @@ Posterior SamplePosterior(const FitProblem& problem, const PosteriorControl& con
         posterior.Chain = std::move(sample.Chain.Points);
         posterior.LogLikelihood = std::move(sample.Chain.LogDensity);
         posterior.Acceptance = sample.Acceptance;
+        posterior.DegreesOfFreedom =
+            ws.Fit.FitWindowLast - ws.Fit.FitWindowFirst + 1 - ws.Free.FreeCount;
         posterior.ChainTooShort = sample.ChainTooShort;
         posterior.Stopped = sample.Stopped;
         posterior.Seed = ws.Fit.Seed;

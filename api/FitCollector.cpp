@@ -129,6 +129,8 @@ void FitCollector::OnUncertainties(const FitSession& session, std::span<const do
 void FitCollector::Keep(const FitSession& session) {
     result_.Fitted = ToSample(session.Model, units_);
     result_.ReducedChiSquare = session.Fit.BestMerit;
+    result_.WindowFirst = session.Fit.FitWindowFirst;
+    result_.WindowLast = session.Fit.FitWindowLast;
     result_.ScaleUnsmeared = session.Fit.ScaleUnsmeared;
     result_.ScaleSmeared = session.Fit.ScaleSmeared;
     const CurveArrays& curves = session.Curves;

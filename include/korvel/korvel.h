@@ -224,8 +224,8 @@ struct Progress {
     int Remaining = 0;              // count-downs: vertices or stages left, of Total
     int Total = 0;
     double SecondsPerCurve = 0.0;  // VertexEvaluated: clock time of that evaluation
-    // Generation: its number (1 for the first evaluated population, or the sampler's
-    // step) of at most Total; a population's lowest figure of merit so far is BestMerit
+    // Generation: its number (0 for the initial population, or the sampler's step from
+    // 1) of at most Total; a population's lowest figure of merit so far is BestMerit
     // and the median of the current population's MedianMerit; the sampler's acceptance
     // fraction so far is Acceptance.
     int Generation = 0;
@@ -334,6 +334,10 @@ struct FitResult {
     bool Stopped = false;     // a stop request ended the fit (or kept a phase from starting)
     std::uint64_t Evaluations = 0;      // curve evaluations
     std::vector<std::string> Warnings;  // the problem's, then the fit's own (odd links ...)
+    // The points the figure of merit sums, 1-based, both included: the smearing by the
+    // model's laws leaves out the ends of the curve it cannot reach.
+    int WindowFirst = 0;
+    int WindowLast = 0;
     SearchMethod Method = SearchMethod::Tunnelling;  // the search the fit ran
     int Generations = 0;  // generations of a population search
     // The problem's file names: WriteResults names the result files after the model's
@@ -402,6 +406,7 @@ struct Posterior {
     std::vector<double> Chain;
     std::vector<double> LogLikelihood;  // [step * Walkers + walker]
     double Acceptance = 0.0;             // fraction of proposals accepted
+    int DegreesOfFreedom = 0;  // points the figure of merit sums less the free parameters
     bool ChainTooShort = false;  // fewer kept steps than 50 autocorrelation times
     bool Stopped = false;        // a stop request ended the sampling
     std::uint64_t Seed = 0;

@@ -525,8 +525,8 @@ void RegisterAnalysis(py::module_& m) {
         "result"_a,
         R"doc(The normalised residuals (measured - fitted) / dI of a fit, one per data point,
 with the weights dI the fit actually divided by (result.curve.uncertainty) and its
-smeared, scaled curve: the terms whose squares the reduced chi-square sums. NaN where
-dI is 0.)doc");
+smeared, scaled curve. NaN where dI is 0. The reduced chi-square sums the squares of
+those in result.fit_window (the model's smearing leaves out the curve's ends).)doc");
 
     m.def(
         "merit",
@@ -557,7 +557,7 @@ smearing, links and repeat-unit constraint. `values`: the free parameters in mod
 order (result.parameters' order) in the sample's units (angstrom, density units), one
 point of shape (n,) -> a float, or points (m, n) -> m merits. A point outside the
 limits gives +inf. The log-likelihood of the posterior sampler is
--merit * (points - n) / 2. threads: evaluations in parallel (0: one per processor).)doc");
+-merit * posterior.degrees_of_freedom / 2. threads: evaluations in parallel (0: one per processor).)doc");
 
     py::class_<PosteriorObject>(m, "Posterior",
                                 "The posterior of the free parameters: an ensemble sampler's "
@@ -631,6 +631,10 @@ limits gives +inf. The log-likelihood of the posterior sampler is
         .def_property_readonly("acceptance",
                                [](const PosteriorObject& p) { return p.Result.Acceptance; },
                                "Fraction of the proposals accepted.")
+        .def_property_readonly(
+            "degrees_of_freedom", [](const PosteriorObject& p) { return p.Result.DegreesOfFreedom; },
+            "Points the figure of merit sums less the free parameters: ln L = -merit * "
+            "degrees_of_freedom / 2.")
         .def_property_readonly(
             "chain_too_short", [](const PosteriorObject& p) { return p.Result.ChainTooShort; },
             "Fewer kept steps than 50 autocorrelation times: the intervals are not to be "
@@ -1132,8 +1136,8 @@ file takes no uncertainties from the data file.)doc");
         .def_readonly("seconds_per_curve", &api::Progress::SecondsPerCurve,
                       "Clock time of one evaluation, seconds.")
         .def_readonly("generation", &api::Progress::Generation,
-                      "Event generation: the population's generation (of total), or the "
-                      "sampler's step.")
+                      "Event generation: the population's generation (0 the initial one) of at "
+                      "most total, or the sampler's step (from 1).")
         .def_readonly("median_merit", &api::Progress::MedianMerit,
                       "Event generation of a population search: median reduced chi-square of "
                       "the population (best_merit: the lowest so far).")
@@ -1218,6 +1222,12 @@ file takes no uncertainties from the data file.)doc");
         .def_property_readonly(
             "generations", [](const ResultObject& r) { return r.Result.Generations; },
             "Generations of a population search (0 for the tunnelling search).")
+        .def_property_readonly(
+            "fit_window",
+            [](const ResultObject& r) {
+                return py::slice(r.Result.WindowFirst - 1, r.Result.WindowLast, 1);
+            },
+            "The points the reduced chi-square sums, as a slice of the curve's arrays.")
         .def_readonly("problem", &ResultObject::Problem,
                       "The FitProblem fitted (None for a result that lost it, e.g. unpickled).")
         .def_property_readonly(
