@@ -24,6 +24,8 @@ namespace korvel::api {
 
 namespace {
 
+static_assert(static_cast<int>(api::ResolutionSource::Model) ==
+              static_cast<int>(korvel::ResolutionSource::Model));
 static_assert(static_cast<int>(api::LimitMark::AtUpper) ==
               static_cast<int>(korvel::LimitMark::AtUpper));
 static_assert(api::kDefaultMaxRespreads == korvel::kDefaultMaxRespreads);
@@ -73,6 +75,7 @@ void SetChoices(FitSession& session, const FitProblem& problem, const FitControl
     session.Options.Seed = control.Seed;
     session.Options.MaxRespreads = control.MaxRespreads;
     session.Options.Threads = control.Threads;
+    session.Options.Resolution = static_cast<korvel::ResolutionSource>(problem.Resolution);
     if (control.Population < 0 || control.Generations < 0)
         throw RunError("The population and the generations must not be negative.",
                        "Fit: population " + std::to_string(control.Population) +

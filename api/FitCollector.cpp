@@ -147,6 +147,7 @@ FitResult FitCollector::Finish(const FitSession& session) {
     result.Warnings = session.Warnings.Texts;
     const CurveArrays& curves = session.Curves;
     result.Measured = ToCurve(curves.Angle, curves.MeasuredIntensity, curves.Uncertainty);
+    result.Measured.Resolution = curves.Resolution;
 
     // The free parameters as the best vertex holds them at the end: values once the fit
     // has converted it (and kept, moved or restored it after a Newton step).

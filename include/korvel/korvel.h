@@ -102,12 +102,15 @@ struct Limits {
     std::vector<ParameterLimits> Parameters;
 };
 
-// A reflectivity curve. The three vectors run in parallel; Uncertainty is empty when
-// the curve carries none.
+// A reflectivity curve. The vectors run in parallel; Uncertainty and Resolution are
+// empty when the curve carries none.
 struct Curve {
     std::vector<double> Theta;        // glancing angle, degrees, increasing
     std::vector<double> Intensity;    // reflectivity (measured, or computed)
     std::vector<double> Uncertainty;  // dI of each intensity, or empty
+    // The instrument's resolution at each point: the standard deviation of a Gaussian in
+    // Qz (1/A); NaN where unknown. Column data files give it.
+    std::vector<double> Resolution;
 };
 
 // How the reflectivity of a point is computed.
@@ -134,13 +137,17 @@ struct Simulation {
 // The reflectivity of `sample` at the glancing angles `theta` (degrees, increasing,
 // below 90, at most 65535 of them) by `method`, floored at `cutOff`. `threads` engine
 // threads share the points (0: one per processor); results do not depend on it.
+// `resolution`, when given, holds a standard deviation in Qz (1/A) per angle (0 or NaN:
+// that point unsmeared): the smeared curve is then averaged over a Gaussian of that
+// width at each point (Gauss quadrature over +-3.5 standard deviations, as a fit with
+// the data's resolution), in place of the sample's wavelength spread and laws.
 Simulation Simulate(const Sample& sample, const std::vector<double>& theta,
                     CalculationMethod method = CalculationMethod::Matrix, double cutOff = 0.0,
-                    unsigned threads = 1);
+                    unsigned threads = 1, const std::vector<double>& resolution = {});
 // The same at the given Qz (1/A), turned into angles with the sample's wavelength.
 Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz,
                       CalculationMethod method = CalculationMethod::Matrix, double cutOff = 0.0,
-                      unsigned threads = 1);
+                      unsigned threads = 1, const std::vector<double>& resolution = {});
 
 // ---------------------------------------------------------------------------------
 // Fit
@@ -150,6 +157,13 @@ enum class Weighting {
     FromData,  // the data's Uncertainty ("Error Bar from file")
     Fresnel,   // the bare substrate's Fresnel reflectivity
     Fraction,  // ErrorFraction times the measured intensity
+};
+
+// Which resolution smears a computed curve that is compared with data.
+enum class ResolutionSource {
+    Default,  // the data's when the data carry a resolution column, else the model's
+    Data,     // a Gaussian of each point's width in Qz (Curve::Resolution)
+    Model,    // the sample's wavelength spread and two resolution laws
 };
 
 // Everything a fit works on: what the command file, the model, the limits and the
@@ -169,6 +183,7 @@ struct FitProblem {
     double ErrorFraction = 0.03;   // D of dI = D * I, for Weighting::Fraction
     bool RepeatUnitFixed = false;  // keep the thickness of one repeat-unit period constant
     bool QzAbscissa = false;       // the .pct text writes Qz instead of theta
+    ResolutionSource Resolution = ResolutionSource::Default;
     // The names the .bst report prints ("Data file name   : ..."); also used in messages.
     std::string DataFileName;
     std::string ModelFileName;
@@ -462,6 +477,40 @@ Curve ParseData(const std::string& text, const DataFormat& format = {},
                 const std::string& name = "data");
 std::string FormatData(const Curve& data, const DataFormat& format = {});
 
+// Column data files as instruments write them: the ORSO text format (.ort: '#' header
+// lines in YAML naming the columns Qz, R, sR, sQz and their units; several data sets)
+// and plain text of the columns Qz [1/A], R, dR, dQ with '#' comment lines. A data file
+// is one when its name ends in .ort or its first non-blank character is '#'.
+bool IsColumnData(const std::string& name, const std::string& text);
+
+// What a column data file gives.
+struct ColumnDataRead {
+    // Theta from Qz at the wavelength used; the intensity; its uncertainty when the file
+    // gives one (empty otherwise); the resolution (standard deviation in Qz, 1/A) when
+    // the file gives one. Points with R <= 0 or dR <= 0 are left out (and reported).
+    Curve Data;
+    double Wavelength = 0.0;            // angstrom, the one Qz was turned into theta with
+    std::optional<double> FileWavelength;  // the header's, when it gives one value
+    std::string DataSet;                // the name of the data set read
+    std::vector<std::string> DataSets;  // every data set of the file
+    std::vector<std::string> Warnings;  // what the reader assumed, left out or compared
+};
+// Reads data set `dataSet` (1 = the first) of the column file text `text` named `name`.
+// `wavelength` (A) turns Qz into theta; 0 takes the file's own (an error when it gives
+// none or a range) and any other is compared with the file's (a warning when they differ
+// by more than 0.1 %). `resolutionIsFwhm`: a plain file's dQ column holds FWHM (an ORSO
+// header says itself). Throws RunError naming the file and line.
+ColumnDataRead ParseColumnData(const std::string& text, const std::string& name,
+                               double wavelength = 0.0, int dataSet = 1,
+                               bool resolutionIsFwhm = false);
+
+// The ORSO text (.ort) of a fit's measured and fitted curves: a header naming `program`,
+// the model and data files and the resolution the fit smeared with, then the columns Qz
+// (1/A, at the fitted sample's wavelength), R, sR (the data's uncertainty: nan when the
+// fit weighted otherwise), sQz (the data's resolution, or nan) and Rfit.
+std::string FormatOrt(const FitProblem& problem, const FitResult& result,
+                      const std::string& program = "korvel");
+
 // The command file (.inp): its ten entries.
 struct CommandFile {
     std::string DataFileName;    // relative names are taken from the command file's folder
@@ -494,6 +543,12 @@ struct ReadOptions {
     // Fresnel or Fraction (with ErrorFraction; one not above 0 counts as 0.03).
     Weighting Weights = Weighting::Fraction;
     double ErrorFraction = 0.03;
+    // A column data file (.ort, or '#' header lines): which data set (1 = the first) and
+    // whether a plain file's dQ column is a FWHM; its Qz become angles at the model's
+    // wavelength. The resolution the problem's fit smears with.
+    int DataSet = 1;
+    bool ResolutionIsFwhm = false;
+    ResolutionSource Resolution = ResolutionSource::Default;
 };
 
 // The fit problem of the command file at `path` with the data, model and limits files

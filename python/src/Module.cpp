@@ -139,6 +139,26 @@ api::SearchMethod SearchMethodOf(const std::string& name) {
     return *method;
 }
 
+api::ResolutionSource ResolutionOf(const std::string& name) {
+    const std::string n = Lower(name);
+    if (n == "default") return api::ResolutionSource::Default;
+    if (n == "data") return api::ResolutionSource::Data;
+    if (n == "model") return api::ResolutionSource::Model;
+    throw py::value_error("resolution must be 'default', 'data' or 'model', not '" + name + "'");
+}
+
+const char* ResolutionName(api::ResolutionSource source) {
+    switch (source) {
+        case api::ResolutionSource::Data:
+            return "data";
+        case api::ResolutionSource::Model:
+            return "model";
+        case api::ResolutionSource::Default:
+            break;
+    }
+    return "default";
+}
+
 api::DensityUnits UnitsOf(int units) {
     if (units < 0 || units > 3)
         throw py::value_error(
@@ -222,10 +242,12 @@ SampleObject FromApi(const api::Sample& sample) {
 struct CurveObject {
     py::object Theta;
     py::object Intensity;
-    py::object Uncertainty;  // None: the curve carries none
+    py::object Uncertainty;               // None: the curve carries none
+    py::object Resolution = py::none();  // sigma in Qz per point, 1/A; None: none
 };
 
-CurveObject MakeCurve(py::handle theta, py::handle intensity, py::handle uncertainty) {
+CurveObject MakeCurve(py::handle theta, py::handle intensity, py::handle uncertainty,
+                      py::handle resolution = py::none()) {
     CurveObject curve;
     const Array t = AsVector(theta, "theta");
     const Array i = AsVector(intensity, "intensity");
@@ -242,17 +264,26 @@ CurveObject MakeCurve(py::handle theta, py::handle intensity, py::handle uncerta
                                   std::to_string(t.size()) + " and " + std::to_string(u.size()));
         curve.Uncertainty = u;
     }
+    if (!resolution.is_none()) {
+        const Array r = AsVector(resolution, "resolution");
+        if (r.size() != t.size())
+            throw py::value_error("theta and resolution differ in length: " +
+                                  std::to_string(t.size()) + " and " + std::to_string(r.size()));
+        curve.Resolution = r;
+    }
     return curve;
 }
 
 api::Curve ToApi(const CurveObject& curve) {
     // The arrays may have been replaced one by one: checked again as a whole.
-    const CurveObject checked = MakeCurve(curve.Theta, curve.Intensity, curve.Uncertainty);
+    const CurveObject checked =
+        MakeCurve(curve.Theta, curve.Intensity, curve.Uncertainty, curve.Resolution);
     api::Curve out;
     out.Theta = ToVector(checked.Theta.cast<Array>());
     out.Intensity = ToVector(checked.Intensity.cast<Array>());
     if (!checked.Uncertainty.is_none())
         out.Uncertainty = ToVector(checked.Uncertainty.cast<Array>());
+    if (!checked.Resolution.is_none()) out.Resolution = ToVector(checked.Resolution.cast<Array>());
     return out;
 }
 
@@ -263,6 +294,7 @@ CurveObject FromApi(api::Curve&& curve) {
     out.Intensity = Adopt(std::move(curve.Intensity));
     out.Uncertainty =
         withUncertainty ? py::object(Adopt(std::move(curve.Uncertainty))) : py::object(py::none());
+    if (!curve.Resolution.empty()) out.Resolution = Adopt(std::move(curve.Resolution));
     return out;
 }
 
@@ -436,16 +468,21 @@ std::string ProgressText(const api::Progress& p) {
 // Functions
 
 api::Simulation Simulate(const SampleObject& sample, py::handle theta, py::handle qz,
-                         const std::string& method, double cutOff, unsigned threads) {
+                         const std::string& method, double cutOff, unsigned threads,
+                         py::handle resolution) {
     if (theta.is_none() == qz.is_none())
         throw py::type_error("give the angles either as theta (degrees) or as qz (1/A)");
     const api::Sample s = ToApi(sample);
     const api::CalculationMethod m = MethodOf(method);
     const bool byQz = !qz.is_none();
     const std::vector<double> x = ToVector(AsVector(byQz ? qz : theta, byQz ? "qz" : "theta"));
+    std::vector<double> sigma;
+    if (!resolution.is_none()) sigma = ToVector(AsVector(resolution, "resolution"));
+    if (!resolution.is_none() && sigma.size() != x.size())
+        throw py::value_error("resolution must hold one value per point");
     py::gil_scoped_release released;
-    return byQz ? api::SimulateQz(s, x, m, cutOff, threads)
-                : api::Simulate(s, x, m, cutOff, threads);
+    return byQz ? api::SimulateQz(s, x, m, cutOff, threads, sigma)
+                : api::Simulate(s, x, m, cutOff, threads, sigma);
 }
 
 constexpr const char* kSampleDoc =
@@ -516,6 +553,46 @@ api::FitProblem ProblemToSample(py::handle source, py::handle problem) {
     api::FitProblem out = ToApi(fitted.cast<const ProblemObject&>());
     out.Model = result.Result.Fitted;
     return out;
+}
+
+// Column data files, the data's resolution in a fit, and ORSO text of a fit.
+void RegisterColumnData(py::module_& m, py::class_<ProblemObject>& problem) {
+    problem.def_property(
+        "resolution",
+        [](const ProblemObject& p) { return ResolutionName(p.Choices.Resolution); },
+        [](ProblemObject& p, const std::string& v) { p.Choices.Resolution = ResolutionOf(v); },
+        "What smears the computed curve: 'default' (the data's resolution when data.resolution "
+        "is given, else the sample's laws), 'data' (a Gaussian of each point's width in Qz) "
+        "or 'model' (the sample's wavelength spread and resolution laws).");
+
+    m.def("is_column_data", &api::IsColumnData, "name"_a, "text"_a,
+          "Whether a data file of this name and text is a column file (.ort, or its first "
+          "non-blank character '#').");
+    m.def(
+        "parse_column_data",
+        [](const std::string& text, const std::string& name, double wavelength, int dataSet,
+           bool dqFwhm) {
+            api::ColumnDataRead read =
+                api::ParseColumnData(text, name, wavelength, dataSet, dqFwhm);
+            Warn(read.Warnings);
+            return py::make_tuple(FromApi(std::move(read.Data)), read.Wavelength, read.DataSet,
+                                  read.DataSets);
+        },
+        "text"_a, "name"_a = "data", "wavelength"_a = 0.0, "dataset"_a = 1, "dq_fwhm"_a = false,
+        "A column data file's text: (curve, wavelength used (A), data set name, every data "
+        "set's name). See read_data.");
+    m.def(
+        "format_ort",
+        [](const ResultObject& r, py::handle problem, const std::string& program) {
+            const py::handle fitted = problem.is_none() ? py::handle(r.Problem) : problem;
+            if (fitted.is_none() || !py::isinstance<ProblemObject>(fitted))
+                throw py::type_error(
+                    "this FitResult does not know its problem: pass it as "
+                    "problem=korvel.FitProblem");
+            return api::FormatOrt(ToApi(fitted.cast<const ProblemObject&>()), r.Result, program);
+        },
+        "result"_a, "problem"_a = py::none(), "program"_a = "korvel",
+        "The ORSO text (.ort) of a fit's measured and fitted curves.");
 }
 
 void RegisterAnalysis(py::module_& m) {
@@ -870,10 +947,15 @@ PYBIND11_MODULE(_korvel, m) {
     // ---- Curve
     py::class_<CurveObject>(m, "Curve",
                             "A reflectivity curve: theta (degrees, increasing), intensity and "
-                            "optionally its uncertainty dI, arrays of one length.\n\n"
-                            "Curve(theta, intensity, uncertainty=None) holds float64 "
-                            "one-dimensional arrays as they are (no copy).")
-        .def(py::init(&MakeCurve), "theta"_a, "intensity"_a, "uncertainty"_a = py::none())
+                            "optionally its uncertainty dI and its resolution, arrays of one "
+                            "length.\n\n"
+                            "Curve(theta, intensity, uncertainty=None, resolution=None) holds "
+                            "float64 one-dimensional arrays as they are (no copy).")
+        .def(py::init(&MakeCurve), "theta"_a, "intensity"_a, "uncertainty"_a = py::none(),
+             "resolution"_a = py::none())
+        .def_readwrite("resolution", &CurveObject::Resolution,
+                       "The resolution at each point: standard deviation of a Gaussian in Qz "
+                       "(1/A), NaN where unknown; or None. A fit smears with it by default.")
         .def_readwrite("theta", &CurveObject::Theta, "Glancing angles, degrees.")
         .def_readwrite("intensity", &CurveObject::Intensity, "Reflectivity at each angle.")
         .def_readwrite("uncertainty", &CurveObject::Uncertainty,
@@ -954,26 +1036,29 @@ PYBIND11_MODULE(_korvel, m) {
     m.def(
         "simulate",
         [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
-           double cutOff, unsigned threads) {
-            return SimulationObject{Simulate(s, theta, qz, method, cutOff, threads)};
+           double cutOff, unsigned threads, py::handle resolution) {
+            return SimulationObject{Simulate(s, theta, qz, method, cutOff, threads, resolution)};
         },
         "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
-        "method"_a = "matrix", "cut_off"_a = 0.0, "threads"_a = 1,
+        "method"_a = "matrix", "cut_off"_a = 0.0, "threads"_a = 1, "resolution"_a = py::none(),
         R"doc(Simulates `sample` at the glancing angles `theta` (degrees, increasing, below 90)
 or at `qz` (1/A, turned into angles with the sample's wavelength).
 
 method: 'matrix', 'parratt' or 'fourier'. cut_off: floor of the computed reflectivity.
-threads: engine threads sharing the points (0: one per processor). Returns a
-Simulation with the smeared and unsmeared curves and the .sml text. Releases the GIL.)doc");
+threads: engine threads sharing the points (0: one per processor). resolution: a
+standard deviation in Qz (1/A) per point (a data curve's resolution) to smear with a
+Gaussian of that width instead of the sample's resolution laws. Returns a Simulation
+with the smeared and unsmeared curves and the .sml text. Releases the GIL.)doc");
     m.def(
         "reflectivity",
         [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
-           double cutOff, bool smeared, unsigned threads) {
-            api::Simulation result = Simulate(s, theta, qz, method, cutOff, threads);
+           double cutOff, bool smeared, unsigned threads, py::handle resolution) {
+            api::Simulation result = Simulate(s, theta, qz, method, cutOff, threads, resolution);
             return Adopt(std::move(smeared ? result.Smeared.Intensity : result.Computed.Intensity));
         },
         "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
         "method"_a = "matrix", "cut_off"_a = 0.0, "smeared"_a = true, "threads"_a = 1,
+        "resolution"_a = py::none(),
         R"doc(The reflectivity of `sample` at the glancing angles `theta` (degrees, increasing,
 below 90) or at `qz` (1/A), as a NumPy array.
 
@@ -981,7 +1066,8 @@ method: 'matrix' (2x2 matrices), 'parratt' (Parratt's recursion) or 'fourier'
 (kinematic, Parratt near the edge). cut_off: floor of the computed reflectivity.
 smeared: with the sample's wavelength spread and angular resolution (as the .sml file);
 False gives the unsmeared curve. threads: engine threads (0: one per processor).
-Releases the GIL while it computes.)doc");
+resolution: a standard deviation in Qz (1/A) per point to smear with a Gaussian of that
+width instead of the sample's laws. Releases the GIL while it computes.)doc");
 
     // ---- Fit problem
     py::class_<ProblemObject> problem(m, "FitProblem",
@@ -1084,8 +1170,12 @@ data: the measured korvel.Curve (theta in degrees).)doc");
     m.def(
         "read_problem",
         [](const std::string& path, bool qz, int units, bool repeatUnitFixed,
-           const std::string& weights, double errorFraction) {
+           const std::string& weights, double errorFraction, int dataSet, bool dqFwhm,
+           const std::string& resolution) {
             api::ReadOptions options;
+            options.DataSet = dataSet;
+            options.ResolutionIsFwhm = dqFwhm;
+            options.Resolution = ResolutionOf(resolution);
             options.Qz = qz;
             options.Units = UnitsOf(units);
             options.RepeatUnitFixed = repeatUnitFixed;
@@ -1103,12 +1193,18 @@ data: the measured korvel.Curve (theta in degrees).)doc");
         },
         "path"_a, py::kw_only(), "qz"_a = false, "density_units"_a = 0,
         "repeat_unit_fixed"_a = false, "weights"_a = "fraction", "error_fraction"_a = 0.03,
+        "dataset"_a = 1, "dq_fwhm"_a = false, "resolution"_a = "default",
         R"doc(The fit problem of the command file (.inp) at `path` with the data, model and
 limits files it names, read exactly as `korvel-cli fit` reads them.
 
 qz: the data's abscissae are Qz (1/A). density_units: 0..3, what the density columns
 hold. weights ('fresnel' or 'fraction' with error_fraction): used when the command
-file takes no uncertainties from the data file.)doc");
+file takes no uncertainties from the data file, or the data file gives none.
+
+A column data file (.ort, or '#' header lines: Qz in 1/A, R, dR, dQ) is read with its
+resolution column, Qz turned into angles at the model's wavelength: dataset picks one
+of several data sets (1 = the first), dq_fwhm reads a plain file's dQ as FWHM.
+resolution: 'default' (the data's when they give one), 'data' or 'model'.)doc");
 
     // ---- Fit and its result
     py::class_<api::Progress>(m, "Progress", "One report of a running fit.")
@@ -1331,4 +1427,5 @@ best result so far is returned with result.stopped True; a second one raises.)do
         "together or none. Returns the three paths.");
 
     RegisterAnalysis(m);
+    RegisterColumnData(m, problem);
 }
