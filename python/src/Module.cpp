@@ -1364,6 +1364,8 @@ resolution: 'default' (the data's when they give one), 'data' or 'model'.)doc");
         [](py::object problemObject, std::optional<std::uint64_t> seed, bool newton,
            bool uncertainty, py::object progress, unsigned threads, int maxRespreads,
            const std::string& optimizer, int population, int generations) {
+            if (!py::isinstance<ProblemObject>(problemObject))
+                throw py::type_error("problem must be a korvel.FitProblem");
             const auto& p = problemObject.cast<const ProblemObject&>();
             if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
                 throw py::type_error("progress must be callable (it is given a korvel.Progress)");

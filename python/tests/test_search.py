@@ -51,6 +51,8 @@ def test_unknown_optimizers_and_bad_counts_are_refused():
         korvel.fit(problem, optimizer="simulated-annealing")
     with pytest.raises(korvel.KorvelError, match="must not be negative"):
         korvel.fit(problem, optimizer="de", population=-1)
+    with pytest.raises(TypeError, match="korvel.FitProblem"):
+        korvel.fit(problem.sample, optimizer="de")
 
 
 def test_keyboard_interrupt_ends_a_population_search_with_its_best_member_polished():
