@@ -87,6 +87,11 @@ std::vector<double> FigureOfMerit(const FitProblem& problem, const std::vector<d
         std::vector<std::size_t> where;
         for (std::size_t p = 0; p < count; ++p) {
             const double* point = values.data() + p * dim;
+            for (std::size_t k = 0; k < dim; ++k)
+                if (!std::isfinite(point[k]))
+                    throw RunError("Invalid numeric input",
+                                   "Figure of merit, point " + std::to_string(p + 1) +
+                                       ", free parameter " + std::to_string(k + 1));
             if (!InsideLimits(session, problem, point)) continue;
             members.push_back(AnglesToUnit(AnglesOfValues(session, problem, limits, point)));
             where.push_back(p);

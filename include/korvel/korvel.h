@@ -379,7 +379,7 @@ std::vector<double> Residuals(const FitResult& result);
 // parameters set to `values`, as a fit evaluates it (weights, scaling, smearing, links
 // and a fixed repeat-unit length alike). `values` holds points one after the other,
 // each the free parameters in model order in the sample's units; one merit per point,
-// +infinity for a point outside the limits. Evaluations spread over `threads` threads
+// +infinity for a point outside the limits. A value that is not finite is an error. Evaluations spread over `threads` threads
 // (0: one per processor).
 std::vector<double> FigureOfMerit(const FitProblem& problem, const std::vector<double>& values,
                                   unsigned threads = 1);

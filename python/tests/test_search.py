@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import korvel
-from conftest import film_problem
+from conftest import film_problem, multilayer_problem
 
 
 def values_of(result):
@@ -68,6 +68,21 @@ def test_keyboard_interrupt_ends_a_population_search_with_its_best_member_polish
     assert result.loc_text and np.isfinite(result.chi2)
 
 
+def test_the_merit_at_given_values_is_the_fits_evaluation_with_a_fixed_repeat_unit():
+    problem = multilayer_problem(200)
+    problem.repeat_unit_fixed = True
+    # The unit's first thickness absorbs the rest of the fixed period: not free.
+    free = [j for j in range(1, 12) if problem.limits[j, 2] != 0]
+    values = problem.sample.layers.ravel()[free]
+    problem.fit_mode = False
+    evaluation = korvel.fit(problem)
+    window = len(evaluation.curve.theta[evaluation.fit_window])
+    problem.fit_mode = True
+    # The same sum of squares over the window, divided by its points less the free ones.
+    merit = korvel.merit(problem, values, threads=2)
+    assert merit * (window - len(free)) == pytest.approx(evaluation.chi2 * window, rel=1e-9)
+
+
 def emcee_chain(problem, centre, walkers, steps, seed):
     """The same posterior sampled by emcee: uniform priors inside the limits (korvel.merit
     gives +inf outside them), ln L = -merit * degrees of freedom / 2."""
@@ -99,6 +114,10 @@ def test_the_posterior_agrees_with_emcee_on_the_same_target():
     some = posterior.chain[-1]
     np.testing.assert_allclose(-0.5 * freedom * korvel.merit(problem, some),
                                posterior.log_likelihood[-1], rtol=1e-9)
+    outside = some[:2] * [[1.0, 1.0], [2.0, 1.0]]
+    assert np.isfinite(korvel.merit(problem, outside[0])) and korvel.merit(problem, outside[1]) == np.inf
+    with pytest.raises(korvel.KorvelError, match="point 2, free parameter 1"):
+        korvel.merit(problem, [[250.0, 4.6], [np.nan, 4.6]])
 
     centre = truth.layers.ravel()[[0, 3]]
     reference = emcee_chain(problem, centre, walkers, steps, seed=8)
