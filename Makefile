@@ -62,6 +62,7 @@ bench: deps
 	cmake --build $(BENCHBUILD) -j $(JOBS)
 	bash -o pipefail -c '$(BENCHBUILD)/bench/korvel_bench | tee $(BENCHBUILD)/kernel-bench.txt'
 	PYTHONPATH=$(BENCHBUILD)/python /usr/bin/python3 bench/python_bench.py $(BENCHBUILD)/kernel-bench.txt
+	PYTHONPATH=$(BENCHBUILD)/python /usr/bin/python3 bench/batch_bench.py $(BENCHBUILD)/korvel-cli
 
 gui: build
 	$(BUILD)/korvel

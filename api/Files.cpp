@@ -107,7 +107,7 @@ FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
     const RunSettings s = DialogSettings(read, options);
 
     FitProblem problem;
-    problem.DataFileName = s.DataFileName;
+    problem.DataFileName = options.DataFile.empty() ? s.DataFileName : options.DataFile;
     problem.ModelFileName = s.ModelFileName;
     problem.LimitsFileName = s.LimitsFileName;
     problem.Method = MethodOfLetter(s.CalculationMode);
@@ -121,7 +121,8 @@ FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
     SetWeighting(problem, s, options);
 
     // The data, in degrees: Qz turned into angles with the wavelength of the model.
-    const std::string dataPath = RunFilePath(s, s.DataFileName);
+    const std::string dataPath =
+        options.DataFile.empty() ? RunFilePath(s, s.DataFileName) : options.DataFile;
     const std::string modelPath = RunFilePath(s, s.ModelFileName);
     const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
     const std::string dataText = ReadWholeFile(dataPath);

@@ -9,6 +9,7 @@
 #include "base/ResultSetWriter.h"
 #include "base/RunError.h"
 #include "fit/FinalModel.h"
+#include "input/ModelReader.h"
 #include "output/FittedValuesView.h"
 
 namespace korvel {
@@ -25,13 +26,43 @@ RunReport ReportOfFit(const Workspace& ws) {
     return report;
 }
 
+void AddPosterior(RunReport& report, const Workspace& ws, const PosteriorSample& sample,
+                  int bandSize) {
+    std::vector<double> fitted;
+    if (report.Profile)
+        for (const PosteriorParameter& p : sample.Parameters) {
+            double value = report.Profile->Model.Value(p.ModelIndex);
+            if (IsDensityParameter(p.ModelIndex))
+                value = ToFileUnits(p.ModelIndex, value, ws.Settings.DensityUnits,
+                                    ws.Model.Header.Wavelength);
+            fitted.push_back(value);
+        }
+    report.Corner = CornerDataOf(sample, 4000, fitted);
+    if (!report.Profile) return;
+    // The band: models of the sampled values, each written into a copy of the fitted
+    // model (links follow through its shared cells).
+    const CornerPlotData drawn = CornerDataOf(sample, bandSize);
+    const int dim = drawn.Dimension;
+    for (int s = 0; s < drawn.SampleCount(); ++s) {
+        LayerModel model = report.Profile->Model;
+        for (int k = 0; k < dim; ++k) {
+            const int j = sample.Parameters[k].ModelIndex;
+            double value = drawn.Points[static_cast<std::size_t>(s) * dim + k];
+            if (IsDensityParameter(j))
+                value /= ToFileUnits(j, 1.0, ws.Settings.DensityUnits, ws.Model.Header.Wavelength);
+            model.SetValue(j, value);
+        }
+        report.Profile->Band.push_back(std::move(model));
+    }
+}
+
 RunReport ReportOfSimulation(const Workspace& ws) {
     RunReport report;
     report.Profile = ProfileViewData{ws.Model, std::nullopt, ws.Settings.DensityUnits};
     return report;
 }
 
-ReportFiles PrepareReportFolder(const std::string& folder) {
+ReportFiles PrepareReportFolder(const std::string& folder, bool posterior) {
     namespace fs = std::filesystem;
     std::error_code error;
     fs::create_directories(folder, error);
@@ -39,7 +70,7 @@ ReportFiles PrepareReportFolder(const std::string& folder) {
         throw RunError("Cannot create the report folder.", folder);
     const fs::path base(folder);
     return {(base / "fit.svg").string(), (base / "profile.svg").string(),
-            (base / "fitted.csv").string()};
+            (base / "fitted.csv").string(), posterior ? (base / "corner.svg").string() : ""};
 }
 
 void WriteReportFiles(const ReportFiles& files, const RunReport& report) {
@@ -50,6 +81,8 @@ void WriteReportFiles(const ReportFiles& files, const RunReport& report) {
                  FitViewSvg(*report.Fit, DefaultFitViewOptions(*report.Fit)));
     writer.Write(files.Profile, ProfileViewSvg(*report.Profile));
     writer.Write(files.Values, FittedValuesCsv(*report.Values));
+    if (!files.Corner.empty())
+        writer.Write(files.Corner, CornerPlotSvg(report.Corner.value_or(CornerPlotData{})));
     writer.Commit();
 }
 

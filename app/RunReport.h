@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "fit/FittedValues.h"
+#include "fit/PosteriorSampling.h"
+#include "output/CornerView.h"
 #include "output/FitView.h"
 #include "output/ProfileView.h"
 
@@ -20,6 +22,7 @@ struct RunReport {
     std::optional<FitViewData> Fit;           // after a fit that reached its result
     std::optional<ProfileViewData> Profile;   // after a fit or a simulation
     std::optional<FittedValuesTable> Values;  // after a fit that reached its result
+    std::optional<CornerPlotData> Corner;     // after posterior sampling
 
     bool Empty() const { return !Fit && !Profile && !Values; }
 };
@@ -28,6 +31,10 @@ struct RunReport {
 // evaluated once more on a copy of the session, the start model and limits as read, the
 // three result files. Throws RunError when the final model cannot be evaluated.
 RunReport ReportOfFit(const Workspace& ws);
+// Adds a posterior sample to a fit's report: its corner plot (the fitted values marked)
+// and a band of `bandSize` profiles of models drawn evenly from the kept samples.
+void AddPosterior(RunReport& report, const Workspace& ws, const PosteriorSample& sample,
+                  int bandSize = 40);
 // The profile of the model a simulation has read.
 RunReport ReportOfSimulation(const Workspace& ws);
 
@@ -37,11 +44,20 @@ struct ReportFiles {
     std::string FitView;   // fit.svg
     std::string Profile;   // profile.svg
     std::string Values;    // fitted.csv
-    std::vector<std::string> All() const { return {FitView, Profile, Values}; }
+    std::string Corner;    // corner.svg, after posterior sampling; empty: none
+    std::vector<std::string> All() const {
+        std::vector<std::string> all = {FitView, Profile, Values};
+        if (!Corner.empty()) all.push_back(Corner);
+        return all;
+    }
 };
-// The names in `folder`, which is created when missing (RunError when it cannot be).
-ReportFiles PrepareReportFolder(const std::string& folder);
-// Writes the three files, each prepared completely before any is put into place.
+// The names in `folder`, which is created when missing (RunError when it cannot be);
+// with `posterior`, the corner plot's too.
+ReportFiles PrepareReportFolder(const std::string& folder, bool posterior = false);
+// Writes the files, each prepared completely before any is put into place. The corner
+// plot's file, when named, is written from the report's corner data, or says that the
+// posterior was not sampled (a stopped fit) so that no earlier plot stays beside the
+// new report.
 void WriteReportFiles(const ReportFiles& files, const RunReport& report);
 
 // "Results: /path/model.bst, model.pct, model.loc": where a fit's result files are,

@@ -208,8 +208,10 @@ void ReadCommand(const std::vector<std::string>& arguments, const std::string& c
     }
     if (file.empty())
         throw UsageError(command + ": the " +
-                         std::string(command == "simulate" ? "model" : "command") +
-                         " file is missing");
+                         std::string(command == "simulate" ? "model file"
+                                     : command == "summary" ? "folder"
+                                                            : "command file") +
+                         " is missing");
 }
 
 void ReadSimulate(const std::vector<std::string>& arguments, CommandLine& line) {
@@ -241,62 +243,153 @@ void ReadSimulate(const std::vector<std::string>& arguments, CommandLine& line) 
                 });
 }
 
+// One option of `fit` (also taken by `batch`); false for an unknown one.
+bool ReadFitOption(const std::string& option, std::optional<std::string>& inlineValue,
+                   OptionReader& reader, FitOptions& fit) {
+    if (option == "--qz")
+        fit.QzInverseAngstrom = true;
+    else if (option == "--density-units")
+        fit.DensityUnits =
+            DensityUnitsOption(option, reader.Value(option, inlineValue));
+    else if (option == "--repeat-unit-fixed")
+        fit.RepeatUnitFixed = true;
+    else if (option == "--weights")
+        ReadWeights(reader.Value(option, inlineValue), fit);
+    else if (option == "--newton")
+        fit.NewtonStep = true;
+    else if (option == "--uncertainty")
+        fit.Uncertainty = true;
+    else if (option == "--seed") {
+        const std::string value = reader.Value(option, inlineValue);
+        const long long seed = IntegerOption(option, value);
+        if (seed < 0)
+            throw UsageError("option --seed: '" + value + "' is negative");
+        fit.Seed = static_cast<std::uint64_t>(seed);
+    } else if (option == "--max-respreads") {
+        const std::string value = reader.Value(option, inlineValue);
+        const long long k = IntegerOption(option, value);
+        if (k < 0 || k > 1000000000)
+            throw UsageError("option --max-respreads: '" + value +
+                             "' is not a count from 0 to 1000000000");
+        fit.MaxRespreads = static_cast<int>(k);
+    } else if (option == "--optimizer")
+        fit.Search.Method = OptimizerOption(reader.Value(option, inlineValue));
+    else if (option == "--population")
+        fit.Search.Population =
+            CountOption(option, reader.Value(option, inlineValue), 5, 100000);
+    else if (option == "--generations")
+        fit.Search.Generations =
+            CountOption(option, reader.Value(option, inlineValue), 1, 100000000);
+    else if (option == "--mcmc")
+        fit.Search.McmcSteps =
+            CountOption(option, reader.Value(option, inlineValue), 1, 10000000);
+    else if (option == "--walkers")
+        fit.Search.McmcWalkers =
+            CountOption(option, reader.Value(option, inlineValue), 4, 100000);
+    else if (option == "--quiet" || option == "-q")
+        fit.Quiet = true;
+    else if (option == "--plot")
+        fit.PlotFile = reader.Value(option, inlineValue);
+    else if (option == "--report")
+        fit.ReportFolder = reader.Value(option, inlineValue);
+    else if (!ReadColumnDataOption(option, inlineValue, reader, fit))
+        return false;
+    return true;
+}
+
 void ReadFit(const std::vector<std::string>& arguments, CommandLine& line) {
     line.What = CommandLine::Action::Fit;
     FitOptions& fit = line.Fit;
     ReadCommand(arguments, "fit", fit.CommandFile, line,
                 [&fit](const std::string& option, std::optional<std::string>& inlineValue,
                        OptionReader& reader) {
-                    if (option == "--qz")
-                        fit.QzInverseAngstrom = true;
-                    else if (option == "--density-units")
-                        fit.DensityUnits =
-                            DensityUnitsOption(option, reader.Value(option, inlineValue));
-                    else if (option == "--repeat-unit-fixed")
-                        fit.RepeatUnitFixed = true;
-                    else if (option == "--weights")
-                        ReadWeights(reader.Value(option, inlineValue), fit);
-                    else if (option == "--newton")
-                        fit.NewtonStep = true;
-                    else if (option == "--uncertainty")
-                        fit.Uncertainty = true;
-                    else if (option == "--seed") {
-                        const std::string value = reader.Value(option, inlineValue);
-                        const long long seed = IntegerOption(option, value);
-                        if (seed < 0)
-                            throw UsageError("option --seed: '" + value + "' is negative");
-                        fit.Seed = static_cast<std::uint64_t>(seed);
-                    } else if (option == "--max-respreads") {
-                        const std::string value = reader.Value(option, inlineValue);
-                        const long long k = IntegerOption(option, value);
-                        if (k < 0 || k > 1000000000)
-                            throw UsageError("option --max-respreads: '" + value +
-                                             "' is not a count from 0 to 1000000000");
-                        fit.MaxRespreads = static_cast<int>(k);
-                    } else if (option == "--optimizer")
-                        fit.Search.Method = OptimizerOption(reader.Value(option, inlineValue));
-                    else if (option == "--population")
-                        fit.Search.Population =
-                            CountOption(option, reader.Value(option, inlineValue), 5, 100000);
-                    else if (option == "--generations")
-                        fit.Search.Generations =
-                            CountOption(option, reader.Value(option, inlineValue), 1, 100000000);
-                    else if (option == "--mcmc")
-                        fit.Search.McmcSteps =
-                            CountOption(option, reader.Value(option, inlineValue), 1, 10000000);
-                    else if (option == "--walkers")
-                        fit.Search.McmcWalkers =
-                            CountOption(option, reader.Value(option, inlineValue), 4, 100000);
-                    else if (option == "--quiet" || option == "-q")
-                        fit.Quiet = true;
-                    else if (option == "--plot")
-                        fit.PlotFile = reader.Value(option, inlineValue);
-                    else if (option == "--report")
-                        fit.ReportFolder = reader.Value(option, inlineValue);
-                    else if (!ReadColumnDataOption(option, inlineValue, reader, fit))
-                        return false;
-                    return true;
+                    return ReadFitOption(option, inlineValue, reader, fit);
                 });
+}
+
+// The options of `fit` a batch cannot take: the search is the library's, the data
+// are plain data files, and each data set writes only its result files.
+const char* const kNotForBatch[] = {"--optimizer", "--population", "--generations", "--mcmc",
+                                    "--walkers",   "--plot",       "--report",      "--ort",
+                                    "--dataset",   "--dq-fwhm",    "--resolution"};
+
+// "K/N" of --shard.
+void ReadShard(const std::string& value, BatchOptions& batch) {
+    const std::size_t slash = value.find('/');
+    const auto k = slash == std::string::npos ? std::nullopt : ParseInteger(value.substr(0, slash));
+    const auto n = slash == std::string::npos ? std::nullopt : ParseInteger(value.substr(slash + 1));
+    if (!k || !n || *n < 1 || *n > 1000000 || *k < 0 || *k >= *n)
+        throw UsageError("option --shard: '" + value +
+                         "' is not K/N with 0 <= K < N (K counts from 0)");
+    batch.ShardIndex = static_cast<int>(*k);
+    batch.ShardCount = static_cast<int>(*n);
+}
+
+bool ReadBatchOption(const std::string& option, std::optional<std::string>& inlineValue,
+                     OptionReader& reader, BatchOptions& batch) {
+    if (option == "--out") {
+        batch.OutFolder = reader.Value(option, inlineValue);
+        if (batch.OutFolder.empty()) throw UsageError("option --out: the folder name is empty");
+    } else if (option == "--jobs" || option == "-j") {
+        batch.Jobs = static_cast<unsigned>(
+            CountOption(option, reader.Value(option, inlineValue), 1, 4096));
+    } else if (option == "--chain") {
+        batch.Chain = true;
+    } else if (option == "--shard") {
+        ReadShard(reader.Value(option, inlineValue), batch);
+    } else if (option == "--resume") {
+        batch.Resume = true;
+    } else {
+        for (const char* excluded : kNotForBatch)
+            if (option == excluded)
+                throw UsageError("batch: option " + option + " is not available for batch fits");
+        return ReadFitOption(option, inlineValue, reader, batch.Fit);
+    }
+    return true;
+}
+
+// `batch COMMAND.inp DATA...`: the first file is the command file, the others the data.
+void ReadBatch(const std::vector<std::string>& arguments, CommandLine& line) {
+    line.What = CommandLine::Action::Batch;
+    BatchOptions& batch = line.Batch;
+    OptionReader reader(arguments, 1);
+    while (!reader.Done()) {
+        std::optional<std::string> inlineValue;
+        bool positional = false;
+        const std::string argument = reader.Take(inlineValue, positional);
+        if (argument.empty() && !positional) continue;  // the "--" separator
+        if (positional) {
+            if (batch.Fit.CommandFile.empty())
+                batch.Fit.CommandFile = argument;
+            else
+                batch.DataFiles.push_back(argument);
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            line.What = CommandLine::Action::Help;
+            line.HelpTopic = "batch";
+            return;
+        }
+        if (!ReadBatchOption(argument, inlineValue, reader, batch))
+            throw UsageError("batch: unknown option " + argument);
+        if (inlineValue) throw UsageError("option " + argument + " takes no value");
+    }
+    if (batch.Fit.CommandFile.empty()) throw UsageError("batch: the command file is missing");
+    if (batch.DataFiles.empty()) throw UsageError("batch: no data files are given");
+    if (batch.Chain && batch.ShardCount > 1)
+        throw UsageError("batch: --chain fits the series in one run and takes no --shard");
+    if (batch.Chain && batch.Resume)
+        throw UsageError("batch: --resume cannot continue a --chain");
+}
+
+void ReadSummary(const std::vector<std::string>& arguments, CommandLine& line) {
+    line.What = CommandLine::Action::Summary;
+    std::string folder;
+    ReadCommand(arguments, "summary", folder, line,
+                [](const std::string&, std::optional<std::string>&, OptionReader&) {
+                    return false;
+                });
+    line.SummaryFolder = folder;
 }
 
 }  // namespace
@@ -328,7 +421,7 @@ std::optional<long long> ParseInteger(const std::string& text) {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
-    if (arguments.empty()) throw UsageError("a command is missing (simulate or fit)");
+    if (arguments.empty()) throw UsageError("a command is missing (simulate, fit, batch or summary)");
     const std::string& first = arguments.front();
     if (first == "--help" || first == "-h" || first == "help") {
         line.What = CommandLine::Action::Help;
@@ -343,6 +436,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ReadSimulate(arguments, line);
         return line;
     }
+    if (first == "batch") {
+        ReadBatch(arguments, line);
+        return line;
+    }
+    if (first == "summary") {
+        ReadSummary(arguments, line);
+        return line;
+    }
     if (first == "fit") {
         ReadFit(arguments, line);
         const SearchOptions& search = line.Fit.Search;
@@ -355,7 +456,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             throw UsageError("fit: --walkers needs --mcmc STEPS");
         return line;
     }
-    throw UsageError("unknown command '" + first + "' (simulate or fit)");
+    throw UsageError("unknown command '" + first + "' (simulate, fit, batch or summary)");
 }
 
 std::string UsageText(const std::string& topic) {
@@ -414,14 +515,47 @@ std::string UsageText(const std::string& topic) {
         "  --ort FILE.ort        also write the measured and fitted curves as ORSO text\n"
         "  --report DIR          also write DIR/fit.svg (data, fit and residuals),\n"
         "                        DIR/profile.svg (density profile, start and fitted) and\n"
-        "                        DIR/fitted.csv (the fitted values); DIR is created\n"
+        "                        DIR/fitted.csv (the fitted values); DIR is created;\n"
+        "                        with --mcmc also DIR/corner.svg (the posterior's\n"
+        "                        histograms and pairs) and a band of sampled profiles\n"
         "  Ctrl+C (or SIGTERM) ends the search early; the result files are still written.\n";
+    const std::string batch =
+        "korvel-cli batch COMMAND.inp DATA... [options]\n"
+        "  Fits the command file's model and limits to each data file (plain data files,\n"
+        "  as the command file's) and writes DIR/<data file stem>/MODEL.bst, .pct and\n"
+        "  .loc, exactly as a single fit writes them, and DIR/summary.csv: per data set\n"
+        "  in the given order its status (ok, stopped, failed), message, reduced chi-square,\n"
+        "  the free parameters' values (and uncertainties), evaluations, seed and wall time.\n"
+        "  --out DIR             the folder of the results (default <command file stem>-batch)\n"
+        "  --jobs N              fits at once (default one per processor)\n"
+        "  --seed N              the batch's seed; each data set's seed follows from it and\n"
+        "                        the data set's place in the list (default: the clock)\n"
+        "  --chain               fit the data sets in the given order, each starting from\n"
+        "                        the previous fit's result (one at a time)\n"
+        "  --shard K/N           fit every N-th data set starting at K (0-based) and write\n"
+        "                        DIR/summary-K-of-N.csv; give every shard the same --seed\n"
+        "  --resume              skip data sets whose results are complete (status ok) and\n"
+        "                        newer than their inputs\n"
+        "  --quiet               no progress line on stderr\n"
+        "  The fit options --qz, --density-units, --repeat-unit-fixed, --weights,\n"
+        "  --newton, --uncertainty and --max-respreads apply to every data set.\n"
+        "  A data set that fails is recorded in the summary and the others go on.\n"
+        "  Ctrl+C (or SIGTERM) ends the running fits early, writes their results and the\n"
+        "  summary so far; --resume then goes on. Exit code 1 when any data set is not ok.\n";
+    const std::string summary =
+        "korvel-cli summary DIR\n"
+        "  Merges the shards' DIR/summary-K-of-N.csv into DIR/summary.csv in the order\n"
+        "  of the data sets; every shard must be there.\n";
     if (topic == "simulate") return "usage: " + simulate;
     if (topic == "fit") return "usage: " + fit;
+    if (topic == "batch") return "usage: " + batch;
+    if (topic == "summary") return "usage: " + summary;
     return "usage: korvel-cli simulate MODEL.mdl [options]\n"
            "       korvel-cli fit COMMAND.inp [options]\n"
+           "       korvel-cli batch COMMAND.inp DATA... [options]\n"
+           "       korvel-cli summary DIR\n"
            "       korvel-cli --help | --version\n\n" +
-           simulate + "\n" + fit +
+           simulate + "\n" + fit + "\n" + batch + "\n" + summary +
            "\nNumbers use a point as the decimal separator.\n"
            "Exit codes: 0 success, 1 the run failed (message on stderr), 2 usage error.\n";
 }

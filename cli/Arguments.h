@@ -54,12 +54,26 @@ struct FitOptions {
     std::string ReportFolder;  // --report: fit view, profile and fitted values; empty: none
 };
 
+// `batch`: the fit options, applied to every data set, and the batch's own.
+struct BatchOptions {
+    FitOptions Fit;  // CommandFile, the dialogs' answers, --newton, --uncertainty, --seed ...
+    std::vector<std::string> DataFiles;
+    std::string OutFolder;  // --out; empty: <command file stem>-batch
+    unsigned Jobs = 0;      // --jobs; 0: one per processor
+    bool Chain = false;
+    int ShardIndex = 0;  // --shard K/N
+    int ShardCount = 1;
+    bool Resume = false;
+};
+
 struct CommandLine {
-    enum class Action { Help, Version, Simulate, Fit };
+    enum class Action { Help, Version, Simulate, Fit, Batch, Summary };
     Action What = Action::Help;
     std::string HelpTopic;  // "simulate", "fit" or empty for the overview
     SimulateOptions Simulate;
     FitOptions Fit;
+    BatchOptions Batch;
+    std::string SummaryFolder;  // `summary DIR`
 };
 
 // Throws UsageError for an unknown command or option, a missing value or a bad number.
@@ -70,7 +84,7 @@ std::optional<double> ParseReal(const std::string& text);
 // The whole text must be one decimal integer that fits the type.
 std::optional<long long> ParseInteger(const std::string& text);
 
-// Help texts for `korvel-cli --help` and `korvel-cli simulate|fit --help`.
+// Help texts for `korvel-cli --help` and `korvel-cli simulate|fit|batch|summary --help`.
 std::string UsageText(const std::string& topic);
 
 }  // namespace korvel::cli

@@ -1,5 +1,5 @@
 #pragma once
-// The two commands of korvel-cli. Each returns the exit code of a run that went
+// The commands of korvel-cli. Each returns the exit code of a run that went
 // through; a run that cannot go on throws RunError.
 
 #include "cli/Arguments.h"
@@ -10,5 +10,9 @@ namespace korvel::cli {
 int RunSimulateCommand(const SimulateOptions& options);
 // Fits as the command file says and prints the result files and fitted values.
 int RunFitCommand(const FitOptions& options);
+// Fits every data file of the batch; 0 when all are ok, 1 otherwise.
+int RunBatchCommand(const BatchOptions& options);
+// Merges the shard summaries of a batch folder.
+int RunSummaryCommand(const std::string& folder);
 
 }  // namespace korvel::cli

@@ -57,7 +57,7 @@ int RunFitCommand(const FitOptions& options) {
     // The report's files are checked with the run's own before any work.
     std::optional<ReportFiles> report;
     if (!options.ReportFolder.empty()) {
-        report = PrepareReportFolder(options.ReportFolder);
+        report = PrepareReportFolder(options.ReportFolder, options.Search.McmcSteps > 0);
         ws.Options.ReportFiles = report->All();
     }
 
@@ -100,12 +100,13 @@ int RunFitCommand(const FitOptions& options) {
     }
     std::fflush(stdout);
 
+    std::optional<PosteriorSample> posterior;
     if (options.Search.McmcSteps > 0) {
         if (ui.Interrupted()) {
             std::fprintf(stderr, "korvel-cli: the fit was stopped; the posterior is not sampled.\n");
         } else {
-            const PosteriorSample sample = RunPosteriorSampling(ws, ui, ui.Stop());
-            std::printf("%s", PosteriorSummaryText(sample).c_str());
+            posterior = RunPosteriorSampling(ws, ui, ui.Stop());
+            std::printf("%s", PosteriorSummaryText(*posterior).c_str());
             std::printf("mcmc: %s\n", ws.Files.McmcFile.c_str());
             std::fflush(stdout);
         }
@@ -122,10 +123,13 @@ int RunFitCommand(const FitOptions& options) {
         std::printf("ort: %s\n", options.OrtFile.c_str());
     }
     if (report) {
-        WriteReportFiles(*report, ReportOfFit(ws));
+        RunReport shown = ReportOfFit(ws);
+        if (posterior) AddPosterior(shown, ws, *posterior);
+        WriteReportFiles(*report, shown);
         std::printf("report: %s\n", report->FitView.c_str());
         std::printf("        %s\n", report->Profile.c_str());
         std::printf("        %s\n", report->Values.c_str());
+        if (!report->Corner.empty()) std::printf("        %s\n", report->Corner.c_str());
     }
     return 0;
 }

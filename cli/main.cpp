@@ -34,6 +34,10 @@ int Run(const korvel::cli::CommandLine& line) {
             return korvel::cli::RunSimulateCommand(line.Simulate);
         case Action::Fit:
             return korvel::cli::RunFitCommand(line.Fit);
+        case Action::Batch:
+            return korvel::cli::RunBatchCommand(line.Batch);
+        case Action::Summary:
+            return korvel::cli::RunSummaryCommand(line.SummaryFolder);
     }
     return 0;
 }

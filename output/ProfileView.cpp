@@ -66,8 +66,8 @@ bool AllZero(const std::vector<double>& values) {
 void DrawProfileCurve(PlotCanvas& canvas, const ViewBox& box, const ViewAxis& x,
                       const ViewAxis& y, const std::vector<double>& depth,
                       const std::vector<double>& values, PlotColor color, PenStyle style,
-                      std::vector<PixelPoint>& occupied) {
-    canvas.SetStyledPen(color, 2, style);
+                      std::vector<PixelPoint>& occupied, int penWidth = 2) {
+    canvas.SetStyledPen(color, penWidth, style);
     bool drawing = false;
     for (std::size_t i = 0; i < depth.size(); ++i) {
         if (!std::isfinite(values[i])) {
@@ -153,6 +153,9 @@ void DrawProfileView(PlotCanvas& canvas, const ProfileViewData& data) {
     const DensityProfile fitted = ProfileInFileUnits(data.Model, data.DensityUnits, depths);
     std::optional<DensityProfile> start;
     if (data.Start) start = ProfileInFileUnits(*data.Start, data.DensityUnits, depths);
+    std::vector<DensityProfile> band;
+    for (const LayerModel& model : data.Band)
+        band.push_back(ProfileInFileUnits(model, data.DensityUnits, depths));
     const std::vector<ProfileSlab> slabs = ProfileSlabs(data.Model);
     const double substrateTop = slabs.back().Top;
 
@@ -166,10 +169,16 @@ void DrawProfileView(PlotCanvas& canvas, const ProfileViewData& data) {
         for (double v : p->ReDensity) reRange.Add(v);
         for (double v : p->ImDensity) imRange.Add(v);
     }
+    for (const DensityProfile& p : band) {
+        for (double v : p.ReDensity) reRange.Add(v);
+        for (double v : p.ImDensity) imRange.Add(v);
+    }
     // Head room for the legend above the curves.
-    if (start && !reRange.Empty) reRange.Add(reRange.High + 0.25 * (reRange.High - reRange.Low));
+    if ((start || !band.empty()) && !reRange.Empty) reRange.Add(reRange.High + 0.25 * (reRange.High - reRange.Low));
     const bool imaginary =
-        !AllZero(fitted.ImDensity) || (start && !AllZero(start->ImDensity));
+        !AllZero(fitted.ImDensity) || (start && !AllZero(start->ImDensity)) ||
+        std::any_of(band.begin(), band.end(),
+                    [](const DensityProfile& p) { return !AllZero(p.ImDensity); });
 
     const int labelHeight = canvas.TextHeight(kViewLabelSize);
     const int titleHeight = canvas.TextHeight(kViewTitleSize);
@@ -198,6 +207,12 @@ void DrawProfileView(PlotCanvas& canvas, const ProfileViewData& data) {
     auto panel = [&](const ViewBox& box, const ViewAxis& axis, bool real) {
         DrawPanel(canvas, box, depthAxis, axis);
         DrawBoundaries(canvas, box, depthAxis, substrateTop);
+        std::vector<PixelPoint> unused;  // the legend may cover the band's faint lines
+        for (const DensityProfile& p : band) {
+            DrawProfileCurve(canvas, box, depthAxis, axis, depths,
+                             real ? p.ReDensity : p.ImDensity, kViewLightBlue, PenStyle::Solid,
+                             unused, 1);
+        }
         if (start)
             DrawProfileCurve(canvas, box, depthAxis, axis, depths,
                              real ? start->ReDensity : start->ImDensity, kViewGrey,
@@ -211,12 +226,13 @@ void DrawProfileView(PlotCanvas& canvas, const ProfileViewData& data) {
                         : AxisTitle(names.ImQuantity, names.ImUnit, axis.Exponent));
     };
     panel(upper, reAxis, true);
-    if (start) {
+    if (start || !band.empty()) {
         using Symbol = LegendEntry::Symbol;
-        const ViewBox legend = DrawLegend(canvas, upper,
-                                          {{Symbol::Line, kViewBlue, PenStyle::Solid, "Fitted"},
-                                           {Symbol::Line, kViewGrey, PenStyle::Dashed, "Start"}},
-                                          occupied);
+        std::vector<LegendEntry> entries = {{Symbol::Line, kViewBlue, PenStyle::Solid, "Fitted"}};
+        if (start) entries.push_back({Symbol::Line, kViewGrey, PenStyle::Dashed, "Start"});
+        if (!band.empty())
+            entries.push_back({Symbol::Line, kViewLightBlue, PenStyle::Solid, "Posterior samples"});
+        const ViewBox legend = DrawLegend(canvas, upper, entries, occupied);
         for (int x = legend.Left; x < legend.Right; x += 3)
             for (int y = legend.Top; y < legend.Bottom; y += 3) occupied.push_back({x, y});
     }

@@ -388,7 +388,8 @@ TEST(CliFitSearch, DifferentialEvolutionPrintsItsMethodAndTheSampleWritesItsChai
     testing::CopyDemo(folder.Path());
     const auto result = testing::RunCli({"fit", "demo.inp", "--seed", "4", "--quiet",
                                          "--optimizer", "de", "--population", "12",
-                                         "--generations", "30", "--mcmc", "20"},
+                                         "--generations", "30", "--mcmc", "20", "--report",
+                                         "views"},
                                         folder.Path());
     ASSERT_EQ(result.ExitCode, 0) << result.Stderr;
     EXPECT_NE(result.Stdout.find("method: self-adaptive differential evolution"), std::string::npos);
@@ -396,6 +397,13 @@ TEST(CliFitSearch, DifferentialEvolutionPrintsItsMethodAndTheSampleWritesItsChai
     EXPECT_NE(result.Stdout.find("posterior (16 walkers, 20 steps"), std::string::npos);
     EXPECT_NE(result.Stdout.find("warning: the chain is too short"), std::string::npos);
     EXPECT_TRUE(testing::fs::exists(folder.Path() / "au-film-start.mcmc.csv"));
+    // The report adds the corner plot of the free parameters and the band of profiles.
+    EXPECT_NE(result.Stdout.find("        views/corner.svg\n"), std::string::npos);
+    const std::string corner = testing::ReadText(folder.Path() / "views/corner.svg");
+    for (const char* name : {"Thickness:1", "Roughness:2"})
+        EXPECT_NE(corner.find(name), std::string::npos) << name;
+    EXPECT_NE(testing::ReadText(folder.Path() / "views/profile.svg").find("Posterior samples"),
+              std::string::npos);
 }
 
 TEST(CliFitSearch, SearchOptionsThatMakeNoSenseAreUsageErrors) {

@@ -549,7 +549,21 @@ struct ReadOptions {
     int DataSet = 1;
     bool ResolutionIsFwhm = false;
     ResolutionSource Resolution = ResolutionSource::Default;
+    // The data file to read instead of the one the command file names, taken as given
+    // (relative to the working folder) and named so in the report: one command file
+    // fitted to each curve of a series. Empty: the command file's.
+    std::string DataFile;
 };
+
+// The seed of the fit at `position` (0-based) of a series fitted with `seed`: the
+// same for a position whatever runs before or beside it. SplitMix64 of the pair, kept
+// below 2^63 so that a single fit given it as its seed repeats the fit.
+constexpr std::uint64_t SeriesSeed(std::uint64_t seed, std::uint64_t position) noexcept {
+    std::uint64_t z = seed + (position + 1) * 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return (z ^ (z >> 31)) >> 1;
+}
 
 // The fit problem of the command file at `path` with the data, model and limits files
 // it names, read exactly as the fitting run reads them (korvel-cli fit), which also

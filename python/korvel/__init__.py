@@ -17,6 +17,7 @@ Every failure is a korvel.KorvelError with the program's message and its place.
 import os
 
 from . import _korvel
+from ._batch import fit_many
 from ._errors import KorvelError, KorvelWarning
 from ._korvel import (
     Curve,
@@ -39,16 +40,17 @@ from ._korvel import (
     reflectivity,
     residuals,
     sample,
+    series_seed,
     simulate,
     write_text,
 )
 
 __all__ = [
     "Curve", "FitCurve", "FitProblem", "FitResult", "KorvelError", "KorvelWarning", "Layer",
-    "Parameter", "Posterior", "Progress", "Sample", "Simulation", "fit", "merit", "profile",
-    "read_data", "read_limits", "read_problem", "read_sample", "reflectivity", "residuals",
-    "sample", "simulate", "write_data", "write_limits", "write_ort", "write_results",
-    "write_sample",
+    "Parameter", "Posterior", "Progress", "Sample", "Simulation", "fit", "fit_many", "merit",
+    "profile", "read_data", "read_limits", "read_problem", "read_sample", "reflectivity",
+    "residuals", "sample", "series_seed", "simulate", "write_data", "write_limits",
+    "write_ort", "write_results", "write_sample",
 ]
 
 
@@ -108,6 +110,8 @@ def write_data(curve, path, qz=False, wavelength=0.0):
 
 
 def read_problem(path, **options):
+    if "data_file" in options:
+        options["data_file"] = os.fspath(options["data_file"])
     return _korvel.read_problem(os.fspath(path), **options)
 
 
@@ -118,7 +122,7 @@ def write_ort(result, path, problem=None):
     """Writes the fit's measured and fitted curves as an ORSO text file (.ort) at `path`,
     replacing it atomically: a header naming the program, the model and data files and
     the resolution the fit smeared with, then the columns Qz (1/A), R, sR, sQz and Rfit.
-    problem: the FitProblem fitted, for a result that lost it (unpickled)."""
+    problem: the FitProblem fitted, when not the result's own (result.problem)."""
     write_text(os.fspath(path), _korvel.format_ort(result, problem))
 
 

@@ -349,7 +349,7 @@ struct SimulationObject {
 };
 struct ResultObject {
     api::FitResult Result;
-    py::object Problem;  // the FitProblem fitted, for sampling around the result; or None
+    py::object Problem = py::none();  // the FitProblem fitted, for sampling around it; or None
 };
 // The curves of a fit, point by point (a view of its result).
 struct FitCurveObject {
@@ -799,6 +799,171 @@ the substrate continues below. z: the depths (angstrom); None for `points` depth
 spread from above the surface to inside the substrate.)doc");
 }
 
+// ---------------------------------------------------------------------------------
+// Pickling: the plain fields of each record as tuples, so that problems and results
+// travel to worker processes (a process pool, a Dask cluster) and back unchanged.
+
+py::tuple SampleState(const api::Sample& s) {
+    std::vector<double> layers;
+    for (const api::Layer& l : s.Layers)
+        layers.insert(layers.end(), {l.Thickness, l.ReDensity, l.ImDensity, l.Roughness});
+    return py::make_tuple(s.Wavelength, s.WavelengthSpread, s.ResolutionOffset1,
+                          s.ResolutionOffset2, s.ResolutionSlope1, s.ResolutionSlope2,
+                          s.TopLayerCount, s.RepeatUnitLayerCount, s.BottomLayerCount,
+                          s.RepeatCount, static_cast<int>(s.Units), layers);
+}
+
+api::Sample SampleOfState(const py::tuple& t) {
+    if (t.size() != 12) throw std::runtime_error("korvel.Sample: invalid pickled state");
+    api::Sample s;
+    s.Wavelength = t[0].cast<double>();
+    s.WavelengthSpread = t[1].cast<double>();
+    s.ResolutionOffset1 = t[2].cast<double>();
+    s.ResolutionOffset2 = t[3].cast<double>();
+    s.ResolutionSlope1 = t[4].cast<double>();
+    s.ResolutionSlope2 = t[5].cast<double>();
+    s.TopLayerCount = t[6].cast<int>();
+    s.RepeatUnitLayerCount = t[7].cast<int>();
+    s.BottomLayerCount = t[8].cast<int>();
+    s.RepeatCount = t[9].cast<int>();
+    s.Units = UnitsOf(t[10].cast<int>());
+    const auto layers = t[11].cast<std::vector<double>>();
+    for (std::size_t i = 0; i + 3 < layers.size(); i += 4)
+        s.Layers.push_back({layers[i], layers[i + 1], layers[i + 2], layers[i + 3]});
+    return s;
+}
+
+py::tuple CurveState(const api::Curve& c) {
+    return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty, c.Resolution);
+}
+
+api::Curve CurveOfState(const py::tuple& t) {
+    if (t.size() != 4) throw std::runtime_error("korvel curve: invalid pickled state");
+    return {t[0].cast<std::vector<double>>(), t[1].cast<std::vector<double>>(),
+            t[2].cast<std::vector<double>>(), t[3].cast<std::vector<double>>()};
+}
+
+py::tuple ProblemState(const ProblemObject& p) {
+    const api::FitProblem& c = p.Choices;
+    return py::make_tuple(p.Sample, p.Limits, p.Data, static_cast<int>(c.Method), c.FitMode,
+                          c.DataScaled, c.CutOff, c.Tolerance, c.MaxIterations,
+                          static_cast<int>(c.Weights), c.ErrorFraction, c.RepeatUnitFixed,
+                          c.QzAbscissa, c.DataFileName, c.ModelFileName, c.LimitsFileName,
+                          c.Warnings, static_cast<int>(c.Resolution));
+}
+
+ProblemObject ProblemOfState(const py::tuple& t) {
+    if (t.size() != 18) throw std::runtime_error("korvel.FitProblem: invalid pickled state");
+    ProblemObject p;
+    p.Sample = t[0];
+    p.Limits = t[1];
+    p.Data = t[2];
+    api::FitProblem& c = p.Choices;
+    c.Method = static_cast<api::CalculationMethod>(t[3].cast<int>());
+    c.FitMode = t[4].cast<bool>();
+    c.DataScaled = t[5].cast<bool>();
+    c.CutOff = t[6].cast<double>();
+    c.Tolerance = t[7].cast<double>();
+    c.MaxIterations = t[8].cast<int>();
+    c.Weights = static_cast<api::Weighting>(t[9].cast<int>());
+    c.ErrorFraction = t[10].cast<double>();
+    c.RepeatUnitFixed = t[11].cast<bool>();
+    c.QzAbscissa = t[12].cast<bool>();
+    c.DataFileName = t[13].cast<std::string>();
+    c.ModelFileName = t[14].cast<std::string>();
+    c.LimitsFileName = t[15].cast<std::string>();
+    c.Warnings = t[16].cast<std::vector<std::string>>();
+    c.Resolution = static_cast<api::ResolutionSource>(t[17].cast<int>());
+    return p;
+}
+
+py::tuple ParameterState(const api::FittedParameter& p) {
+    return py::make_tuple(p.Name, p.Value, p.Uncertainty, p.Start, p.Lower, p.Upper,
+                          static_cast<int>(p.Mark));
+}
+
+api::FittedParameter ParameterOfState(const py::tuple& t) {
+    if (t.size() != 7) throw std::runtime_error("korvel.Parameter: invalid pickled state");
+    return {t[0].cast<std::string>(), t[1].cast<double>(), t[2].cast<std::optional<double>>(),
+            t[3].cast<double>(),      t[4].cast<double>(), t[5].cast<double>(),
+            static_cast<api::LimitMark>(t[6].cast<int>())};
+}
+
+py::tuple ResultState(const ResultObject& r) {
+    const api::FitResult& f = r.Result;
+    py::list parameters;
+    for (const api::FittedParameter& p : f.Parameters) parameters.append(ParameterState(p));
+    return py::make_tuple(SampleState(f.Fitted), parameters, f.ReducedChiSquare,
+                          f.ScaleUnsmeared, f.ScaleSmeared, CurveState(f.Measured),
+                          CurveState(f.Computed), CurveState(f.Smeared), f.Seed, f.Termination,
+                          f.Stopped, f.Evaluations, f.Warnings,
+                          py::make_tuple(f.DataFileName, f.ModelFileName, f.LimitsFileName),
+                          py::make_tuple(py::bytes(f.BstText), py::bytes(f.PctText),
+                                         py::bytes(f.LocText)),
+                          py::make_tuple(f.WindowFirst, f.WindowLast, static_cast<int>(f.Method),
+                                         f.Generations),
+                          r.Problem);
+}
+
+ResultObject ResultOfState(const py::tuple& t) {
+    if (t.size() != 17) throw std::runtime_error("korvel.FitResult: invalid pickled state");
+    ResultObject r;
+    api::FitResult& f = r.Result;
+    f.Fitted = SampleOfState(t[0]);
+    for (const py::handle p : t[1].cast<py::list>()) f.Parameters.push_back(ParameterOfState(p.cast<py::tuple>()));
+    f.ReducedChiSquare = t[2].cast<double>();
+    f.ScaleUnsmeared = t[3].cast<double>();
+    f.ScaleSmeared = t[4].cast<double>();
+    f.Measured = CurveOfState(t[5]);
+    f.Computed = CurveOfState(t[6]);
+    f.Smeared = CurveOfState(t[7]);
+    f.Seed = t[8].cast<std::uint64_t>();
+    f.Termination = t[9].cast<std::string>();
+    f.Stopped = t[10].cast<bool>();
+    f.Evaluations = t[11].cast<std::uint64_t>();
+    f.Warnings = t[12].cast<std::vector<std::string>>();
+    const py::tuple names = t[13];
+    f.DataFileName = names[0].cast<std::string>();
+    f.ModelFileName = names[1].cast<std::string>();
+    f.LimitsFileName = names[2].cast<std::string>();
+    const py::tuple texts = t[14];
+    f.BstText = texts[0].cast<std::string>();
+    f.PctText = texts[1].cast<std::string>();
+    f.LocText = texts[2].cast<std::string>();
+    const py::tuple search = t[15];
+    f.WindowFirst = search[0].cast<int>();
+    f.WindowLast = search[1].cast<int>();
+    f.Method = static_cast<api::SearchMethod>(search[2].cast<int>());
+    f.Generations = search[3].cast<int>();
+    r.Problem = t[16];
+    return r;
+}
+
+// Adds pickling to the classes defined above, all in one place.
+void AddPickling(py::module_& m) {
+    py::reinterpret_borrow<py::class_<SampleObject>>(m.attr("Sample"))
+        .def(py::pickle([](const SampleObject& s) { return SampleState(ToApi(s)); },
+                        [](const py::tuple& t) { return FromApi(SampleOfState(t)); }));
+    py::reinterpret_borrow<py::class_<CurveObject>>(m.attr("Curve"))
+        .def(py::pickle(
+            [](const CurveObject& c) {
+                return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty, c.Resolution);
+            },
+            [](const py::tuple& t) {
+                if (t.size() != 4) throw std::runtime_error("korvel.Curve: invalid pickled state");
+                return MakeCurve(t[0], t[1], t[2], t[3]);
+            }));
+    py::reinterpret_borrow<py::class_<ProblemObject>>(m.attr("FitProblem"))
+        .def(py::pickle(&ProblemState, &ProblemOfState));
+    py::reinterpret_borrow<py::class_<api::FittedParameter>>(m.attr("Parameter"))
+        .def(py::pickle(&ParameterState, &ParameterOfState));
+    py::reinterpret_borrow<py::class_<ResultObject>>(m.attr("FitResult"))
+        .def(py::pickle(&ResultState, &ResultOfState));
+    m.def("series_seed", &api::SeriesSeed, "seed"_a, "position"_a,
+          "The seed of the fit at `position` (0-based) of a series fitted with `seed`, as "
+          "korvel-cli batch derives it.");
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_korvel, m) {
@@ -1076,19 +1241,23 @@ width instead of the sample's laws. Releases the GIL while it computes.)doc");
 FitProblem(sample, limits, data, *, method='matrix', fit_mode=True, scaled=True,
            cut_off=0, tolerance=1e-5, max_iterations=65000, weights='data',
            error_fraction=0.03, repeat_unit_fixed=False, qz=False,
-           data_file_name='', model_file_name='', limits_file_name='')
+           data_file_name='', model_file_name='', limits_file_name='',
+           resolution='default')
 
 sample: the starting korvel.Sample. limits: (n, 3) array-like of lower bound, upper
 bound and step column per model parameter (4 per layer, top to substrate: thickness,
 the two density columns, roughness), step 0 fixed, 0..99.9 free (starting spread in
 per cent), -L follow layer L; None only evaluates the sample (fit_mode False).
-data: the measured korvel.Curve (theta in degrees).)doc");
+data: the measured korvel.Curve (theta in degrees). resolution: what smears the computed
+curve, 'default' (the data's resolution when data.resolution is given, else the
+sample's laws), 'data' or 'model'.)doc");
     problem
         .def(py::init([](py::object s, py::object limits, py::object data,
                          const std::string& method, bool fitMode, bool scaled, double cutOff,
                          double tolerance, int maxIterations, const std::string& weights,
                          double errorFraction, bool repeatUnitFixed, bool qz, std::string dataName,
-                         std::string modelName, std::string limitsName) {
+                         std::string modelName, std::string limitsName,
+                         const std::string& resolution) {
                  if (!py::isinstance<SampleObject>(s))
                      throw py::type_error("sample must be a korvel.Sample");
                  if (!py::isinstance<CurveObject>(data))
@@ -1113,13 +1282,14 @@ data: the measured korvel.Curve (theta in degrees).)doc");
                  c.DataFileName = std::move(dataName);
                  c.ModelFileName = std::move(modelName);
                  c.LimitsFileName = std::move(limitsName);
+                 c.Resolution = ResolutionOf(resolution);
                  return p;
              }),
              "sample"_a, "limits"_a, "data"_a, py::kw_only(), "method"_a = "matrix",
              "fit_mode"_a = true, "scaled"_a = true, "cut_off"_a = 0.0, "tolerance"_a = 1.0e-5,
              "max_iterations"_a = 65000, "weights"_a = "data", "error_fraction"_a = 0.03,
              "repeat_unit_fixed"_a = false, "qz"_a = false, "data_file_name"_a = "",
-             "model_file_name"_a = "", "limits_file_name"_a = "")
+             "model_file_name"_a = "", "limits_file_name"_a = "", "resolution"_a = "default")
         .def_readwrite("sample", &ProblemObject::Sample, "The starting korvel.Sample.")
         .def_property(
             "limits", [](const ProblemObject& p) { return p.Limits; },
@@ -1170,9 +1340,10 @@ data: the measured korvel.Curve (theta in degrees).)doc");
     m.def(
         "read_problem",
         [](const std::string& path, bool qz, int units, bool repeatUnitFixed,
-           const std::string& weights, double errorFraction, int dataSet, bool dqFwhm,
-           const std::string& resolution) {
+           const std::string& weights, double errorFraction, const std::string& dataFile,
+           int dataSet, bool dqFwhm, const std::string& resolution) {
             api::ReadOptions options;
+            options.DataFile = dataFile;
             options.DataSet = dataSet;
             options.ResolutionIsFwhm = dqFwhm;
             options.Resolution = ResolutionOf(resolution);
@@ -1193,9 +1364,12 @@ data: the measured korvel.Curve (theta in degrees).)doc");
         },
         "path"_a, py::kw_only(), "qz"_a = false, "density_units"_a = 0,
         "repeat_unit_fixed"_a = false, "weights"_a = "fraction", "error_fraction"_a = 0.03,
-        "dataset"_a = 1, "dq_fwhm"_a = false, "resolution"_a = "default",
+        "data_file"_a = "", "dataset"_a = 1, "dq_fwhm"_a = false, "resolution"_a = "default",
         R"doc(The fit problem of the command file (.inp) at `path` with the data, model and
 limits files it names, read exactly as `korvel-cli fit` reads them.
+
+data_file: read this data file instead of the command file's (one command file for
+each curve of a series, as `korvel-cli batch` does); taken as given.
 
 qz: the data's abscissae are Qz (1/A). density_units: 0..3, what the density columns
 hold. weights ('fresnel' or 'fraction' with error_fraction): used when the command
@@ -1325,7 +1499,7 @@ resolution: 'default' (the data's when they give one), 'data' or 'model'.)doc");
             },
             "The points the reduced chi-square sums, as a slice of the curve's arrays.")
         .def_readonly("problem", &ResultObject::Problem,
-                      "The FitProblem fitted (None for a result that lost it, e.g. unpickled).")
+                      "The FitProblem fitted (sample() and write_ort() use it).")
         .def_property_readonly(
             "warnings", [](const ResultObject& r) { return r.Result.Warnings; },
             "The problem's warnings, then the fit's own.")
@@ -1430,4 +1604,5 @@ best result so far is returned with result.stopped True; a second one raises.)do
 
     RegisterAnalysis(m);
     RegisterColumnData(m, problem);
+    AddPickling(m);
 }

@@ -165,3 +165,23 @@ def test_sampling_around_a_fit_result_uses_its_problem_and_stops_on_keyboard_int
     fixed, _ = film_problem(free=())
     with pytest.raises(korvel.KorvelError, match="no free parameter"):
         korvel.sample(fixed, 10)
+
+
+def test_a_pickled_result_keeps_its_search_limits_window_and_problem():
+    import pickle
+
+    problem, _ = film_problem(resolution="model")
+    problem.data.resolution = 0.01 * np.ones(len(problem.data.theta))
+    result = korvel.fit(problem, optimizer="pso", population=12, generations=5, seed=6)
+    again = pickle.loads(pickle.dumps(result))
+    assert (again.method, again.generations, again.fit_window) == \
+        (result.method, result.generations, result.fit_window)
+    assert [(p.start, p.lower, p.upper, p.at_limit) for p in again.parameters] == \
+        [(p.start, p.lower, p.upper, p.at_limit) for p in result.parameters]
+    assert again.problem.resolution == "model"
+    np.testing.assert_array_equal(again.problem.data.resolution, problem.data.resolution)
+    with pytest.warns(korvel.KorvelWarning):
+        posterior = korvel.sample(again, 20, seed=1)
+    with pytest.warns(korvel.KorvelWarning):
+        original = korvel.sample(result, 20, seed=1)
+    np.testing.assert_array_equal(posterior.chain, original.chain)
