@@ -158,11 +158,16 @@ DataPoints ToDataPoints(const Curve& curve, bool withUncertainties, const std::s
         throw RunError("The curve has " + std::to_string(n) + " points but " +
                            std::to_string(curve.Uncertainty.size()) + " uncertainties.",
                        name);
+    if (!curve.Resolution.empty() && curve.Resolution.size() != n)
+        throw RunError("The curve has " + std::to_string(n) + " points but " +
+                           std::to_string(curve.Resolution.size()) + " resolutions.",
+                       name);
     if (n == 0) throw RunError("Data file holds no data points.", name);
     if (n > kMostPoints) throw RunError("Too many data points: at most 65535 are allowed.", name);
     DataPoints data;
     data.Path = name;
     data.WithUncertainties = withUncertainties;
+    data.WithResolution = !curve.Resolution.empty();
     data.Points.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         DataPoint& p = data.Points[i];
@@ -173,6 +178,11 @@ DataPoints ToDataPoints(const Curve& curve, bool withUncertainties, const std::s
         CheckFinite(p.Abscissa, p.Where + " (angle)");
         CheckFinite(p.Intensity, p.Where + " (intensity)");
         CheckFinite(p.Uncertainty, p.Where + " (uncertainty)");
+        if (data.WithResolution) {
+            // NaN: unknown, as column files write it.
+            p.Resolution = curve.Resolution[i];
+            if (std::isinf(p.Resolution)) CheckFinite(p.Resolution, p.Where + " (resolution)");
+        }
     }
     return data;
 }
@@ -181,7 +191,8 @@ Curve ToCurve(std::span<const double> theta, std::span<const double> intensity,
               std::span<const double> uncertainty) {
     return Curve{{theta.begin(), theta.end()},
                  {intensity.begin(), intensity.end()},
-                 {uncertainty.begin(), uncertainty.end()}};
+                 {uncertainty.begin(), uncertainty.end()},
+                 {}};
 }
 
 LimitsTable ToLimitsTable(const Limits& limits, int parameterCount, bool zeroRowsAllowed,

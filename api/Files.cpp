@@ -77,6 +77,23 @@ void CheckNotAnInput(const FitResult& result, const std::string& folder,
     }
 }
 
+// The model and limits files of a problem whose data are read.
+void ReadModelAndLimits(FitProblem& problem, InputTexts& inputs, const RunSettings& s,
+                        const std::string& modelPath, const std::string& limitsPath) {
+    // A missing limits file is reported before anything is wrong with the model.
+    inputs.CheckReadable(limitsPath);
+    problem.Model = ParseSample(inputs.Read(modelPath), static_cast<DensityUnits>(s.DensityUnits),
+                                modelPath, &problem.Warnings);
+    const int parameterCount = 4 * static_cast<int>(problem.Model.Layers.size());
+    std::vector<std::string> limitsWarnings;
+    problem.Bounds =
+        ParseLimits(inputs.Read(limitsPath), parameterCount, limitsPath, &limitsWarnings);
+    // A short limits file matters only to a fit: a run that only evaluates ignores it.
+    if (s.FitMode)
+        problem.Warnings.insert(problem.Warnings.end(), limitsWarnings.begin(),
+                                limitsWarnings.end());
+}
+
 }  // namespace
 
 FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
@@ -109,6 +126,29 @@ FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
     const std::string modelPath = RunFilePath(s, s.ModelFileName);
     const std::string limitsPath = RunFilePath(s, s.LimitsFileName);
     const std::string dataText = ReadWholeFile(dataPath);
+    if (IsColumnData(dataPath, dataText)) {
+        // Qz always, turned into angles with the model's wavelength; the file's
+        // uncertainties when the command file takes them and the file gives them.
+        LayerModel model;
+        ParseModelHeader(inputs.Read(modelPath), modelPath, model);
+        ColumnDataRead column = ParseColumnData(dataText, dataPath, model.Header.Wavelength,
+                                                options.DataSet, options.ResolutionIsFwhm);
+        problem.Data = std::move(column.Data);
+        problem.Warnings = std::move(column.Warnings);
+        if (problem.Data.Uncertainty.empty() || !s.ErrorsFromFile) {
+            problem.Data.Uncertainty.clear();
+            RunSettings weighted = s;
+            weighted.ErrorsFromFile = false;
+            SetWeighting(problem, weighted, options);
+        }
+        problem.Resolution = options.Resolution;
+        ReadModelAndLimits(problem, inputs, s, modelPath, limitsPath);
+        return problem;
+    }
+    if (options.DataSet != 1)
+        throw RunError("The data file holds 1 data set: there is no data set " +
+                           std::to_string(options.DataSet) + ".",
+                       dataPath);
     const DataPoints data = ParseDataPoints(dataText, dataPath, s.ErrorsFromFile);
     LayerModel header;
     if (s.QzInverseAngstrom) ParseModelHeader(inputs.Read(modelPath), modelPath, header);
@@ -120,18 +160,8 @@ FitProblem ReadProblem(const std::string& path, const ReadOptions& options) {
         std::span(curves.Angle.data(), n), std::span(curves.MeasuredIntensity.data(), n),
         s.ErrorsFromFile ? std::span(curves.Uncertainty.data(), n) : std::span<const double>());
 
-    // A missing limits file is reported before anything is wrong with the model.
-    inputs.CheckReadable(limitsPath);
-    problem.Model = ParseSample(inputs.Read(modelPath), static_cast<DensityUnits>(s.DensityUnits),
-                                modelPath, &problem.Warnings);
-    const int parameterCount = 4 * static_cast<int>(problem.Model.Layers.size());
-    std::vector<std::string> limitsWarnings;
-    problem.Bounds =
-        ParseLimits(inputs.Read(limitsPath), parameterCount, limitsPath, &limitsWarnings);
-    // A short limits file matters only to a fit: a run that only evaluates ignores it.
-    if (s.FitMode)
-        problem.Warnings.insert(problem.Warnings.end(), limitsWarnings.begin(),
-                                limitsWarnings.end());
+    problem.Resolution = options.Resolution;
+    ReadModelAndLimits(problem, inputs, s, modelPath, limitsPath);
     return problem;
 }
 

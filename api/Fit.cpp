@@ -7,10 +7,14 @@
 
 #include "api/Conversion.h"
 #include "api/FitCollector.h"
+#include "api/FitSetup.h"
 #include "base/RunError.h"
 #include "fit/FitProgress.h"
 #include "fit/FitRun.h"
 #include "fit/FitSession.h"
+#include "fit/FittedValues.h"
+#include "fit/GlobalFit.h"
+#include "fit/Residuals.h"
 #include "fit/StartingSimplex.h"
 #include "input/DataReader.h"
 #include "korvel/korvel.h"
@@ -20,7 +24,13 @@ namespace korvel::api {
 
 namespace {
 
+static_assert(static_cast<int>(api::ResolutionSource::Model) ==
+              static_cast<int>(korvel::ResolutionSource::Model));
+static_assert(static_cast<int>(api::LimitMark::AtUpper) ==
+              static_cast<int>(korvel::LimitMark::AtUpper));
 static_assert(api::kDefaultMaxRespreads == korvel::kDefaultMaxRespreads);
+static_assert(static_cast<int>(api::SearchMethod::ParticleSwarm) ==
+              static_cast<int>(korvel::SearchMethod::ParticleSwarm));
 
 constexpr int kLargestIterationCount = 65535;  // the iteration counter is 16 bits
 
@@ -65,6 +75,14 @@ void SetChoices(FitSession& session, const FitProblem& problem, const FitControl
     session.Options.Seed = control.Seed;
     session.Options.MaxRespreads = control.MaxRespreads;
     session.Options.Threads = control.Threads;
+    session.Options.Resolution = static_cast<korvel::ResolutionSource>(problem.Resolution);
+    if (control.Population < 0 || control.Generations < 0)
+        throw RunError("The population and the generations must not be negative.",
+                       "Fit: population " + std::to_string(control.Population) +
+                           ", generations " + std::to_string(control.Generations));
+    session.Options.Search.Method = static_cast<korvel::SearchMethod>(control.Search);
+    session.Options.Search.Population = control.Population;
+    session.Options.Search.Generations = control.Generations;
 }
 
 // The data, model and limits in the order a run reads them, with the same checks.
@@ -81,17 +99,55 @@ void SetInputs(FitSession& session, const FitProblem& problem) {
     session.Fit.BestVertex = 1;
 }
 
+// Each fitted parameter's start value, limits and limit mark, in the sample's units as
+// the problem gives them (the limits file's units are the model file's).
+void AddStartsAndLimits(const FitSession& finished, const FitProblem& problem, FitResult& result) {
+    const auto count = static_cast<int>(result.Parameters.size());
+    for (int k = 1; k <= count; ++k) {
+        const int j = finished.Free.ModelIndexOfFree(k);
+        const auto row = static_cast<std::size_t>(j - 1);
+        if (j < 1 || row >= problem.Bounds.Parameters.size() || row / 4 >= problem.Model.Layers.size())
+            continue;
+        FittedParameter& parameter = result.Parameters[k - 1];
+        const Layer& layer = problem.Model.Layers[row / 4];
+        const double columns[] = {layer.Thickness, layer.ReDensity, layer.ImDensity,
+                                  layer.Roughness};
+        parameter.Start = columns[row % 4];
+        parameter.Lower = problem.Bounds.Parameters[row].Lower;
+        parameter.Upper = problem.Bounds.Parameters[row].Upper;
+        parameter.Mark = static_cast<LimitMark>(
+            MarkOfLimits(parameter.Value, parameter.Lower, parameter.Upper));
+    }
+}
+
 }  // namespace
+
+void SetUpSession(FitSession& session, const FitProblem& problem, const FitControl& control) {
+    SetChoices(session, problem, control);
+    SetInputs(session, problem);
+}
+
+std::string SearchMethodName(SearchMethod method) {
+    return std::string(korvel::SearchMethodName(static_cast<korvel::SearchMethod>(method)));
+}
+
+std::optional<SearchMethod> SearchMethodOfName(const std::string& name) {
+    const std::optional<korvel::SearchMethod> method = korvel::SearchMethodFromName(name);
+    if (!method) return std::nullopt;
+    return static_cast<SearchMethod>(*method);
+}
 
 FitResult Fit(const FitProblem& problem, const FitControl& control) {
     try {
         FitSession session;
-        SetChoices(session, problem, control);
-        SetInputs(session, problem);
+        SetUpSession(session, problem, control);
         FitStop stop;
         FitCollector collector(control, stop, problem.Model.Units);
-        RunFit(session, collector, stop);
+        const GlobalFitSummary summary = RunFitWithSearch(session, collector, stop);
         FitResult result = collector.Finish(session);
+        result.Method = control.Search;
+        result.Generations = summary.Generations;
+        AddStartsAndLimits(session, problem, result);
         result.DataFileName = problem.DataFileName;
         result.ModelFileName = problem.ModelFileName;
         result.LimitsFileName = problem.LimitsFileName;
@@ -100,6 +156,15 @@ FitResult Fit(const FitProblem& problem, const FitControl& control) {
         // The engine knows no names: its errors are the model's.
         RethrowWithPlace(NameOr(problem.ModelFileName, "Fit"));
     }
+}
+
+std::vector<double> Residuals(const FitResult& result) {
+    const Curve& measured = result.Measured;
+    if (measured.Intensity.size() != result.Smeared.Intensity.size() ||
+        measured.Uncertainty.size() != measured.Intensity.size())
+        throw RunError("The fit result's curves differ in length.", "Residuals");
+    return NormalisedResiduals(measured.Intensity, result.Smeared.Intensity,
+                               measured.Uncertainty);
 }
 
 }  // namespace korvel::api

@@ -18,6 +18,9 @@ namespace {
 // The public phases and events mirror the fit's own, one for one.
 static_assert(static_cast<int>(ProgressPhase::Uncertainty) ==
               static_cast<int>(FitPhase::Uncertainty));
+static_assert(static_cast<int>(ProgressPhase::Sampling) == static_cast<int>(FitPhase::Sampling));
+static_assert(static_cast<int>(ProgressEvent::Generation) ==
+              static_cast<int>(ProgressKind::Generation));
 static_assert(static_cast<int>(ProgressPhase::Newton) == static_cast<int>(FitPhase::Newton));
 static_assert(static_cast<int>(ProgressEvent::Evaluated) ==
               static_cast<int>(ProgressKind::Evaluated));
@@ -59,6 +62,9 @@ void FitCollector::OnProgress(const FitProgress& progress) {
         r.Remaining = progress.Remaining;
         r.Total = progress.Total;
         r.SecondsPerCurve = progress.SecondsPerCurve;
+        r.Generation = progress.Generation;
+        r.MedianMerit = progress.MedianMerit;
+        r.Acceptance = progress.Acceptance;
         control_.OnProgress(r);
     }
     // Every stop read of the fit follows a report: a request made before or during
@@ -123,6 +129,8 @@ void FitCollector::OnUncertainties(const FitSession& session, std::span<const do
 void FitCollector::Keep(const FitSession& session) {
     result_.Fitted = ToSample(session.Model, units_);
     result_.ReducedChiSquare = session.Fit.BestMerit;
+    result_.WindowFirst = session.Fit.FitWindowFirst;
+    result_.WindowLast = session.Fit.FitWindowLast;
     result_.ScaleUnsmeared = session.Fit.ScaleUnsmeared;
     result_.ScaleSmeared = session.Fit.ScaleSmeared;
     const CurveArrays& curves = session.Curves;
@@ -139,6 +147,7 @@ FitResult FitCollector::Finish(const FitSession& session) {
     result.Warnings = session.Warnings.Texts;
     const CurveArrays& curves = session.Curves;
     result.Measured = ToCurve(curves.Angle, curves.MeasuredIntensity, curves.Uncertainty);
+    result.Measured.Resolution = curves.Resolution;
 
     // The free parameters as the best vertex holds them at the end: values once the fit
     // has converted it (and kept, moved or restored it after a Newton step).

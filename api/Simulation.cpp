@@ -48,7 +48,7 @@ void FillAngles(FitSession& session, const std::vector<double>& theta) {
 }
 
 Simulation Compute(const Sample& sample, const std::vector<double>& theta, CalculationMethod method,
-                   double cutOff, unsigned threads) {
+                   double cutOff, unsigned threads, const std::vector<double>& resolution) {
     if (!std::isfinite(cutOff))
         throw RunError("Invalid numeric input", "Simulate: the cut-off level");
     FitSession session;
@@ -71,6 +71,15 @@ Simulation Compute(const Sample& sample, const std::vector<double>& theta, Calcu
     if (theta.empty()) return simulation;
     session.Fit.SkipFigureOfMerit = true;
     try {
+        if (!resolution.empty()) {
+            if (resolution.size() != theta.size())
+                throw RunError("The curve has " + std::to_string(theta.size()) +
+                               " angles but " + std::to_string(resolution.size()) +
+                               " resolutions.");
+            session.Curves.Resolution = resolution;
+            session.Options.Resolution = korvel::ResolutionSource::Data;
+            PrepareResolution(session);
+        }
         EvaluateCurve(session, free.Vertices[0]);
     } catch (...) {
         RethrowWithPlace(kPlace);
@@ -84,12 +93,13 @@ Simulation Compute(const Sample& sample, const std::vector<double>& theta, Calcu
 }  // namespace
 
 Simulation Simulate(const Sample& sample, const std::vector<double>& theta,
-                    CalculationMethod method, double cutOff, unsigned threads) {
-    return Compute(sample, theta, method, cutOff, threads);
+                    CalculationMethod method, double cutOff, unsigned threads,
+                    const std::vector<double>& resolution) {
+    return Compute(sample, theta, method, cutOff, threads, resolution);
 }
 
 Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz, CalculationMethod method,
-                      double cutOff, unsigned threads) {
+                      double cutOff, unsigned threads, const std::vector<double>& resolution) {
     CheckWavelength(sample.Wavelength, "sample: the wavelength");
     std::vector<double> theta(qz.size());
     for (std::size_t i = 0; i < qz.size(); ++i) {
@@ -101,7 +111,7 @@ Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz, Calcu
             throw RunError(e.Message(), where + " (" + e.Where() + ")");
         }
     }
-    Simulation simulation = Compute(sample, theta, method, cutOff, threads);
+    Simulation simulation = Compute(sample, theta, method, cutOff, threads, resolution);
     simulation.QzAbscissa = true;
     return simulation;
 }

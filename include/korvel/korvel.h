@@ -102,12 +102,15 @@ struct Limits {
     std::vector<ParameterLimits> Parameters;
 };
 
-// A reflectivity curve. The three vectors run in parallel; Uncertainty is empty when
-// the curve carries none.
+// A reflectivity curve. The vectors run in parallel; Uncertainty and Resolution are
+// empty when the curve carries none.
 struct Curve {
     std::vector<double> Theta;        // glancing angle, degrees, increasing
     std::vector<double> Intensity;    // reflectivity (measured, or computed)
     std::vector<double> Uncertainty;  // dI of each intensity, or empty
+    // The instrument's resolution at each point: the standard deviation of a Gaussian in
+    // Qz (1/A); NaN where unknown. Column data files give it.
+    std::vector<double> Resolution;
 };
 
 // How the reflectivity of a point is computed.
@@ -134,13 +137,17 @@ struct Simulation {
 // The reflectivity of `sample` at the glancing angles `theta` (degrees, increasing,
 // below 90, at most 65535 of them) by `method`, floored at `cutOff`. `threads` engine
 // threads share the points (0: one per processor); results do not depend on it.
+// `resolution`, when given, holds a standard deviation in Qz (1/A) per angle (0 or NaN:
+// that point unsmeared): the smeared curve is then averaged over a Gaussian of that
+// width at each point (Gauss quadrature over +-3.5 standard deviations, as a fit with
+// the data's resolution), in place of the sample's wavelength spread and laws.
 Simulation Simulate(const Sample& sample, const std::vector<double>& theta,
                     CalculationMethod method = CalculationMethod::Matrix, double cutOff = 0.0,
-                    unsigned threads = 1);
+                    unsigned threads = 1, const std::vector<double>& resolution = {});
 // The same at the given Qz (1/A), turned into angles with the sample's wavelength.
 Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz,
                       CalculationMethod method = CalculationMethod::Matrix, double cutOff = 0.0,
-                      unsigned threads = 1);
+                      unsigned threads = 1, const std::vector<double>& resolution = {});
 
 // ---------------------------------------------------------------------------------
 // Fit
@@ -150,6 +157,13 @@ enum class Weighting {
     FromData,  // the data's Uncertainty ("Error Bar from file")
     Fresnel,   // the bare substrate's Fresnel reflectivity
     Fraction,  // ErrorFraction times the measured intensity
+};
+
+// Which resolution smears a computed curve that is compared with data.
+enum class ResolutionSource {
+    Default,  // the data's when the data carry a resolution column, else the model's
+    Data,     // a Gaussian of each point's width in Qz (Curve::Resolution)
+    Model,    // the sample's wavelength spread and two resolution laws
 };
 
 // Everything a fit works on: what the command file, the model, the limits and the
@@ -169,6 +183,7 @@ struct FitProblem {
     double ErrorFraction = 0.03;   // D of dI = D * I, for Weighting::Fraction
     bool RepeatUnitFixed = false;  // keep the thickness of one repeat-unit period constant
     bool QzAbscissa = false;       // the .pct text writes Qz instead of theta
+    ResolutionSource Resolution = ResolutionSource::Default;
     // The names the .bst report prints ("Data file name   : ..."); also used in messages.
     std::string DataFileName;
     std::string ModelFileName;
@@ -190,6 +205,8 @@ enum class ProgressPhase {
     NewtonGradient,   // its first derivatives
     NewtonCurvature,  // its mixed second derivatives
     Uncertainty,      // the uncertainty estimate
+    Population,       // a population search (differential evolution, CMA-ES, swarm)
+    Sampling,         // the posterior sampler
 };
 
 // What a progress report says about its phase.
@@ -203,6 +220,7 @@ enum class ProgressEvent {
     RunEnded,            // Local, Tunnelling, GlobalStep: ended with Termination
     CountDown,           // NewtonGradient, NewtonCurvature, Uncertainty: Remaining stages
     Evaluated,           // Result: the best model's curve is computed
+    Generation,          // Population, Sampling: one generation (sampler step) is done
 };
 
 // One report of a running fit. Every report carries the counts and the session best;
@@ -221,6 +239,13 @@ struct Progress {
     int Remaining = 0;              // count-downs: vertices or stages left, of Total
     int Total = 0;
     double SecondsPerCurve = 0.0;  // VertexEvaluated: clock time of that evaluation
+    // Generation: its number (0 for the initial population, or the sampler's step from
+    // 1) of at most Total; a population's lowest figure of merit so far is BestMerit
+    // and the median of the current population's MedianMerit; the sampler's acceptance
+    // fraction so far is Acceptance.
+    int Generation = 0;
+    double MedianMerit = 0.0;
+    double Acceptance = 0.0;
 };
 
 // A request to stop a fit, from any thread or from a signal handler (lock-free, no
@@ -251,6 +276,21 @@ class StopRequest {
 // Re-spreads of one global step after which the search gives up, unless told otherwise.
 inline constexpr int kDefaultMaxRespreads = 1000;
 
+// How a fit searches for the minimum of the figure of merit inside the limits.
+enum class SearchMethod {
+    Tunnelling,           // the program's local simplex runs alternating with tunnelling steps
+    SelfAdaptiveDe,       // differential evolution, rand/1/bin, F and CR self-adapted ("de")
+    DeRand1Bin,           // differential evolution rand/1/bin, F = 0.8, CR = 0.9
+    DeBest1Bin,           // best/1/bin, F = 0.8, CR = 0.9
+    DeCurrentToBest1Bin,  // current-to-best/1/bin, F = 0.8, CR = 0.9
+    CmaEs,                // covariance matrix adaptation evolution strategy ("cmaes")
+    ParticleSwarm,        // generational particle swarm ("pso")
+};
+// The method's short name as the command line takes it ("tunnelling", "de", "cmaes",
+// "pso", "de-rand1bin", ...), and back (nullopt for an unknown name).
+std::string SearchMethodName(SearchMethod method);
+std::optional<SearchMethod> SearchMethodOfName(const std::string& name);
+
 // How a fit runs, beside its problem.
 struct FitControl {
     // The seed of the random starting simplex and global steps; none: the clock's. The
@@ -267,6 +307,20 @@ struct FitControl {
     // it throws ends the fit and leaves Fit with it.
     std::function<void(const Progress&)> OnProgress;
     std::shared_ptr<StopRequest> Stop;  // none: the fit runs to its end
+    // The search. A population search (any method but Tunnelling) replaces the starting
+    // simplex's spread and the tunnelling search; the program's local simplex then
+    // polishes its best member. Population: members (0: chosen from the number of free
+    // parameters); Generations: at most this many (0: the method's default).
+    SearchMethod Search = SearchMethod::Tunnelling;
+    int Population = 0;
+    int Generations = 0;
+};
+
+// Where a fitted value sits between its limits.
+enum class LimitMark {
+    None,
+    AtLower,  // within a thousandth of the range above the lower limit
+    AtUpper,  // within a thousandth of the range below the upper limit
 };
 
 // A free parameter of a finished fit.
@@ -274,6 +328,10 @@ struct FittedParameter {
     std::string Name;                   // "Thickness:1", "ReDensity:2": column label and layer
     double Value = 0.0;                 // in the sample's units
     std::optional<double> Uncertainty;  // in the same units, when estimated
+    double Start = 0.0;                 // the starting model's value, same units
+    double Lower = 0.0;                 // the limits it was held to, same units
+    double Upper = 0.0;
+    LimitMark Mark = LimitMark::None;
 };
 
 // What a fit found, and the result files the program would write for it.
@@ -291,6 +349,12 @@ struct FitResult {
     bool Stopped = false;     // a stop request ended the fit (or kept a phase from starting)
     std::uint64_t Evaluations = 0;      // curve evaluations
     std::vector<std::string> Warnings;  // the problem's, then the fit's own (odd links ...)
+    // The points the figure of merit sums, 1-based, both included: the smearing by the
+    // model's laws leaves out the ends of the curve it cannot reach.
+    int WindowFirst = 0;
+    int WindowLast = 0;
+    SearchMethod Method = SearchMethod::Tunnelling;  // the search the fit ran
+    int Generations = 0;  // generations of a population search
     // The problem's file names: WriteResults names the result files after the model's
     // and never replaces one of the three.
     std::string DataFileName;
@@ -305,6 +369,85 @@ struct FitResult {
 // Runs the fit (or, FitMode false, the evaluation of the starting model). Throws
 // RunError for a problem that cannot be fitted, naming the parameter or the point.
 FitResult Fit(const FitProblem& problem, const FitControl& control = {});
+
+// The normalised residuals (measured - fitted) / dI of a fit's points, with the weights
+// dI the fit divided by and its smeared, scaled curve: the terms whose squares the
+// figure of merit sums. NaN where dI is 0.
+std::vector<double> Residuals(const FitResult& result);
+
+// The figure of merit (reduced chi-square) of the problem's model with its free
+// parameters set to `values`, as a fit evaluates it (weights, scaling, smearing, links
+// and a fixed repeat-unit length alike). `values` holds points one after the other,
+// each the free parameters in model order in the sample's units; one merit per point,
+// +infinity for a point outside the limits. A value that is not finite is an error. Evaluations spread over `threads` threads
+// (0: one per processor).
+std::vector<double> FigureOfMerit(const FitProblem& problem, const std::vector<double>& values,
+                                  unsigned threads = 1);
+
+// ---------------------------------------------------------------------------------
+// Posterior
+
+// How the posterior sampler runs.
+struct PosteriorControl {
+    int Steps = 1000;  // steps of the ensemble
+    int Walkers = 0;   // 0: four per free parameter, at least 16 (always even)
+    std::optional<std::uint64_t> Seed;  // none: the clock's; the posterior reports it
+    unsigned Threads = 1;               // evaluations in parallel; 0: one per processor
+    // Reports with Phase Sampling; EndSearch ends the sampling with the steps done.
+    std::function<void(const Progress&)> OnProgress;
+    std::shared_ptr<StopRequest> Stop;
+};
+
+struct PosteriorParameter {
+    std::string Name;   // "Thickness:2"
+    double Median = 0.0;
+    double Lower68 = 0.0;  // 16th and 84th percentiles
+    double Upper68 = 0.0;
+    double Lower95 = 0.0;  // 2.5th and 97.5th percentiles
+    double Upper95 = 0.0;
+    double AutocorrelationTime = 0.0;  // steps; NaN when it cannot be estimated
+};
+
+// The chain of an affine-invariant ensemble sampler (the stretch move of Goodman and
+// Weare 2010) over the free parameters: uniform priors inside the limits, likelihood
+// ln L = -chi^2 / 2 with chi^2 = figure of merit x degrees of freedom. Statistics over
+// the steps from Burn on, all walkers pooled.
+struct Posterior {
+    std::vector<PosteriorParameter> Parameters;  // the free parameters in model order
+    int Walkers = 0;
+    int Steps = 0;  // steps done (fewer than asked when stopped)
+    int Burn = 0;   // leading steps left out of the statistics
+    // Chain[(step * Walkers + walker) * Parameters.size() + k], in the sample's units.
+    std::vector<double> Chain;
+    std::vector<double> LogLikelihood;  // [step * Walkers + walker]
+    double Acceptance = 0.0;             // fraction of proposals accepted
+    int DegreesOfFreedom = 0;  // points the figure of merit sums less the free parameters
+    bool ChainTooShort = false;  // fewer kept steps than 50 autocorrelation times
+    bool Stopped = false;        // a stop request ended the sampling
+    std::uint64_t Seed = 0;
+    std::vector<std::string> Warnings;
+};
+
+// Samples the posterior of the problem's free parameters around its model: pass a
+// fit's Fitted sample as the model to sample around the fit. Throws RunError when
+// nothing is free or the model lies outside its limits.
+Posterior SamplePosterior(const FitProblem& problem, const PosteriorControl& control = {});
+
+// ---------------------------------------------------------------------------------
+// Density profile
+
+// The two density columns across the depth of a sample, in its density units; every
+// interface smoothed by its roughness with the error-function profile (the real-space
+// picture of the Nevot-Croce factor), the repeat unit written out RepeatCount times.
+struct DensityProfile {
+    std::vector<double> Depth;      // angstrom below the top surface; negative in the ambient
+    std::vector<double> ReDensity;  // column 2 at each depth
+    std::vector<double> ImDensity;  // column 3 at each depth
+};
+// At the given depths (angstrom, any order); none: `points` depths spread evenly from
+// above the top surface to inside the substrate.
+DensityProfile Profile(const Sample& sample, const std::vector<double>& depth = {},
+                       int points = 1001);
 
 // ---------------------------------------------------------------------------------
 // File formats through text. `name` names the text in messages ("au-film.mdl, line 3:
@@ -333,6 +476,40 @@ struct DataFormat {
 Curve ParseData(const std::string& text, const DataFormat& format = {},
                 const std::string& name = "data");
 std::string FormatData(const Curve& data, const DataFormat& format = {});
+
+// Column data files as instruments write them: the ORSO text format (.ort: '#' header
+// lines in YAML naming the columns Qz, R, sR, sQz and their units; several data sets)
+// and plain text of the columns Qz [1/A], R, dR, dQ with '#' comment lines. A data file
+// is one when its name ends in .ort or its first non-blank character is '#'.
+bool IsColumnData(const std::string& name, const std::string& text);
+
+// What a column data file gives.
+struct ColumnDataRead {
+    // Theta from Qz at the wavelength used; the intensity; its uncertainty when the file
+    // gives one (empty otherwise); the resolution (standard deviation in Qz, 1/A) when
+    // the file gives one. Points with R <= 0 or dR <= 0 are left out (and reported).
+    Curve Data;
+    double Wavelength = 0.0;            // angstrom, the one Qz was turned into theta with
+    std::optional<double> FileWavelength;  // the header's, when it gives one value
+    std::string DataSet;                // the name of the data set read
+    std::vector<std::string> DataSets;  // every data set of the file
+    std::vector<std::string> Warnings;  // what the reader assumed, left out or compared
+};
+// Reads data set `dataSet` (1 = the first) of the column file text `text` named `name`.
+// `wavelength` (A) turns Qz into theta; 0 takes the file's own (an error when it gives
+// none or a range) and any other is compared with the file's (a warning when they differ
+// by more than 0.1 %). `resolutionIsFwhm`: a plain file's dQ column holds FWHM (an ORSO
+// header says itself). Throws RunError naming the file and line.
+ColumnDataRead ParseColumnData(const std::string& text, const std::string& name,
+                               double wavelength = 0.0, int dataSet = 1,
+                               bool resolutionIsFwhm = false);
+
+// The ORSO text (.ort) of a fit's measured and fitted curves: a header naming `program`,
+// the model and data files and the resolution the fit smeared with, then the columns Qz
+// (1/A, at the fitted sample's wavelength), R, sR (the data's uncertainty: nan when the
+// fit weighted otherwise), sQz (the data's resolution, or nan) and Rfit.
+std::string FormatOrt(const FitProblem& problem, const FitResult& result,
+                      const std::string& program = "korvel");
 
 // The command file (.inp): its ten entries.
 struct CommandFile {
@@ -366,6 +543,12 @@ struct ReadOptions {
     // Fresnel or Fraction (with ErrorFraction; one not above 0 counts as 0.03).
     Weighting Weights = Weighting::Fraction;
     double ErrorFraction = 0.03;
+    // A column data file (.ort, or '#' header lines): which data set (1 = the first) and
+    // whether a plain file's dQ column is a FWHM; its Qz become angles at the model's
+    // wavelength. The resolution the problem's fit smears with.
+    int DataSet = 1;
+    bool ResolutionIsFwhm = false;
+    ResolutionSource Resolution = ResolutionSource::Default;
     // The data file to read instead of the one the command file names, taken as given
     // (relative to the working folder) and named so in the report: one command file
     // fitted to each curve of a series. Empty: the command file's.

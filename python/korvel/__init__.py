@@ -26,15 +26,20 @@ from ._korvel import (
     FitResult,
     Layer,
     Parameter,
+    Posterior,
     Progress,
     Sample,
     Simulation,
     __version__,
     fit,
     format_limits,
+    merit,
     parse_limits,
+    profile,
     read_text,
     reflectivity,
+    residuals,
+    sample,
     series_seed,
     simulate,
     write_text,
@@ -42,9 +47,10 @@ from ._korvel import (
 
 __all__ = [
     "Curve", "FitCurve", "FitProblem", "FitResult", "KorvelError", "KorvelWarning", "Layer",
-    "Parameter", "Progress", "Sample", "Simulation", "fit", "fit_many", "read_data",
-    "read_limits", "read_problem", "read_sample", "reflectivity", "series_seed", "simulate",
-    "write_data", "write_limits", "write_results", "write_sample",
+    "Parameter", "Posterior", "Progress", "Sample", "Simulation", "fit", "fit_many", "merit",
+    "profile", "read_data", "read_limits", "read_problem", "read_sample", "reflectivity",
+    "residuals", "sample", "series_seed", "simulate", "write_data", "write_limits",
+    "write_ort", "write_results", "write_sample",
 ]
 
 
@@ -71,12 +77,30 @@ def write_limits(limits, path):
     write_text(os.fspath(path), format_limits(limits))
 
 
-def read_data(path, uncertainties=False, qz=False, wavelength=0.0):
-    """The curve of the data file (.dat) at `path`: per point the abscissa (theta in
-    degrees, or with qz Qz in 1/A turned into theta at `wavelength` A), the intensity
-    and, with uncertainties, its uncertainty."""
-    return Curve.from_text(read_text(os.fspath(path)), uncertainties, qz, wavelength,
-                           os.fspath(path))
+def read_data(path, uncertainties=False, qz=False, wavelength=0.0, dataset=1, dq_fwhm=False):
+    """The curve of the data file at `path`.
+
+    The program's .dat file: per point the abscissa (theta in degrees, or with qz Qz in
+    1/A turned into theta at `wavelength` A), the intensity and, with uncertainties, its
+    uncertainty.
+
+    A column file (name ending in .ort, or first non-blank character '#'): an ORSO text
+    file (its header names the columns Qz, R, sR, sQz and their units, 1/A or 1/nm, and
+    whether the resolution is a standard deviation or a FWHM) or plain columns Qz [1/A],
+    R, dR, dQ. dataset picks one of several data sets (1 = the first); dq_fwhm reads a
+    plain file's dQ as FWHM. Qz is turned into theta at `wavelength` (A; 0 takes the
+    file's own, and any other is compared with it). The curve carries the uncertainty
+    and the resolution (curve.resolution: standard deviation in Qz, 1/A, NaN where the
+    file says unknown) when the file gives them. Points with R <= 0 or dR <= 0 are left
+    out; what was left out or assumed comes as a KorvelWarning."""
+    path = os.fspath(path)
+    text = read_text(path)
+    if _korvel.is_column_data(path, text):
+        return _korvel.parse_column_data(text, path, wavelength, dataset, dq_fwhm)[0]
+    if dataset != 1:
+        raise KorvelError(f"The data file holds 1 data set: there is no data set {dataset}.",
+                          path)
+    return Curve.from_text(text, uncertainties, qz, wavelength, path)
 
 
 def write_data(curve, path, qz=False, wavelength=0.0):
@@ -92,6 +116,14 @@ def read_problem(path, **options):
 
 
 read_problem.__doc__ = _korvel.read_problem.__doc__
+
+
+def write_ort(result, path, problem=None):
+    """Writes the fit's measured and fitted curves as an ORSO text file (.ort) at `path`,
+    replacing it atomically: a header naming the program, the model and data files and
+    the resolution the fit smeared with, then the columns Qz (1/A), R, sR, sQz and Rfit.
+    problem: the FitProblem fitted, when not the result's own (result.problem)."""
+    write_text(os.fspath(path), _korvel.format_ort(result, problem))
 
 
 def write_results(result, folder):

@@ -130,6 +130,35 @@ const char* WeightingName(api::Weighting weighting) {
     return "data";
 }
 
+api::SearchMethod SearchMethodOf(const std::string& name) {
+    const std::optional<api::SearchMethod> method = api::SearchMethodOfName(Lower(name));
+    if (!method)
+        throw py::value_error(
+            "optimizer must be 'tunnelling', 'de', 'de-rand1bin', 'de-best1bin', "
+            "'de-current-to-best1bin', 'cmaes' or 'pso', not '" + name + "'");
+    return *method;
+}
+
+api::ResolutionSource ResolutionOf(const std::string& name) {
+    const std::string n = Lower(name);
+    if (n == "default") return api::ResolutionSource::Default;
+    if (n == "data") return api::ResolutionSource::Data;
+    if (n == "model") return api::ResolutionSource::Model;
+    throw py::value_error("resolution must be 'default', 'data' or 'model', not '" + name + "'");
+}
+
+const char* ResolutionName(api::ResolutionSource source) {
+    switch (source) {
+        case api::ResolutionSource::Data:
+            return "data";
+        case api::ResolutionSource::Model:
+            return "model";
+        case api::ResolutionSource::Default:
+            break;
+    }
+    return "default";
+}
+
 api::DensityUnits UnitsOf(int units) {
     if (units < 0 || units > 3)
         throw py::value_error(
@@ -141,10 +170,10 @@ api::DensityUnits UnitsOf(int units) {
 
 constexpr std::array kPhaseNames = {"initial_simplex",  "search",     "local",  "tunnelling",
                                     "global_step",      "result",     "newton", "newton_gradient",
-                                    "newton_curvature", "uncertainty"};
+                                    "newton_curvature", "uncertainty", "population", "sampling"};
 constexpr std::array kEventNames = {
     "started",   "ended",     "between_evaluations", "vertex_started", "vertex_evaluated",
-    "iteration", "run_ended", "count_down",          "evaluated"};
+    "iteration", "run_ended", "count_down",          "evaluated", "generation"};
 
 // ---------------------------------------------------------------------------------
 // Python-side records
@@ -213,10 +242,12 @@ SampleObject FromApi(const api::Sample& sample) {
 struct CurveObject {
     py::object Theta;
     py::object Intensity;
-    py::object Uncertainty;  // None: the curve carries none
+    py::object Uncertainty;               // None: the curve carries none
+    py::object Resolution = py::none();  // sigma in Qz per point, 1/A; None: none
 };
 
-CurveObject MakeCurve(py::handle theta, py::handle intensity, py::handle uncertainty) {
+CurveObject MakeCurve(py::handle theta, py::handle intensity, py::handle uncertainty,
+                      py::handle resolution = py::none()) {
     CurveObject curve;
     const Array t = AsVector(theta, "theta");
     const Array i = AsVector(intensity, "intensity");
@@ -233,17 +264,26 @@ CurveObject MakeCurve(py::handle theta, py::handle intensity, py::handle uncerta
                                   std::to_string(t.size()) + " and " + std::to_string(u.size()));
         curve.Uncertainty = u;
     }
+    if (!resolution.is_none()) {
+        const Array r = AsVector(resolution, "resolution");
+        if (r.size() != t.size())
+            throw py::value_error("theta and resolution differ in length: " +
+                                  std::to_string(t.size()) + " and " + std::to_string(r.size()));
+        curve.Resolution = r;
+    }
     return curve;
 }
 
 api::Curve ToApi(const CurveObject& curve) {
     // The arrays may have been replaced one by one: checked again as a whole.
-    const CurveObject checked = MakeCurve(curve.Theta, curve.Intensity, curve.Uncertainty);
+    const CurveObject checked =
+        MakeCurve(curve.Theta, curve.Intensity, curve.Uncertainty, curve.Resolution);
     api::Curve out;
     out.Theta = ToVector(checked.Theta.cast<Array>());
     out.Intensity = ToVector(checked.Intensity.cast<Array>());
     if (!checked.Uncertainty.is_none())
         out.Uncertainty = ToVector(checked.Uncertainty.cast<Array>());
+    if (!checked.Resolution.is_none()) out.Resolution = ToVector(checked.Resolution.cast<Array>());
     return out;
 }
 
@@ -254,6 +294,7 @@ CurveObject FromApi(api::Curve&& curve) {
     out.Intensity = Adopt(std::move(curve.Intensity));
     out.Uncertainty =
         withUncertainty ? py::object(Adopt(std::move(curve.Uncertainty))) : py::object(py::none());
+    if (!curve.Resolution.empty()) out.Resolution = Adopt(std::move(curve.Resolution));
     return out;
 }
 
@@ -308,6 +349,7 @@ struct SimulationObject {
 };
 struct ResultObject {
     api::FitResult Result;
+    py::object Problem = py::none();  // the FitProblem fitted, for sampling around it; or None
 };
 // The curves of a fit, point by point (a view of its result).
 struct FitCurveObject {
@@ -399,6 +441,16 @@ std::string ProgressText(const api::Progress& p) {
             text += numbers;
             if (!p.Termination.empty()) text += " (" + p.Termination + ")";
             break;
+        case api::ProgressEvent::Generation:
+            if (p.Phase == api::ProgressPhase::Sampling)
+                std::snprintf(numbers, sizeof numbers, ": step %d of %d, acceptance %.3f",
+                              p.Generation, p.Total, p.Acceptance);
+            else
+                std::snprintf(numbers, sizeof numbers,
+                              ": generation %d of %d, best %.6g, median %.6g", p.Generation,
+                              p.Total, p.BestMerit, p.MedianMerit);
+            text += numbers;
+            break;
         case api::ProgressEvent::VertexStarted:
         case api::ProgressEvent::CountDown:
             std::snprintf(numbers, sizeof numbers, ": %d of %d left", p.Remaining, p.Total);
@@ -416,16 +468,21 @@ std::string ProgressText(const api::Progress& p) {
 // Functions
 
 api::Simulation Simulate(const SampleObject& sample, py::handle theta, py::handle qz,
-                         const std::string& method, double cutOff, unsigned threads) {
+                         const std::string& method, double cutOff, unsigned threads,
+                         py::handle resolution) {
     if (theta.is_none() == qz.is_none())
         throw py::type_error("give the angles either as theta (degrees) or as qz (1/A)");
     const api::Sample s = ToApi(sample);
     const api::CalculationMethod m = MethodOf(method);
     const bool byQz = !qz.is_none();
     const std::vector<double> x = ToVector(AsVector(byQz ? qz : theta, byQz ? "qz" : "theta"));
+    std::vector<double> sigma;
+    if (!resolution.is_none()) sigma = ToVector(AsVector(resolution, "resolution"));
+    if (!resolution.is_none() && sigma.size() != x.size())
+        throw py::value_error("resolution must hold one value per point");
     py::gil_scoped_release released;
-    return byQz ? api::SimulateQz(s, x, m, cutOff, threads)
-                : api::Simulate(s, x, m, cutOff, threads);
+    return byQz ? api::SimulateQz(s, x, m, cutOff, threads, sigma)
+                : api::Simulate(s, x, m, cutOff, threads, sigma);
 }
 
 constexpr const char* kSampleDoc =
@@ -445,6 +502,302 @@ Sample(layers, *, top_layer_count=None, repeat_unit_layer_count=0,
 C-contiguous array is held as it is (no copy), so later edits of it are seen.
 top_layer_count=None makes every layer above the repeat unit and the bottom layers a
 top layer. Counts are 0 to 255; the library checks them when the sample is used.)doc";
+
+// ---------------------------------------------------------------------------------
+// Around a fit: residuals, the figure of merit at given values, the posterior, the
+// density profile
+
+// A read-only array of `shape` over `values`, kept alive by `owner`.
+py::array_t<double> ShapedView(const std::vector<double>& values,
+                               std::vector<py::ssize_t> shape, py::handle owner) {
+    py::array_t<double> view(std::move(shape), values.data(), owner);
+    view.attr("flags").attr("writeable") = false;
+    return view;
+}
+
+struct PosteriorObject {
+    api::Posterior Result;
+};
+
+py::ssize_t Dimension(const api::Posterior& p) {
+    return static_cast<py::ssize_t>(p.Parameters.size());
+}
+
+// One column of the parameters' statistics, or two side by side.
+template <typename... Members>
+py::array_t<double> Statistics(const api::Posterior& p, Members... members) {
+    constexpr auto columns = static_cast<py::ssize_t>(sizeof...(Members));
+    std::vector<double> values;
+    for (const api::PosteriorParameter& parameter : p.Parameters)
+        (values.push_back(parameter.*members), ...);
+    py::array_t<double> array = Adopt(std::move(values));
+    if (columns > 1) array = array.reshape(std::vector<py::ssize_t>{Dimension(p), columns});
+    return array;
+}
+
+// The problem to sample and its model: a FitProblem as it is, or a FitResult's problem
+// with the fitted sample as the model.
+api::FitProblem ProblemToSample(py::handle source, py::handle problem) {
+    if (py::isinstance<ProblemObject>(source)) {
+        if (!problem.is_none())
+            throw py::type_error("give problem= only with a FitResult");
+        return ToApi(source.cast<const ProblemObject&>());
+    }
+    if (!py::isinstance<ResultObject>(source))
+        throw py::type_error("sample() takes a korvel.FitProblem or a korvel.FitResult");
+    const auto& result = source.cast<const ResultObject&>();
+    const py::handle fitted = problem.is_none() ? py::handle(result.Problem) : problem;
+    if (fitted.is_none() || !py::isinstance<ProblemObject>(fitted))
+        throw py::type_error(
+            "this FitResult does not know its problem: pass it as problem=korvel.FitProblem");
+    api::FitProblem out = ToApi(fitted.cast<const ProblemObject&>());
+    out.Model = result.Result.Fitted;
+    return out;
+}
+
+// Column data files, the data's resolution in a fit, and ORSO text of a fit.
+void RegisterColumnData(py::module_& m, py::class_<ProblemObject>& problem) {
+    problem.def_property(
+        "resolution",
+        [](const ProblemObject& p) { return ResolutionName(p.Choices.Resolution); },
+        [](ProblemObject& p, const std::string& v) { p.Choices.Resolution = ResolutionOf(v); },
+        "What smears the computed curve: 'default' (the data's resolution when data.resolution "
+        "is given, else the sample's laws), 'data' (a Gaussian of each point's width in Qz) "
+        "or 'model' (the sample's wavelength spread and resolution laws).");
+
+    m.def("is_column_data", &api::IsColumnData, "name"_a, "text"_a,
+          "Whether a data file of this name and text is a column file (.ort, or its first "
+          "non-blank character '#').");
+    m.def(
+        "parse_column_data",
+        [](const std::string& text, const std::string& name, double wavelength, int dataSet,
+           bool dqFwhm) {
+            api::ColumnDataRead read =
+                api::ParseColumnData(text, name, wavelength, dataSet, dqFwhm);
+            Warn(read.Warnings);
+            return py::make_tuple(FromApi(std::move(read.Data)), read.Wavelength, read.DataSet,
+                                  read.DataSets);
+        },
+        "text"_a, "name"_a = "data", "wavelength"_a = 0.0, "dataset"_a = 1, "dq_fwhm"_a = false,
+        "A column data file's text: (curve, wavelength used (A), data set name, every data "
+        "set's name). See read_data.");
+    m.def(
+        "format_ort",
+        [](const ResultObject& r, py::handle problem, const std::string& program) {
+            const py::handle fitted = problem.is_none() ? py::handle(r.Problem) : problem;
+            if (fitted.is_none() || !py::isinstance<ProblemObject>(fitted))
+                throw py::type_error(
+                    "this FitResult does not know its problem: pass it as "
+                    "problem=korvel.FitProblem");
+            return api::FormatOrt(ToApi(fitted.cast<const ProblemObject&>()), r.Result, program);
+        },
+        "result"_a, "problem"_a = py::none(), "program"_a = "korvel",
+        "The ORSO text (.ort) of a fit's measured and fitted curves.");
+}
+
+void RegisterAnalysis(py::module_& m) {
+    m.def(
+        "residuals",
+        [](const ResultObject& r) { return Adopt(api::Residuals(r.Result)); },
+        "result"_a,
+        R"doc(The normalised residuals (measured - fitted) / dI of a fit, one per data point,
+with the weights dI the fit actually divided by (result.curve.uncertainty) and its
+smeared, scaled curve. NaN where dI is 0. The reduced chi-square sums the squares of
+those in result.fit_window (the model's smearing leaves out the curve's ends).)doc");
+
+    m.def(
+        "merit",
+        [](const ProblemObject& p, py::handle values, unsigned threads) -> py::object {
+            const Array array = AsArray(values, "values");
+            if (array.ndim() != 1 && array.ndim() != 2)
+                throw py::value_error("values must be one point (n,) or points (m, n)");
+            const api::FitProblem problem = ToApi(p);
+            const std::vector<double> flat = ToVector(array);
+            std::vector<double> merits;
+            {
+                py::gil_scoped_release released;
+                merits = api::FigureOfMerit(problem, flat, threads);
+            }
+            if (array.ndim() == 1) {
+                if (merits.size() != 1)
+                    throw py::value_error("values must hold one value per free parameter");
+                return py::float_(merits[0]);
+            }
+            if (static_cast<py::ssize_t>(merits.size()) != array.shape(0))
+                throw py::value_error("values must have one column per free parameter");
+            return Adopt(std::move(merits));
+        },
+        "problem"_a, "values"_a, py::kw_only(), "threads"_a = 1,
+        R"doc(The figure of merit (reduced chi-square) of the problem's sample with its free
+parameters set to `values`, as the fit evaluates it: the same weights, scaling,
+smearing, links and repeat-unit constraint. `values`: the free parameters in model
+order (result.parameters' order) in the sample's units (angstrom, density units), one
+point of shape (n,) -> a float, or points (m, n) -> m merits. A point outside the
+limits gives +inf. The log-likelihood of the posterior sampler is
+-merit * posterior.degrees_of_freedom / 2. threads: evaluations in parallel (0: one per processor).)doc");
+
+    py::class_<PosteriorObject>(m, "Posterior",
+                                "The posterior of the free parameters: an ensemble sampler's "
+                                "chain and its statistics (values in the sample's units).")
+        .def_property_readonly(
+            "names",
+            [](const PosteriorObject& p) {
+                std::vector<std::string> names;
+                for (const auto& parameter : p.Result.Parameters) names.push_back(parameter.Name);
+                return names;
+            },
+            "The free parameters in model order: 'Thickness:1', ...")
+        .def_property_readonly(
+            "medians",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::Median);
+            },
+            "Median of each parameter over the kept steps.")
+        .def_property_readonly(
+            "interval68",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::Lower68,
+                                  &api::PosteriorParameter::Upper68);
+            },
+            "(n, 2): the 16th and 84th percentiles of each parameter.")
+        .def_property_readonly(
+            "interval95",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::Lower95,
+                                  &api::PosteriorParameter::Upper95);
+            },
+            "(n, 2): the 2.5th and 97.5th percentiles of each parameter.")
+        .def_property_readonly(
+            "autocorrelation_time",
+            [](const PosteriorObject& p) {
+                return Statistics(p.Result, &api::PosteriorParameter::AutocorrelationTime);
+            },
+            "Integrated autocorrelation time of each parameter, in steps (NaN: unknown).")
+        .def_property_readonly(
+            "chain",
+            [](py::object self) {
+                const api::Posterior& p = self.cast<const PosteriorObject&>().Result;
+                return ShapedView(p.Chain, {p.Steps, p.Walkers, Dimension(p)}, self);
+            },
+            "(steps, walkers, n) read-only array of every walker's position after every step.")
+        .def_property_readonly(
+            "log_likelihood",
+            [](py::object self) {
+                const api::Posterior& p = self.cast<const PosteriorObject&>().Result;
+                return ShapedView(p.LogLikelihood, {p.Steps, p.Walkers}, self);
+            },
+            "(steps, walkers): ln L = -chi^2 / 2 of each position (up to a constant).")
+        .def_property_readonly(
+            "samples",
+            [](py::object self) {
+                const api::Posterior& p = self.cast<const PosteriorObject&>().Result;
+                const auto start = p.Chain.begin() + static_cast<std::ptrdiff_t>(
+                                                         p.Burn * p.Walkers * Dimension(p));
+                py::array_t<double> flat = Adopt(std::vector<double>(start, p.Chain.end()));
+                return flat.reshape(std::vector<py::ssize_t>{
+                    static_cast<py::ssize_t>(p.Steps - p.Burn) * p.Walkers, Dimension(p)});
+            },
+            "The kept positions (after burn), all walkers pooled: an (m, n) array (a copy).")
+        .def_property_readonly("burn", [](const PosteriorObject& p) { return p.Result.Burn; },
+                               "Leading steps left out of the statistics.")
+        .def_property_readonly("steps", [](const PosteriorObject& p) { return p.Result.Steps; },
+                               "Steps done.")
+        .def_property_readonly("walkers",
+                               [](const PosteriorObject& p) { return p.Result.Walkers; },
+                               "Walkers of the ensemble.")
+        .def_property_readonly("acceptance",
+                               [](const PosteriorObject& p) { return p.Result.Acceptance; },
+                               "Fraction of the proposals accepted.")
+        .def_property_readonly(
+            "degrees_of_freedom", [](const PosteriorObject& p) { return p.Result.DegreesOfFreedom; },
+            "Points the figure of merit sums less the free parameters: ln L = -merit * "
+            "degrees_of_freedom / 2.")
+        .def_property_readonly(
+            "chain_too_short", [](const PosteriorObject& p) { return p.Result.ChainTooShort; },
+            "Fewer kept steps than 50 autocorrelation times: the intervals are not to be "
+            "trusted.")
+        .def_property_readonly("stopped", [](const PosteriorObject& p) { return p.Result.Stopped; },
+                               "A stop (KeyboardInterrupt) ended the sampling early.")
+        .def_property_readonly("seed", [](const PosteriorObject& p) { return p.Result.Seed; },
+                               "The seed used: repeats the chain.")
+        .def_property_readonly("warnings",
+                               [](const PosteriorObject& p) { return p.Result.Warnings; },
+                               "The problem's warnings and the sampler's.")
+        .def("__repr__", [](const PosteriorObject& p) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "<Posterior %zu parameters, %d steps x %d walkers, acceptance %.3f%s>",
+                          p.Result.Parameters.size(), p.Result.Steps, p.Result.Walkers,
+                          p.Result.Acceptance, p.Result.ChainTooShort ? ", chain too short" : "");
+            return std::string(text);
+        });
+
+    m.def(
+        "sample",
+        [](py::object source, int steps, int walkers, std::optional<std::uint64_t> seed,
+           unsigned threads, py::object progress, py::object problem) {
+            if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+                throw py::type_error("progress must be callable (it is given a korvel.Progress)");
+            if (steps < 1) throw py::value_error("steps must be at least 1");
+            if (walkers < 0) throw py::value_error("walkers must not be negative");
+            const api::FitProblem target = ProblemToSample(source, problem);
+            api::PosteriorControl control;
+            control.Steps = steps;
+            control.Walkers = walkers;
+            control.Seed = seed;
+            control.Threads = threads;
+            control.Stop = std::make_shared<api::StopRequest>();
+            FitSupervisor supervisor(progress.is_none() ? py::object() : progress, control.Stop);
+            control.OnProgress = [&supervisor](const api::Progress& r) {
+                supervisor.OnProgress(r);
+            };
+            PosteriorObject posterior;
+            {
+                py::gil_scoped_release released;
+                posterior.Result = api::SamplePosterior(target, control);
+            }
+            Warn(posterior.Result.Warnings);
+            return posterior;
+        },
+        "source"_a, "steps"_a = 1000, py::kw_only(), "walkers"_a = 0, "seed"_a = py::none(),
+        "threads"_a = 1, "progress"_a = py::none(), "problem"_a = py::none(),
+        R"doc(Samples the posterior of the free parameters with an affine-invariant ensemble
+sampler (the stretch move of Goodman and Weare 2010); returns a korvel.Posterior.
+
+source: a FitResult (sampled around its fitted sample, with the problem it was fitted
+on, or problem= for a result that lost it) or a FitProblem (around its sample).
+Uniform priors inside the limits, ln L = -chi^2 / 2 with chi^2 = reduced chi-square x
+(points - free parameters), the weights of the fit. steps: steps of the ensemble;
+walkers: 0 for four per free parameter (at least 16); seed: None for the clock's
+(posterior.seed reports it); threads: evaluations in parallel (0: one per processor);
+progress: called with a korvel.Progress (phase 'sampling', event 'generation') per
+step. The first quarter of the steps is burn-in. A chain shorter than 50
+autocorrelation times gives a KorvelWarning. Releases the GIL; KeyboardInterrupt ends
+the sampling with the steps done (posterior.stopped True).)doc");
+
+    m.def(
+        "profile",
+        [](const SampleObject& sample, py::handle z, int points) {
+            const api::Sample s = ToApi(sample);
+            std::vector<double> depths;
+            if (!z.is_none()) {
+                depths = ToVector(AsVector(z, "z"));
+                if (depths.empty()) throw py::value_error("z holds no depth");
+            }
+            api::DensityProfile profile = api::Profile(s, depths, points);
+            return py::make_tuple(Adopt(std::move(profile.Depth)),
+                                  Adopt(std::move(profile.ReDensity)),
+                                  Adopt(std::move(profile.ImDensity)));
+        },
+        "sample"_a, "z"_a = py::none(), py::kw_only(), "points"_a = 1001,
+        R"doc(The density profile of `sample`: (z, re, im) arrays of the depth below the top
+surface (angstrom, negative in the ambient above it) and the two density columns
+there, in the sample's density units (delta and beta, or SLD in 1/A^2, ...). Each
+interface is smoothed by its roughness with the error-function profile (the real-space
+picture of the Nevot-Croce factor); the repeat unit is written out repeat_count times;
+the substrate continues below. z: the depths (angstrom); None for `points` depths
+spread from above the surface to inside the substrate.)doc");
+}
 
 // ---------------------------------------------------------------------------------
 // Pickling: the plain fields of each record as tuples, so that problems and results
@@ -481,13 +834,13 @@ api::Sample SampleOfState(const py::tuple& t) {
 }
 
 py::tuple CurveState(const api::Curve& c) {
-    return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty);
+    return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty, c.Resolution);
 }
 
 api::Curve CurveOfState(const py::tuple& t) {
-    if (t.size() != 3) throw std::runtime_error("korvel curve: invalid pickled state");
+    if (t.size() != 4) throw std::runtime_error("korvel curve: invalid pickled state");
     return {t[0].cast<std::vector<double>>(), t[1].cast<std::vector<double>>(),
-            t[2].cast<std::vector<double>>()};
+            t[2].cast<std::vector<double>>(), t[3].cast<std::vector<double>>()};
 }
 
 py::tuple ProblemState(const ProblemObject& p) {
@@ -496,11 +849,11 @@ py::tuple ProblemState(const ProblemObject& p) {
                           c.DataScaled, c.CutOff, c.Tolerance, c.MaxIterations,
                           static_cast<int>(c.Weights), c.ErrorFraction, c.RepeatUnitFixed,
                           c.QzAbscissa, c.DataFileName, c.ModelFileName, c.LimitsFileName,
-                          c.Warnings);
+                          c.Warnings, static_cast<int>(c.Resolution));
 }
 
 ProblemObject ProblemOfState(const py::tuple& t) {
-    if (t.size() != 17) throw std::runtime_error("korvel.FitProblem: invalid pickled state");
+    if (t.size() != 18) throw std::runtime_error("korvel.FitProblem: invalid pickled state");
     ProblemObject p;
     p.Sample = t[0];
     p.Limits = t[1];
@@ -520,16 +873,20 @@ ProblemObject ProblemOfState(const py::tuple& t) {
     c.ModelFileName = t[14].cast<std::string>();
     c.LimitsFileName = t[15].cast<std::string>();
     c.Warnings = t[16].cast<std::vector<std::string>>();
+    c.Resolution = static_cast<api::ResolutionSource>(t[17].cast<int>());
     return p;
 }
 
 py::tuple ParameterState(const api::FittedParameter& p) {
-    return py::make_tuple(p.Name, p.Value, p.Uncertainty);
+    return py::make_tuple(p.Name, p.Value, p.Uncertainty, p.Start, p.Lower, p.Upper,
+                          static_cast<int>(p.Mark));
 }
 
 api::FittedParameter ParameterOfState(const py::tuple& t) {
-    if (t.size() != 3) throw std::runtime_error("korvel.Parameter: invalid pickled state");
-    return {t[0].cast<std::string>(), t[1].cast<double>(), t[2].cast<std::optional<double>>()};
+    if (t.size() != 7) throw std::runtime_error("korvel.Parameter: invalid pickled state");
+    return {t[0].cast<std::string>(), t[1].cast<double>(), t[2].cast<std::optional<double>>(),
+            t[3].cast<double>(),      t[4].cast<double>(), t[5].cast<double>(),
+            static_cast<api::LimitMark>(t[6].cast<int>())};
 }
 
 py::tuple ResultState(const ResultObject& r) {
@@ -542,11 +899,14 @@ py::tuple ResultState(const ResultObject& r) {
                           f.Stopped, f.Evaluations, f.Warnings,
                           py::make_tuple(f.DataFileName, f.ModelFileName, f.LimitsFileName),
                           py::make_tuple(py::bytes(f.BstText), py::bytes(f.PctText),
-                                         py::bytes(f.LocText)));
+                                         py::bytes(f.LocText)),
+                          py::make_tuple(f.WindowFirst, f.WindowLast, static_cast<int>(f.Method),
+                                         f.Generations),
+                          r.Problem);
 }
 
 ResultObject ResultOfState(const py::tuple& t) {
-    if (t.size() != 15) throw std::runtime_error("korvel.FitResult: invalid pickled state");
+    if (t.size() != 17) throw std::runtime_error("korvel.FitResult: invalid pickled state");
     ResultObject r;
     api::FitResult& f = r.Result;
     f.Fitted = SampleOfState(t[0]);
@@ -570,6 +930,12 @@ ResultObject ResultOfState(const py::tuple& t) {
     f.BstText = texts[0].cast<std::string>();
     f.PctText = texts[1].cast<std::string>();
     f.LocText = texts[2].cast<std::string>();
+    const py::tuple search = t[15];
+    f.WindowFirst = search[0].cast<int>();
+    f.WindowLast = search[1].cast<int>();
+    f.Method = static_cast<api::SearchMethod>(search[2].cast<int>());
+    f.Generations = search[3].cast<int>();
+    r.Problem = t[16];
     return r;
 }
 
@@ -581,11 +947,11 @@ void AddPickling(py::module_& m) {
     py::reinterpret_borrow<py::class_<CurveObject>>(m.attr("Curve"))
         .def(py::pickle(
             [](const CurveObject& c) {
-                return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty);
+                return py::make_tuple(c.Theta, c.Intensity, c.Uncertainty, c.Resolution);
             },
             [](const py::tuple& t) {
-                if (t.size() != 3) throw std::runtime_error("korvel.Curve: invalid pickled state");
-                return MakeCurve(t[0], t[1], t[2]);
+                if (t.size() != 4) throw std::runtime_error("korvel.Curve: invalid pickled state");
+                return MakeCurve(t[0], t[1], t[2], t[3]);
             }));
     py::reinterpret_borrow<py::class_<ProblemObject>>(m.attr("FitProblem"))
         .def(py::pickle(&ProblemState, &ProblemOfState));
@@ -746,10 +1112,15 @@ PYBIND11_MODULE(_korvel, m) {
     // ---- Curve
     py::class_<CurveObject>(m, "Curve",
                             "A reflectivity curve: theta (degrees, increasing), intensity and "
-                            "optionally its uncertainty dI, arrays of one length.\n\n"
-                            "Curve(theta, intensity, uncertainty=None) holds float64 "
-                            "one-dimensional arrays as they are (no copy).")
-        .def(py::init(&MakeCurve), "theta"_a, "intensity"_a, "uncertainty"_a = py::none())
+                            "optionally its uncertainty dI and its resolution, arrays of one "
+                            "length.\n\n"
+                            "Curve(theta, intensity, uncertainty=None, resolution=None) holds "
+                            "float64 one-dimensional arrays as they are (no copy).")
+        .def(py::init(&MakeCurve), "theta"_a, "intensity"_a, "uncertainty"_a = py::none(),
+             "resolution"_a = py::none())
+        .def_readwrite("resolution", &CurveObject::Resolution,
+                       "The resolution at each point: standard deviation of a Gaussian in Qz "
+                       "(1/A), NaN where unknown; or None. A fit smears with it by default.")
         .def_readwrite("theta", &CurveObject::Theta, "Glancing angles, degrees.")
         .def_readwrite("intensity", &CurveObject::Intensity, "Reflectivity at each angle.")
         .def_readwrite("uncertainty", &CurveObject::Uncertainty,
@@ -830,26 +1201,29 @@ PYBIND11_MODULE(_korvel, m) {
     m.def(
         "simulate",
         [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
-           double cutOff, unsigned threads) {
-            return SimulationObject{Simulate(s, theta, qz, method, cutOff, threads)};
+           double cutOff, unsigned threads, py::handle resolution) {
+            return SimulationObject{Simulate(s, theta, qz, method, cutOff, threads, resolution)};
         },
         "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
-        "method"_a = "matrix", "cut_off"_a = 0.0, "threads"_a = 1,
+        "method"_a = "matrix", "cut_off"_a = 0.0, "threads"_a = 1, "resolution"_a = py::none(),
         R"doc(Simulates `sample` at the glancing angles `theta` (degrees, increasing, below 90)
 or at `qz` (1/A, turned into angles with the sample's wavelength).
 
 method: 'matrix', 'parratt' or 'fourier'. cut_off: floor of the computed reflectivity.
-threads: engine threads sharing the points (0: one per processor). Returns a
-Simulation with the smeared and unsmeared curves and the .sml text. Releases the GIL.)doc");
+threads: engine threads sharing the points (0: one per processor). resolution: a
+standard deviation in Qz (1/A) per point (a data curve's resolution) to smear with a
+Gaussian of that width instead of the sample's resolution laws. Returns a Simulation
+with the smeared and unsmeared curves and the .sml text. Releases the GIL.)doc");
     m.def(
         "reflectivity",
         [](const SampleObject& s, py::handle theta, py::handle qz, const std::string& method,
-           double cutOff, bool smeared, unsigned threads) {
-            api::Simulation result = Simulate(s, theta, qz, method, cutOff, threads);
+           double cutOff, bool smeared, unsigned threads, py::handle resolution) {
+            api::Simulation result = Simulate(s, theta, qz, method, cutOff, threads, resolution);
             return Adopt(std::move(smeared ? result.Smeared.Intensity : result.Computed.Intensity));
         },
         "sample"_a, "theta"_a = py::none(), py::kw_only(), "qz"_a = py::none(),
         "method"_a = "matrix", "cut_off"_a = 0.0, "smeared"_a = true, "threads"_a = 1,
+        "resolution"_a = py::none(),
         R"doc(The reflectivity of `sample` at the glancing angles `theta` (degrees, increasing,
 below 90) or at `qz` (1/A), as a NumPy array.
 
@@ -857,7 +1231,8 @@ method: 'matrix' (2x2 matrices), 'parratt' (Parratt's recursion) or 'fourier'
 (kinematic, Parratt near the edge). cut_off: floor of the computed reflectivity.
 smeared: with the sample's wavelength spread and angular resolution (as the .sml file);
 False gives the unsmeared curve. threads: engine threads (0: one per processor).
-Releases the GIL while it computes.)doc");
+resolution: a standard deviation in Qz (1/A) per point to smear with a Gaussian of that
+width instead of the sample's laws. Releases the GIL while it computes.)doc");
 
     // ---- Fit problem
     py::class_<ProblemObject> problem(m, "FitProblem",
@@ -866,19 +1241,23 @@ Releases the GIL while it computes.)doc");
 FitProblem(sample, limits, data, *, method='matrix', fit_mode=True, scaled=True,
            cut_off=0, tolerance=1e-5, max_iterations=65000, weights='data',
            error_fraction=0.03, repeat_unit_fixed=False, qz=False,
-           data_file_name='', model_file_name='', limits_file_name='')
+           data_file_name='', model_file_name='', limits_file_name='',
+           resolution='default')
 
 sample: the starting korvel.Sample. limits: (n, 3) array-like of lower bound, upper
 bound and step column per model parameter (4 per layer, top to substrate: thickness,
 the two density columns, roughness), step 0 fixed, 0..99.9 free (starting spread in
 per cent), -L follow layer L; None only evaluates the sample (fit_mode False).
-data: the measured korvel.Curve (theta in degrees).)doc");
+data: the measured korvel.Curve (theta in degrees). resolution: what smears the computed
+curve, 'default' (the data's resolution when data.resolution is given, else the
+sample's laws), 'data' or 'model'.)doc");
     problem
         .def(py::init([](py::object s, py::object limits, py::object data,
                          const std::string& method, bool fitMode, bool scaled, double cutOff,
                          double tolerance, int maxIterations, const std::string& weights,
                          double errorFraction, bool repeatUnitFixed, bool qz, std::string dataName,
-                         std::string modelName, std::string limitsName) {
+                         std::string modelName, std::string limitsName,
+                         const std::string& resolution) {
                  if (!py::isinstance<SampleObject>(s))
                      throw py::type_error("sample must be a korvel.Sample");
                  if (!py::isinstance<CurveObject>(data))
@@ -903,13 +1282,14 @@ data: the measured korvel.Curve (theta in degrees).)doc");
                  c.DataFileName = std::move(dataName);
                  c.ModelFileName = std::move(modelName);
                  c.LimitsFileName = std::move(limitsName);
+                 c.Resolution = ResolutionOf(resolution);
                  return p;
              }),
              "sample"_a, "limits"_a, "data"_a, py::kw_only(), "method"_a = "matrix",
              "fit_mode"_a = true, "scaled"_a = true, "cut_off"_a = 0.0, "tolerance"_a = 1.0e-5,
              "max_iterations"_a = 65000, "weights"_a = "data", "error_fraction"_a = 0.03,
              "repeat_unit_fixed"_a = false, "qz"_a = false, "data_file_name"_a = "",
-             "model_file_name"_a = "", "limits_file_name"_a = "")
+             "model_file_name"_a = "", "limits_file_name"_a = "", "resolution"_a = "default")
         .def_readwrite("sample", &ProblemObject::Sample, "The starting korvel.Sample.")
         .def_property(
             "limits", [](const ProblemObject& p) { return p.Limits; },
@@ -960,9 +1340,13 @@ data: the measured korvel.Curve (theta in degrees).)doc");
     m.def(
         "read_problem",
         [](const std::string& path, bool qz, int units, bool repeatUnitFixed,
-           const std::string& weights, double errorFraction, const std::string& dataFile) {
+           const std::string& weights, double errorFraction, const std::string& dataFile,
+           int dataSet, bool dqFwhm, const std::string& resolution) {
             api::ReadOptions options;
             options.DataFile = dataFile;
+            options.DataSet = dataSet;
+            options.ResolutionIsFwhm = dqFwhm;
+            options.Resolution = ResolutionOf(resolution);
             options.Qz = qz;
             options.Units = UnitsOf(units);
             options.RepeatUnitFixed = repeatUnitFixed;
@@ -980,7 +1364,7 @@ data: the measured korvel.Curve (theta in degrees).)doc");
         },
         "path"_a, py::kw_only(), "qz"_a = false, "density_units"_a = 0,
         "repeat_unit_fixed"_a = false, "weights"_a = "fraction", "error_fraction"_a = 0.03,
-        "data_file"_a = "",
+        "data_file"_a = "", "dataset"_a = 1, "dq_fwhm"_a = false, "resolution"_a = "default",
         R"doc(The fit problem of the command file (.inp) at `path` with the data, model and
 limits files it names, read exactly as `korvel-cli fit` reads them.
 
@@ -989,18 +1373,24 @@ each curve of a series, as `korvel-cli batch` does); taken as given.
 
 qz: the data's abscissae are Qz (1/A). density_units: 0..3, what the density columns
 hold. weights ('fresnel' or 'fraction' with error_fraction): used when the command
-file takes no uncertainties from the data file.)doc");
+file takes no uncertainties from the data file, or the data file gives none.
+
+A column data file (.ort, or '#' header lines: Qz in 1/A, R, dR, dQ) is read with its
+resolution column, Qz turned into angles at the model's wavelength: dataset picks one
+of several data sets (1 = the first), dq_fwhm reads a plain file's dQ as FWHM.
+resolution: 'default' (the data's when they give one), 'data' or 'model'.)doc");
 
     // ---- Fit and its result
     py::class_<api::Progress>(m, "Progress", "One report of a running fit.")
         .def_property_readonly(
             "phase", [](const api::Progress& p) { return kPhaseNames[static_cast<int>(p.Phase)]; },
             "initial_simplex, search, local, tunnelling, global_step, result, "
-            "newton, newton_gradient, newton_curvature or uncertainty.")
+            "newton, newton_gradient, newton_curvature, uncertainty, population (a "
+            "population search) or sampling (the posterior sampler).")
         .def_property_readonly(
             "event", [](const api::Progress& p) { return kEventNames[static_cast<int>(p.Event)]; },
             "started, ended, vertex_started, vertex_evaluated, iteration, "
-            "run_ended, count_down or evaluated.")
+            "run_ended, count_down, evaluated or generation.")
         .def_readonly("evaluations", &api::Progress::Evaluations, "Curve evaluations so far.")
         .def_readonly("session_best", &api::Progress::SessionBest,
                       "Lowest reduced chi-square of the local runs (NaN before the first).")
@@ -1015,6 +1405,14 @@ file takes no uncertainties from the data file.)doc");
         .def_readonly("total", &api::Progress::Total, "Of this many.")
         .def_readonly("seconds_per_curve", &api::Progress::SecondsPerCurve,
                       "Clock time of one evaluation, seconds.")
+        .def_readonly("generation", &api::Progress::Generation,
+                      "Event generation: the population's generation (0 the initial one) of at "
+                      "most total, or the sampler's step (from 1).")
+        .def_readonly("median_merit", &api::Progress::MedianMerit,
+                      "Event generation of a population search: median reduced chi-square of "
+                      "the population (best_merit: the lowest so far).")
+        .def_readonly("acceptance", &api::Progress::Acceptance,
+                      "Event generation of the sampler: fraction of proposals accepted so far.")
         .def("__str__", &ProgressText)
         .def("__repr__",
              [](const api::Progress& p) { return "<Progress " + ProgressText(p) + ">"; });
@@ -1026,6 +1424,19 @@ file takes no uncertainties from the data file.)doc");
                       "Fitted value in the sample's units (angstrom; densities in its units).")
         .def_readonly("uncertainty", &api::FittedParameter::Uncertainty,
                       "Its uncertainty in the same units, or None when not estimated.")
+        .def_readonly("start", &api::FittedParameter::Start,
+                      "The starting sample's value, same units.")
+        .def_readonly("lower", &api::FittedParameter::Lower, "Lower limit, same units.")
+        .def_readonly("upper", &api::FittedParameter::Upper, "Upper limit, same units.")
+        .def_property_readonly(
+            "at_limit",
+            [](const api::FittedParameter& p) -> py::object {
+                if (p.Mark == api::LimitMark::AtLower) return py::str("lower");
+                if (p.Mark == api::LimitMark::AtUpper) return py::str("upper");
+                return py::none();
+            },
+            "'lower' or 'upper' when the value sits within a thousandth of the range of that "
+            "limit, else None.")
         .def("__repr__", [](const api::FittedParameter& p) {
             std::string text =
                 "Parameter('" + p.Name + "', " + std::string(py::repr(py::float_(p.Value)));
@@ -1076,6 +1487,20 @@ file takes no uncertainties from the data file.)doc");
             "evaluations", [](const ResultObject& r) { return r.Result.Evaluations; },
             "Curve evaluations.")
         .def_property_readonly(
+            "method", [](const ResultObject& r) { return api::SearchMethodName(r.Result.Method); },
+            "The search the fit ran: 'tunnelling', 'de', 'cmaes', 'pso', ...")
+        .def_property_readonly(
+            "generations", [](const ResultObject& r) { return r.Result.Generations; },
+            "Generations of a population search (0 for the tunnelling search).")
+        .def_property_readonly(
+            "fit_window",
+            [](const ResultObject& r) {
+                return py::slice(r.Result.WindowFirst - 1, r.Result.WindowLast, 1);
+            },
+            "The points the reduced chi-square sums, as a slice of the curve's arrays.")
+        .def_readonly("problem", &ResultObject::Problem,
+                      "The FitProblem fitted (sample() and write_ort() use it).")
+        .def_property_readonly(
             "warnings", [](const ResultObject& r) { return r.Result.Warnings; },
             "The problem's warnings, then the fit's own.")
         .def_property_readonly(
@@ -1110,8 +1535,12 @@ file takes no uncertainties from the data file.)doc");
 
     m.def(
         "fit",
-        [](const ProblemObject& p, std::optional<std::uint64_t> seed, bool newton, bool uncertainty,
-           py::object progress, unsigned threads, int maxRespreads) {
+        [](py::object problemObject, std::optional<std::uint64_t> seed, bool newton,
+           bool uncertainty, py::object progress, unsigned threads, int maxRespreads,
+           const std::string& optimizer, int population, int generations) {
+            if (!py::isinstance<ProblemObject>(problemObject))
+                throw py::type_error("problem must be a korvel.FitProblem");
+            const auto& p = problemObject.cast<const ProblemObject&>();
             if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
                 throw py::type_error("progress must be callable (it is given a korvel.Progress)");
             const api::FitProblem problem = ToApi(p);
@@ -1121,12 +1550,16 @@ file takes no uncertainties from the data file.)doc");
             control.Uncertainty = uncertainty;
             control.Threads = threads;
             control.MaxRespreads = maxRespreads;
+            control.Search = SearchMethodOf(optimizer);
+            control.Population = population;
+            control.Generations = generations;
             control.Stop = std::make_shared<api::StopRequest>();
             FitSupervisor supervisor(progress.is_none() ? py::object() : progress, control.Stop);
             control.OnProgress = [&supervisor](const api::Progress& r) {
                 supervisor.OnProgress(r);
             };
             ResultObject result;
+            result.Problem = problemObject;
             {
                 py::gil_scoped_release released;
                 result.Result = api::Fit(problem, control);
@@ -1136,7 +1569,8 @@ file takes no uncertainties from the data file.)doc");
         },
         "problem"_a, py::kw_only(), "seed"_a = py::none(), "newton"_a = false,
         "uncertainty"_a = false, "progress"_a = py::none(), "threads"_a = 1,
-        "max_respreads"_a = api::kDefaultMaxRespreads,
+        "max_respreads"_a = api::kDefaultMaxRespreads, "optimizer"_a = "tunnelling",
+        "population"_a = 0, "generations"_a = 0,
         R"doc(Fits the problem's sample to its data; returns a FitResult.
 
 seed: of the random starting simplex and global steps (None: the clock's; the result
@@ -1145,6 +1579,15 @@ estimate the free parameters' uncertainties. progress: called with a korvel.Prog
 at every report. threads: engine threads of each evaluation (0: one per processor;
 keep 1 when running fits in parallel). max_respreads: re-spreads of one global step
 after which the search gives up (-1: no bound).
+
+optimizer: 'tunnelling' (the program's search, the default), or a population search
+inside the limits whose best member the local simplex then polishes: 'de'
+(self-adaptive differential evolution), 'de-rand1bin', 'de-best1bin',
+'de-current-to-best1bin', 'cmaes' or 'pso'; population: its members (0: chosen from
+the free parameters), generations: at most this many (0: the method's default). Its
+progress reports phase 'population', event 'generation' with generation, best_merit
+and median_merit; with threads the members are evaluated in parallel. result.method
+names the search used.
 
 Releases the GIL while it computes. KeyboardInterrupt (Ctrl+C) ends the search: the
 best result so far is returned with result.stopped True; a second one raises.)doc");
@@ -1159,5 +1602,7 @@ best result so far is returned with result.stopped True; a second one raises.)do
         "problem's model file, exactly as the program writes them, all three replaced "
         "together or none. Returns the three paths.");
 
+    RegisterAnalysis(m);
+    RegisterColumnData(m, problem);
     AddPickling(m);
 }

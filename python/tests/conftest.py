@@ -55,3 +55,22 @@ def multilayer_problem(points, seed_noise=7.0):
     data = korvel.Curve(theta, measured, 0.03 * measured)
     return korvel.FitProblem(start, limits, data, tolerance=1e-8, max_iterations=20000,
                              method="parratt", model_file_name="ml.mdl")
+
+
+def film_problem(points=80, noise=0.05, seed=11, free=(0, 3), **choices):
+    """A gold film on silicon fitted to its own curve with Gaussian noise of `noise`
+    relative standard deviation, the uncertainties known: the free parameters are those
+    of model indices `free` (0 thickness, 1 delta, 3 roughness of the film), each held to
+    a range around the truth. Returns the problem and the true sample."""
+    truth = korvel.Sample([[250.0, 4.6e-5, 4.9e-6, 4.6], [0.0, 7.6e-6, 1.7e-7, 3.1]])
+    theta = np.linspace(0.2, 3.0, points)
+    exact = korvel.reflectivity(truth, theta)
+    measured = exact * (1 + noise * np.random.default_rng(seed).standard_normal(points))
+    limits = np.zeros((8, 3))
+    values = truth.layers.ravel()
+    limits[:, 0] = limits[:, 1] = values
+    for j in free:
+        limits[j] = [0.9 * values[j], 1.1 * values[j], 10]
+    data = korvel.Curve(theta, measured, noise * exact)
+    return korvel.FitProblem(truth.copy(), limits, data, model_file_name="film.mdl",
+                             **choices), truth
