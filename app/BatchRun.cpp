@@ -177,6 +177,9 @@ FitOutcome FitOne(const BatchSettings& settings, const Item& item, const api::Sa
         control.NewtonStep = settings.NewtonStep;
         control.Uncertainty = settings.Uncertainty;
         control.MaxRespreads = settings.MaxRespreads;
+        control.Search = settings.Search;
+        control.Population = settings.Population;
+        control.Generations = settings.Generations;
         control.Stop = stop;
         const api::FitResult result = api::Fit(problem, control);
         MakeFolder(item.Folder);

@@ -35,6 +35,11 @@ struct BatchSettings {
     bool NewtonStep = false;
     bool Uncertainty = false;
     int MaxRespreads = api::kDefaultMaxRespreads;
+    // The search of every fit: the program's own, or a population method polished by
+    // its local simplex, with its population and generations (0: the method's defaults).
+    api::SearchMethod Search = api::SearchMethod::Tunnelling;
+    int Population = 0;
+    int Generations = 0;
 };
 
 // Where a batch stands, for a progress line.

@@ -307,11 +307,9 @@ void ReadFit(const std::vector<std::string>& arguments, CommandLine& line) {
                 });
 }
 
-// The options of `fit` a batch cannot take: the search is the library's, the data
-// are plain data files, and each data set writes only its result files.
-const char* const kNotForBatch[] = {"--optimizer", "--population", "--generations", "--mcmc",
-                                    "--walkers",   "--plot",       "--report",      "--ort",
-                                    "--dataset",   "--dq-fwhm",    "--resolution"};
+// The options of `fit` a batch cannot take: each data set writes only its result
+// files (no plot, report, curves file or posterior chain beside them).
+const char* const kNotForBatch[] = {"--mcmc", "--walkers", "--plot", "--report", "--ort"};
 
 // "K/N" of --shard.
 void ReadShard(const std::string& value, BatchOptions& batch) {
@@ -521,8 +519,8 @@ std::string UsageText(const std::string& topic) {
         "  Ctrl+C (or SIGTERM) ends the search early; the result files are still written.\n";
     const std::string batch =
         "korvel-cli batch COMMAND.inp DATA... [options]\n"
-        "  Fits the command file's model and limits to each data file (plain data files,\n"
-        "  as the command file's) and writes DIR/<data file stem>/MODEL.bst, .pct and\n"
+        "  Fits the command file's model and limits to each data file (data files as fit\n"
+        "  reads them, column files included) and writes DIR/<data file stem>/MODEL.bst, .pct and\n"
         "  .loc, exactly as a single fit writes them, and DIR/summary.csv: per data set\n"
         "  in the given order its status (ok, stopped, failed), message, reduced chi-square,\n"
         "  the free parameters' values (and uncertainties), evaluations, seed and wall time.\n"
@@ -538,7 +536,8 @@ std::string UsageText(const std::string& topic) {
         "                        newer than their inputs\n"
         "  --quiet               no progress line on stderr\n"
         "  The fit options --qz, --density-units, --repeat-unit-fixed, --weights,\n"
-        "  --newton, --uncertainty and --max-respreads apply to every data set.\n"
+        "  --newton, --uncertainty, --max-respreads, --optimizer, --population,\n"
+        "  --generations, --dataset, --dq-fwhm and --resolution apply to every data set.\n"
         "  A data set that fails is recorded in the summary and the others go on.\n"
         "  Ctrl+C (or SIGTERM) ends the running fits early, writes their results and the\n"
         "  summary so far; --resume then goes on. Exit code 1 when any data set is not ok.\n";

@@ -100,6 +100,14 @@ BatchSettings SettingsOf(const BatchOptions& options) {
     s.NewtonStep = fit.NewtonStep;
     s.Uncertainty = fit.Uncertainty;
     if (fit.MaxRespreads) s.MaxRespreads = *fit.MaxRespreads;
+    s.Read.DataSet = fit.DataSet;
+    s.Read.ResolutionIsFwhm = fit.ResolutionIsFwhm;
+    s.Read.Resolution = static_cast<api::ResolutionSource>(fit.Resolution);
+    // The two enumerations list the methods under the same names.
+    s.Search = api::SearchMethodOfName(std::string(SearchMethodName(fit.Search.Method)))
+                   .value_or(api::SearchMethod::Tunnelling);
+    s.Population = fit.Search.Population;
+    s.Generations = fit.Search.Generations;
     return s;
 }
 

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <sstream>
 #include <map>
 
 #include "BatchTestSupport.h"
@@ -174,6 +176,48 @@ TEST(CliBatch, CtrlCStopsTheRunningFitsAndWritesTheSummarySoFar) {
     EXPECT_EQ(SummaryColumn(summary, "status"), (std::vector<std::string>{"stopped"}));
     EXPECT_EQ(testing::CrLfLines(folder.Read("out/a/ml.pct")).size(), testing::kLongFitPoints);
     EXPECT_FALSE(fs::exists(folder.Root() / "out" / "b"));
+}
+
+// A population search and a column data file in a batch give what a single fit with
+// the same options and seed gives.
+TEST(CliBatch, SearchMethodsAndColumnDataFilesAreTheSingleFitsOnes) {
+    TempFolder folder;
+    testing::WriteSeries(folder, 1);
+    // The demo's first curve as a commented Qz, R, dR file (Cu K-alpha, 1.5406 A).
+    std::istringstream in(folder.Read("s0.dat"));
+    std::ostringstream columns;
+    columns.precision(17);
+    columns << "# Qz R dR\n";
+    double angle, r, dr;
+    while (in >> angle >> r >> dr)
+        columns << 4.0 * 3.14159265358979323846 * std::sin(angle * 3.14159265358979323846 / 180.0) /
+                       1.5406
+                << " " << r << " " << dr << "\n";
+    folder.Write("q0.txt", columns.str());
+    const std::vector<std::string> options = {"--optimizer", "de", "--population", "12",
+                                              "--generations", "15", "--quiet"};
+    const auto cli = RunCli(Args({"batch", "demo.inp", "s0.dat", "q0.txt", "--seed", "5",
+                                  "--out", "out"},
+                                 options, {}),
+                            folder.Root());
+    ASSERT_EQ(cli.ExitCode, 0) << cli.Stderr;
+    const auto seeds = SummaryColumn(folder.Read("out/summary.csv"), "seed");
+    ASSERT_EQ(seeds.size(), 2u);
+    const std::string command = folder.Read("demo.inp");
+    for (const auto& [data, position] : {std::pair{std::string("s0.dat"), 0},
+                                         std::pair{std::string("q0.txt"), 1}}) {
+        std::string single = command;
+        single.replace(single.find("\ndemo.dat") + 1, 8, data);
+        folder.Write("single.inp", single);
+        const auto fit = RunCli(Args({"fit", "single.inp", "--seed", seeds[position]}, options, {}),
+                                folder.Root());
+        ASSERT_EQ(fit.ExitCode, 0) << fit.Stderr;
+        EXPECT_NE(fit.Stdout.find("method: self-adaptive differential evolution"),
+                  std::string::npos);
+        const std::string stem = fs::path(data).stem().string();
+        for (const char* name : kResultNames)
+            EXPECT_EQ(folder.Read("out/" + stem + "/" + name), folder.Read(name)) << data << name;
+    }
 }
 
 TEST(CliBatch, RefusesWhatItCannotDo) {
