@@ -112,13 +112,16 @@ std::string FormatSummary(const SummaryTable& table) {
     std::vector<const SummaryRow*> rows;
     for (const auto& [index, r] : order) rows.push_back(&table.Rows[r]);
     std::string text;
-    for (std::size_t c = 0; c < table.Columns.size(); ++c)
-        text += (c ? "," : "") + Quoted(table.Columns[c]);
+    for (std::size_t c = 0; c < table.Columns.size(); ++c) {
+        if (c) text += ',';
+        text += Quoted(table.Columns[c]);
+    }
     text += kLineEnd;
     for (const SummaryRow* row : rows) {
         for (std::size_t c = 0; c < table.Columns.size(); ++c) {
             const auto cell = row->find(table.Columns[c]);
-            text += (c ? "," : "") + (cell == row->end() ? std::string() : Quoted(cell->second));
+            if (c) text += ',';
+            if (cell != row->end()) text += Quoted(cell->second);
         }
         text += kLineEnd;
     }
