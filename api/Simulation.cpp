@@ -102,13 +102,14 @@ Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz, Calcu
                       double cutOff, unsigned threads, const std::vector<double>& resolution) {
     CheckWavelength(sample.Wavelength, "sample: the wavelength");
     std::vector<double> theta(qz.size());
+    // The place is spelled out only for a point that fails.
+    auto where = [](std::size_t i) { return std::string(kPlace) + ", point " + std::to_string(i + 1); };
     for (std::size_t i = 0; i < qz.size(); ++i) {
-        const std::string where = std::string(kPlace) + ", point " + std::to_string(i + 1);
-        if (!std::isfinite(qz[i])) throw RunError("Invalid numeric input", where);
+        if (!std::isfinite(qz[i])) throw RunError("Invalid numeric input", where(i));
         try {
             theta[i] = QzToAngle(qz[i], sample.Wavelength);
         } catch (const RunError& e) {
-            throw RunError(e.Message(), where + " (" + e.Where() + ")");
+            throw RunError(e.Message(), where(i) + " (" + e.Where() + ")");
         }
     }
     Simulation simulation = Compute(sample, theta, method, cutOff, threads, resolution);
