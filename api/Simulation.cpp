@@ -103,7 +103,9 @@ Simulation SimulateQz(const Sample& sample, const std::vector<double>& qz, Calcu
     CheckWavelength(sample.Wavelength, "sample: the wavelength");
     std::vector<double> theta(qz.size());
     // The place is spelled out only for a point that fails.
-    auto where = [](std::size_t i) { return std::string(kPlace) + ", point " + std::to_string(i + 1); };
+    auto where = [](std::size_t i) {
+        return std::string(kPlace) + ", point " + std::to_string(i + 1);
+    };
     for (std::size_t i = 0; i < qz.size(); ++i) {
         if (!std::isfinite(qz[i])) throw RunError("Invalid numeric input", where(i));
         try {
