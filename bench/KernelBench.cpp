@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFitSupport.h"
 #include "GlobalSearchBench.h"
 #include "SimulationSplit.h"
 #include "SmearedFitBench.h"
@@ -35,6 +36,8 @@
 namespace {
 
 using namespace korvel;
+using korvel::bench::StopAfterIterations;
+using korvel::bench::WriteFile;
 using bench::YardstickMedium;
 
 constexpr double kPi = 3.141592653589793;
@@ -157,25 +160,6 @@ class TableReporter : public benchmark::ConsoleReporter {
 
 // ---- Whole fit on the bundled multilayer example -----------------------------------
 
-class QuietRunInterface : public SilentRunInterface {
-  public:
-    explicit QuietRunInterface(int stopAtIteration) : stopAt_(stopAtIteration) {}
-    void ProcessPendingEvents() override {
-        if (++iterations_ >= stopAt_) key_ = 17;  // Ctrl+Q: end the search
-    }
-    int LastKey() const override { return key_; }
-    void ClearLastKey() override { key_ = 0; }
-
-  private:
-    int stopAt_;
-    int iterations_ = 0;
-    int key_ = 0;
-};
-
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // The fit's files in `folder`: the example's model as the truth, data simulated from
 // it with 3 % errors, a start model off by a few percent, limits freeing thicknesses,
 // densities and roughnesses.
@@ -231,7 +215,7 @@ double FitEvaluationsPerSecond(const std::filesystem::path& commandFile, bool re
     ws.Settings.CommandFileName = commandFile.string();
     ws.Options.Seed = 12345;
     ws.Options.ReferenceEngine = reference;
-    QuietRunInterface ui(iterations);
+    StopAfterIterations ui(iterations);
     const auto start = std::chrono::steady_clock::now();
     RunFitting(ws, ui);
     const double seconds =

@@ -6,6 +6,8 @@
 
 #include "SmearedFitBench.h"
 
+#include "BenchFitSupport.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -26,26 +28,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kWavelength = 1.5406;
-
-// Ends the search (Ctrl+Q) after a number of simplex iterations.
-class StopAfter : public SilentRunInterface {
-  public:
-    explicit StopAfter(int iterations) : stopAt_(iterations) {}
-    void ProcessPendingEvents() override {
-        if (++iterations_ >= stopAt_) key_ = 17;
-    }
-    int LastKey() const override { return key_; }
-    void ClearLastKey() override { key_ = 0; }
-
-  private:
-    int stopAt_;
-    int iterations_ = 0;
-    int key_ = 0;
-};
-
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // The W/Si multilayer of examples/multilayer simulated on Qz 0.01 .. 0.35 / A (801
 // points) with 3 % errors and a resolution of 2 % of Qz (sigma), as a commented file;
@@ -94,7 +76,7 @@ double EvaluationsPerSecond(const std::filesystem::path& commandFile, Resolution
     ws.Options.Seed = 12345;
     ws.Options.Threads = threads;
     ws.Options.Resolution = source;
-    StopAfter ui(iterations);
+    StopAfterIterations ui(iterations);
     const auto start = std::chrono::steady_clock::now();
     RunFitting(ws, ui);
     const double seconds =
