@@ -178,12 +178,14 @@ bool ReadColumnDataOption(const std::string& option, std::optional<std::string>&
     return true;
 }
 
-// Reads one command's arguments: `onOption` handles each option and returns false
-// for an unknown one; the single positional argument goes to `file`.
-void ReadCommand(const std::vector<std::string>& arguments, const std::string& command,
-                 std::string& file, CommandLine& line,
-                 const std::function<bool(const std::string&, std::optional<std::string>&,
-                                          OptionReader&)>& onOption) {
+using OptionHandler = std::function<bool(const std::string&, std::optional<std::string>&,
+                                         OptionReader&)>;
+
+// Reads one command's arguments: `onOption` handles each option and returns false for
+// an unknown one, `onFile` takes each positional argument. False when help was asked.
+bool ReadArguments(const std::vector<std::string>& arguments, const std::string& command,
+                   CommandLine& line, const std::function<void(const std::string&)>& onFile,
+                   const OptionHandler& onOption) {
     OptionReader reader(arguments, 1);
     while (!reader.Done()) {
         std::optional<std::string> inlineValue;
@@ -191,21 +193,31 @@ void ReadCommand(const std::vector<std::string>& arguments, const std::string& c
         const std::string argument = reader.Take(inlineValue, positional);
         if (argument.empty() && !positional) continue;  // the "--" separator
         if (positional) {
-            if (!file.empty())
-                throw UsageError(command + ": only one file may be given ('" + file + "' and '" +
-                                 argument + "')");
-            file = argument;
+            onFile(argument);
             continue;
         }
         if (argument == "--help" || argument == "-h") {
             line.What = CommandLine::Action::Help;
             line.HelpTopic = command;
-            return;
+            return false;
         }
         if (!onOption(argument, inlineValue, reader))
             throw UsageError(command + ": unknown option " + argument);
         if (inlineValue) throw UsageError("option " + argument + " takes no value");
     }
+    return true;
+}
+
+// A command with one file: the single positional argument goes to `file`.
+void ReadCommand(const std::vector<std::string>& arguments, const std::string& command,
+                 std::string& file, CommandLine& line, const OptionHandler& onOption) {
+    const auto onFile = [&](const std::string& argument) {
+        if (!file.empty())
+            throw UsageError(command + ": only one file may be given ('" + file + "' and '" +
+                             argument + "')");
+        file = argument;
+    };
+    if (!ReadArguments(arguments, command, line, onFile, onOption)) return;
     if (file.empty())
         throw UsageError(command + ": the " +
                          std::string(command == "simulate" ? "model file"
@@ -350,28 +362,17 @@ bool ReadBatchOption(const std::string& option, std::optional<std::string>& inli
 void ReadBatch(const std::vector<std::string>& arguments, CommandLine& line) {
     line.What = CommandLine::Action::Batch;
     BatchOptions& batch = line.Batch;
-    OptionReader reader(arguments, 1);
-    while (!reader.Done()) {
-        std::optional<std::string> inlineValue;
-        bool positional = false;
-        const std::string argument = reader.Take(inlineValue, positional);
-        if (argument.empty() && !positional) continue;  // the "--" separator
-        if (positional) {
-            if (batch.Fit.CommandFile.empty())
-                batch.Fit.CommandFile = argument;
-            else
-                batch.DataFiles.push_back(argument);
-            continue;
-        }
-        if (argument == "--help" || argument == "-h") {
-            line.What = CommandLine::Action::Help;
-            line.HelpTopic = "batch";
-            return;
-        }
-        if (!ReadBatchOption(argument, inlineValue, reader, batch))
-            throw UsageError("batch: unknown option " + argument);
-        if (inlineValue) throw UsageError("option " + argument + " takes no value");
-    }
+    const auto onFile = [&](const std::string& argument) {
+        if (batch.Fit.CommandFile.empty())
+            batch.Fit.CommandFile = argument;
+        else
+            batch.DataFiles.push_back(argument);
+    };
+    const auto onOption = [&](const std::string& option, std::optional<std::string>& inlineValue,
+                              OptionReader& reader) {
+        return ReadBatchOption(option, inlineValue, reader, batch);
+    };
+    if (!ReadArguments(arguments, "batch", line, onFile, onOption)) return;
     if (batch.Fit.CommandFile.empty()) throw UsageError("batch: the command file is missing");
     if (batch.DataFiles.empty()) throw UsageError("batch: no data files are given");
     if (batch.Chain && batch.ShardCount > 1)
