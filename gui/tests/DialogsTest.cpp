@@ -18,18 +18,16 @@
 #include "gui/UserPrompts.h"
 #include "gui/WeightingDialog.h"
 #include "gui/WindowRunInterface.h"
+#include "gui/tests/GuiTestFiles.h"
 #include "gui/tests/ScriptedPrompts.h"
 
 using namespace korvel;
 using namespace korvel::gui;
+using korvel::gui::testing::ReadFile;
 using korvel::gui::testing::ScriptedPrompts;
+using korvel::gui::testing::WriteFile;
 
 namespace {
-
-bool WriteFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
 
 // A command file naming a model with `repeatLayers` layers in its repeat unit.
 QString CommandFileIn(const QTemporaryDir& dir, const char* modeLetter, int repeatLayers) {

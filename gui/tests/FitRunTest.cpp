@@ -17,23 +17,16 @@
 #include "gui/FittingInfoWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/PlotWindow.h"
+#include "gui/tests/GuiTestFiles.h"
 #include "gui/tests/ScriptedPrompts.h"
 
 using namespace korvel;
 using namespace korvel::gui;
+using korvel::gui::testing::ReadFile;
 using korvel::gui::testing::ScriptedPrompts;
+using korvel::gui::testing::WriteFile;
 
 namespace {
-
-bool WriteFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A film on a substrate, its limits with thickness and roughness free, three-column
 // data with fringes, and the command file that names them.

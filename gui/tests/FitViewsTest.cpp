@@ -21,18 +21,16 @@
 #include "gui/MainWindow.h"
 #include "gui/PlotWindow.h"
 #include "gui/ProfileWindow.h"
+#include "gui/tests/GuiTestFiles.h"
 #include "gui/tests/ScriptedPrompts.h"
 
 using namespace korvel;
 using namespace korvel::gui;
+using korvel::gui::testing::ReadFile;
 using korvel::gui::testing::ScriptedPrompts;
+using korvel::gui::testing::WriteFile;
 
 namespace {
-
-bool WriteFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
 
 // A film fit of one short local run: data, model, limits and the command file.
 QString WriteShortFit(const QTemporaryDir& dir) {

@@ -13,18 +13,16 @@
 #include "gui/EditForm.h"
 #include "gui/FittingInfoWindow.h"
 #include "gui/MainWindow.h"
+#include "gui/tests/GuiTestFiles.h"
 #include "gui/tests/ScriptedPrompts.h"
 
 using namespace korvel;
 using namespace korvel::gui;
+using korvel::gui::testing::ReadFile;
 using korvel::gui::testing::ScriptedPrompts;
+using korvel::gui::testing::WriteFile;
 
 namespace {
-
-bool WriteFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
 
 QString WriteFitProblem(const QTemporaryDir& dir) {
     WriteFile(dir.filePath("film.mdl"), "1.54 0 0 0 0 0\n1 0 0 0\n120 1e-5 5e-7 4\n0 7.6e-6 0 3\n");
