@@ -77,6 +77,27 @@ bool SmearsPointwise(const FitSession& ws) {
            ws.DataResolution.Points == ws.Curves.PointCount;
 }
 
+// The reflectivity at each cos^2 into engine.Reflectivity, by the batch kernel or the
+// literal functions, floored at the cut-off level; a value that is not finite stops
+// the run naming its method and the angle `angleOf(k)`.
+template <typename AngleOf>
+void ComputeFloored(const FitSession& ws, const EvaluationContext& context, char mode,
+                    std::span<const double> cosSquared, EngineCacheState& engine,
+                    AngleOf angleOf) {
+    std::vector<double>& reflectivity = engine.Reflectivity;
+    reflectivity.resize(cosSquared.size());
+    if (ws.Options.ReferenceEngine)
+        ReferenceReflectivities(context, mode, cosSquared, reflectivity);
+    else
+        BatchReflectivity(context, mode, cosSquared, reflectivity, engine, ws.Options.Threads);
+    const double cutOff = ws.Settings.CutOffLevel;
+    for (std::size_t k = 0; k < cosSquared.size(); ++k) {
+        double& r = reflectivity[k];
+        if (!std::isfinite(r)) ThrowNotFinite(MethodOf(context, mode, cosSquared[k]), angleOf(k));
+        if (r < cutOff) r = cutOff;
+    }
+}
+
 }  // namespace
 
 double EvaluateCurve(FitSession& ws, std::span<const double> vertex) {
@@ -92,24 +113,13 @@ double EvaluateCurve(FitSession& ws, std::span<const double> vertex) {
 
     CurveArrays& curves = ws.Curves;
     const int points = curves.PointCount;
-    const double cutOff = ws.Settings.CutOffLevel;
     if (SmearsPointwise(ws)) {
         // The oversampled curve of every point's quadrature nodes, in one batch; the
         // floor applies to each node as it does to each point of an unsmeared curve.
         const PointwiseSmearing& plan = ws.DataResolution;
         const std::span<const double> nodes(plan.NodeCosSquared);
-        engine.Reflectivity.resize(nodes.size());
-        if (ws.Options.ReferenceEngine)
-            ReferenceReflectivities(context, mode, nodes, engine.Reflectivity);
-        else
-            BatchReflectivity(context, mode, nodes, engine.Reflectivity, engine,
-                              ws.Options.Threads);
-        for (std::size_t k = 0; k < nodes.size(); ++k) {
-            double& r = engine.Reflectivity[k];
-            if (!std::isfinite(r))
-                ThrowNotFinite(MethodOf(context, mode, nodes[k]), AngleOfCosSquared(nodes[k]));
-            if (r < cutOff) r = cutOff;
-        }
+        ComputeFloored(ws, context, mode, nodes, engine,
+                       [&](std::size_t k) { return AngleOfCosSquared(nodes[k]); });
         SmearPointwise(plan, engine.Reflectivity, curves.CalculatedCurve, curves.SmearedCurve);
         // No wavelength-spread pass (the data's resolution holds it), and every point is
         // smeared fully: the nodes beyond the curve's ends are computed like any other.
@@ -118,21 +128,9 @@ double EvaluateCurve(FitSession& ws, std::span<const double> vertex) {
         ws.Fit.FitWindowFirst = 1;
         ws.Fit.FitWindowLast = static_cast<std::uint16_t>(points);
     } else {
-        engine.Reflectivity.resize(points);
-        if (ws.Options.ReferenceEngine)
-            ReferenceReflectivities(context, mode, curves.CosSquared, engine.Reflectivity);
-        else
-            BatchReflectivity(context, mode, std::span(curves.CosSquared.data(), points),
-                              engine.Reflectivity, engine, ws.Options.Threads);
-
-        for (int k = 0; k < points; ++k) {
-            double r = engine.Reflectivity[k];
-            if (!std::isfinite(r))
-                ThrowNotFinite(MethodOf(context, mode, curves.CosSquared[k]), curves.Angle[k]);
-            if (r < cutOff) r = cutOff;
-            curves.CalculatedCurve[k] = r;
-        }
-
+        ComputeFloored(ws, context, mode, std::span(curves.CosSquared.data(), points), engine,
+                       [&](std::size_t k) { return curves.Angle[k]; });
+        std::copy_n(engine.Reflectivity.begin(), points, curves.CalculatedCurve.begin());
         SmearCurve(ws.Model.Header, ws.Curves, ws.Fit);
     }
     for (int k = 0; k < curves.PointCount; ++k)
