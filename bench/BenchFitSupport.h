@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/SilentRunInterface.h"
+#include "model/LayerModel.h"
 
 namespace korvel::bench {
 
@@ -29,6 +30,23 @@ class StopAfterIterations : public SilentRunInterface {
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+// The truth of the whole-fit rows: 40 periods of a W/Si-like bilayer on Si (the
+// bundled multilayer example, roughened), at `wavelength` angstrom.
+inline LayerModel MultilayerTruth(double wavelength) {
+    LayerModel model;
+    model.Header.Wavelength = wavelength;
+    model.WaveNumber = 2.0 * 3.141592653589793 / wavelength;
+    model.Counts.RepeatUnitLayerCount = 2;
+    model.Counts.RepeatCount = 40;
+    model.LayerCount = 3;
+    model.ParameterCount = 12;
+    model.Allocate();
+    const double values[12] = {12.0,     4.564e-5, 4.059e-6, 3.5,      28.0,     7.578e-6,
+                               1.731e-7, 4.0,      0.0,      7.578e-6, 1.731e-7, 3.0};
+    for (int j = 1; j <= 12; ++j) model.SetValue(j, values[j - 1]);
+    return model;
 }
 
 }  // namespace korvel::bench

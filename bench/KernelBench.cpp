@@ -179,18 +179,7 @@ std::filesystem::path PrepareFit(const std::filesystem::path& folder) {
     // Data: the true model simulated on 0.1 .. 5 degrees.
     std::string data;
     {
-        Workspace ws;
-        LayerModel& model = ws.Model;
-        model.Header.Wavelength = 1.5406;
-        model.WaveNumber = 2.0 * kPi / 1.5406;
-        model.Counts.RepeatUnitLayerCount = 2;
-        model.Counts.RepeatCount = 40;
-        model.LayerCount = 3;
-        model.ParameterCount = 12;
-        model.Allocate();
-        const double values[12] = {12.0,     4.564e-5, 4.059e-6, 3.5,      28.0,     7.578e-6,
-                                   1.731e-7, 4.0,      0.0,      7.578e-6, 1.731e-7, 3.0};
-        for (int j = 1; j <= 12; ++j) model.SetValue(j, values[j - 1]);
+        const LayerModel model = korvel::bench::MultilayerTruth(1.5406);
         EvaluationContext context;
         BuildStack(model, context);
         for (int i = 0; i <= 800; ++i) {

@@ -41,17 +41,7 @@ std::filesystem::path PrepareFit(const std::filesystem::path& folder) {
               "11 13 10\n4e-5 5e-5 10\n4.059e-6 4.059e-6 0\n2 5 20\n"
               "27 29 10\n7e-6 8.5e-6 10\n1.731e-7 1.731e-7 0\n3 6 20\n"
               "0 0 0\n7.578e-6 7.578e-6 0\n1.731e-7 1.731e-7 0\n2 5 20\n");
-    LayerModel model;
-    model.Header.Wavelength = kWavelength;
-    model.WaveNumber = 2.0 * kPi / kWavelength;
-    model.Counts.RepeatUnitLayerCount = 2;
-    model.Counts.RepeatCount = 40;
-    model.LayerCount = 3;
-    model.ParameterCount = 12;
-    model.Allocate();
-    const double values[12] = {12.0,     4.564e-5, 4.059e-6, 3.5,      28.0,     7.578e-6,
-                               1.731e-7, 4.0,      0.0,      7.578e-6, 1.731e-7, 3.0};
-    for (int j = 1; j <= 12; ++j) model.SetValue(j, values[j - 1]);
+    const LayerModel model = MultilayerTruth(kWavelength);
     EvaluationContext context;
     BuildStack(model, context);
     std::string data = "# Qz [1/A]  R  dR  dQ (sigma)\n";
